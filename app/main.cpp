@@ -1,0 +1,34 @@
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "app/startupgeometry.h"
+#include "model/wikidescriptor.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QMetaType>
+#include <QThread>
+
+int main(int argc, char **argv)
+{
+    // One copy per user: a second one leaves at once, before it creates or reads anything.
+    // A lock left by a killed copy is recognised as stale because its process is gone.
+    QLockFile lock(QDir::tempPath() + QStringLiteral("/velmora.lock"));
+    if (!lock.tryLock(100))
+        return 1;
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Halvane"));
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QApplication::setOrganizationDomain(QStringLiteral("velmora.halvane.net"));
+    QApplication::setApplicationVersion(QStringLiteral("2.3.2"));
+    QThread::currentThread()->setObjectName(QStringLiteral("Main thread"));
+
+    qRegisterMetaType<WikiDescriptor>("WikiDescriptor");
+    qRegisterMetaType<WikiDescriptor *>("WikiDescriptor*");
+
+    MainWindow window;
+    applyStartupGeometry(&window, Settings::lastWindowGeometry());
+    window.show();
+    return app.exec();
+}

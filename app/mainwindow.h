@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QMainWindow>
+
+// The program's one top-level window.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+
+    // Sets the application style sheet and, once per process, registers the shipped fonts.
+    static void installApplicationLook();
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+// The settings the program keeps between runs: the recently opened wikis and the main
+// window's last normal geometry. Each function opens its own QSettings, does one read or
+// one write and closes it again, so every write has reached the store when it returns.
+namespace Settings {
+
+QString readString(const QString &key);
+QStringList readStringList(const QString &key);
+QRect readRect(const QString &key);
+void writeString(const QString &key, const QString &value);
+void writeStringList(const QString &key, const QStringList &value);
+void writeRect(const QString &key, const QRect &value);
+
+// Paths are kept exactly as given, newest first, at most five, no two equal.
+QStringList recentWikiList();
+QString mostRecentWiki();
+void addRecentWiki(const QString &path);
+void removeRecentWiki(const QString &path);
+void clearRecentWikiList();
+
+// The null rectangle when nothing is stored.
+QRect lastWindowGeometry();
+void setLastWindowGeometry(const QRect &geometry);
+
+} // namespace Settings

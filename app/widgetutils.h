@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class QBoxLayout;
+class QHBoxLayout;
+class QLabel;
+class QPixmap;
+class QVBoxLayout;
+class QWidget;
+
+// Small helpers shared by the program's windows.
+
+// A critical message box titled "Error" with one OK button.
+void showErrorMessage(const QString &message, QWidget *parent);
+// A fixed-size information box with one "OK" button, run modally.
+void showInfoMessage(const QString &title, const QString &text, QWidget *parent);
+
+// ":/images/<name>.<extension>", with "@2x" before the dot when highDensity is set and the
+// main window is shown at a device pixel ratio above 1.
+QString imageResourcePath(const QString &name, const QString &extension, bool highDensity);
+QString imageResourcePath(const QString &name, const QString &extension, bool highDensity,
+                          qreal devicePixelRatio);
+// The size to lay a picture out at: halved when the main window's pixel ratio is above 1,
+// since the picture is then the "@2x" form.
+QSize logicalPixmapSize(const QPixmap &pixmap);
+QSize logicalPixmapSize(const QPixmap &pixmap, qreal devicePixelRatio);
+// The device pixel ratio of the main window, or of the application when there is none.
+qreal mainWindowDevicePixelRatio();
+
+// Box layouts on parent with no margins and no spacing.
+QVBoxLayout *makeVBoxLayout(QWidget *parent);
+QHBoxLayout *makeHBoxLayout(QWidget *parent);
+
+// Width of the label's text in the label's font.
+int labelTextWidth(const QLabel *label);
+// Cuts the label's text with an ellipsis on the right when it does not fit in the label's
+// width less margin. The label's current text is used, so it is never widened again.
+void elideLabel(QLabel *label, int margin);

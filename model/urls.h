@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The two URL forms that never leave the program: links between pages and links that run
+// one of the program's commands. Both prefixes are matched case-sensitively.
+
+extern const char *const pageUrlPrefix;    // "file://velmora/?pageid="
+extern const char *const commandUrlPrefix; // "file://velmora/?commandid="
+
+// Command numbers carried by command links.
+enum CommandId { NewWikiCommand = 0, OpenWikiCommand = 1, UnlockPageCommand = 2 };
+
+QString pageUrl(const QString &pageId);
+bool isPageUrl(const QString &text);
+// The caller has checked isPageUrl(); everything after the prefix is returned as it stands.
+QString pageIdFromUrl(const QString &text);
+
+QString commandUrl(int commandId);
+bool isCommandUrl(const QString &text);
+// 0 when the rest of the link is not a decimal number.
+int commandIdFromUrl(const QString &text);

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs whatever the build needs from Debian's packages, then configures and
+# builds the program and its tests into ./build. Safe to run again: it installs
+# only what is missing and rebuilds only what changed.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=${VELMORA_BUILD_DIR:-$root/build}
+
+packages=(
+    cmake make g++ pkg-config
+    qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite
+    libcrypt-dev
+    fontconfig
+)
+# Extra packages a caller needs on top (run.sh asks for xvfb on a headless machine).
+if [ -n "${VELMORA_EXTRA_PACKAGES:-}" ]; then
+    read -r -a extra <<<"$VELMORA_EXTRA_PACKAGES"
+    packages+=("${extra[@]}")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    echo "Installing missing packages: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE="${VELMORA_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake --build "$build_dir" -j"$jobs"
