@@ -53,7 +53,6 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("hint");
         const QString enter = QStringLiteral("Please enter and confirm a password.");
-        QTest::newRow("both empty") << QStringList {"", "", ""} << enter << "";
         QTest::newRow("confirmation empty") << QStringList {"secret", "", ""} << enter << "";
         // Accepted, a blank password could never be entered again to unlock.
         QTest::newRow("spaces only") << QStringList {"   ", "   ", ""} << enter << "";
@@ -93,8 +92,6 @@ private slots:
             << QStringList {"open sesame"} << QStringList {invalid};
         QTest::newRow("wrong, then right")
             << QStringList {"sesame", " open sesame"} << QStringList {invalid, ""};
-        QTest::newRow("wrong twice")
-            << QStringList {"sesame", "open"} << QStringList {invalid, invalid};
     }
 
     void enter()
@@ -119,21 +116,14 @@ private slots:
         QTest::addColumn<bool>("removal");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("ok");
-        const QString remove = QStringLiteral("  Remove Password  ");
-        QTest::newRow("lock wiki") << true << true << false << "Lock this wiki with a password."
-                                   << "  Set Password  ";
         QTest::newRow("lock page") << true << false << false << "Lock this page with a password."
                                    << "  Set Password  ";
         QTest::newRow("unlock wiki")
             << false << true << false << "This wiki is protected with a password."
             << "OK";
-        QTest::newRow("unlock page")
-            << false << false << false << "This page is protected with a password."
-            << "OK";
-        QTest::newRow("remove from wiki")
-            << false << true << true << "Remove the password from this wiki?" << remove;
         QTest::newRow("remove from page")
-            << false << false << true << "Remove the password from this page?" << remove;
+            << false << false << true << "Remove the password from this page?"
+            << "  Remove Password  ";
     }
 
     void texts()
