@@ -3,9 +3,16 @@
 #include "wikifiletestdata.h"
 
 #include <QJsonArray>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -80,6 +87,21 @@ QByteArray fileWithNamedSize(quint32 namedSize)
     QByteArray file = cipher.encrypt(payload);
     file[1] = WikiFileCipher::HashFlag | WikiFileCipher::CompressedFlag; // not enciphered
     return file;
+}
+
+// Runs the helper program; its exit code, or -1 when it did not finish.
+int runHelper(const QStringList &arguments)
+{
+    QProcess helper;
+    helper.start(QStringLiteral(WIKIFILE_HELPER), arguments);
+    return helper.waitForFinished(30000) && helper.exitStatus() == QProcess::NormalExit
+        ? helper.exitCode()
+        : -1;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 
 } // namespace
@@ -265,6 +287,134 @@ private slots:
             QCOMPARE(read.size(), pages);
             QCOMPARE(read.last().toObject().value("content").toString().size(), 1 << 20);
         }
+    }
+
+    // Truncating and refilling the file in place lost the whole wiki to a kill halfway. The
+    // helper saves the files that writeWikiData() made, again and again, so that the kills
+    // land in the writing, not in the compressing.
+    void killWhileSaving()
+    {
+        const int size = 20 << 20;
+        const QByteArray documents[] = {randomBytes(size, 1), randomBytes(size, 2)};
+        const QString file = path("killed.velmora");
+        QVERIFY(writeWikiData(path("first"), documents[0]));
+        QVERIFY(writeWikiData(path("second"), documents[1]));
+        QVERIFY(QFile::copy(path("first"), file));
+        const QStringList keep {"first", "second", "killed.velmora"};
+        bool seenNew = false;
+        int kills = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            QProcess helper;
+            helper.start(
+                QStringLiteral(WIKIFILE_HELPER), {"loop", file, path("first"), path("second")});
+            QVERIFY(helper.waitForReadyRead(10000));
+            QTest::qSleep(QRandomGenerator::global()->bounded(300));
+            helper.kill();
+            QVERIFY(helper.waitForFinished());
+            ++kills;
+
+            WikiReadStatus status;
+            const QByteArray read = readWikiData(file, &status);
+            QCOMPARE(status, WikiReadStatus::Read);
+            QVERIFY(read == documents[0] || read == documents[1]);
+            seenNew = seenNew || read == documents[1];
+            // A killed save leaves its unfinished new file behind.
+            for (const QString &name : filesIn(m_dir->path())) {
+                if (!keep.contains(name))
+                    QFile::remove(path(name));
+            }
+        }
+        QVERIFY(kills >= 10);
+        QVERIFY(seenNew);
+    }
+
+    void saveWithoutWritePermission_data()
+    {
+        QTest::addColumn<bool>("folderWritable");
+        QTest::newRow("folder without write permission") << false;
+        QTest::newRow("writable folder") << true;
+    }
+
+    // Root ignores permissions, so the save runs in a helper that gives them up first.
+    void saveWithoutWritePermission()
+    {
+        QFETCH(bool, folderWritable);
+        const QString folder = path("folder");
+        const QString file = folder + "/wiki.velmora";
+        const QByteArray old = randomBytes(5000, 3);
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(putContents(file, old));
+        // The file itself stays writable: a save must not fall back to writing it in place.
+        QVERIFY(QFile::setPermissions(file, QFileDevice::Permissions(0x6666)));
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7555)));
+        QVERIFY(QFile::setPermissions(
+            folder, QFileDevice::Permissions(folderWritable ? 0x7777 : 0x5555)));
+        auto restore
+            = qScopeGuard([&] { QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)); });
+
+        QStringList arguments {"write", file, "8000", "4", "0"};
+        if (geteuid() == 0)
+            arguments << "as-nobody";
+        QCOMPARE(runHelper(arguments), folderWritable ? 0 : 1);
+        QCOMPARE(contents(file), folderWritable ? randomBytes(8000, 4) : old);
+        QCOMPARE(filesIn(folder), QStringList {"wiki.velmora"});
+    }
+
+    void fullDisk_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("saved");
+        // One megabyte is free; writes are made in chunks that divide it.
+        QTest::newRow("space ends inside a write") << (3 << 19) << false;
+        QTest::newRow("space ends on a write boundary") << (2 << 20) << false;
+        QTest::newRow("new file fits exactly") << (1 << 20) << true;
+    }
+
+    // A save into a full file system once reported success and left a truncated file.
+    void fullDisk()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, saved);
+        const int freeSpace = 1 << 20;
+        const QString folder = path("disk");
+        const QString file = folder + "/wiki.velmora";
+        const QByteArray old = randomBytes(256 << 10, 5);
+        QVERIFY(QDir().mkdir(folder));
+
+        // A small file system of its own where mounting is allowed; else a limit on the size
+        // of the files the saving process may write.
+        const bool mounted
+            = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=4m") == 0;
+        auto unmount = qScopeGuard([&] {
+            if (mounted)
+                ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+        });
+        QVERIFY(putContents(file, old));
+        bool result;
+        if (mounted) {
+            const int filler = ::open(
+                QFile::encodeName(folder + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
+            QVERIFY(filler >= 0);
+            const QByteArray block(4096, 'f');
+            off_t filled = 0;
+            while (::write(filler, block.constData(), block.size()) == block.size())
+                filled += block.size();
+            QCOMPARE(::ftruncate(filler, filled - freeSpace), 0);
+            ::close(filler);
+            result = writeFile(file, randomBytes(size, 6));
+        } else {
+            result
+                = runHelper({"write", file, QString::number(size), "6", QString::number(freeSpace)})
+                == 0;
+        }
+        QCOMPARE(result, saved);
+        QCOMPARE(contents(file), saved ? randomBytes(size, 6) : old);
+        QStringList expected {"wiki.velmora"};
+        if (mounted)
+            expected.prepend("filler");
+        QCOMPARE(filesIn(folder), expected);
     }
 };
 
