@@ -42,8 +42,9 @@ bool writeWikiData(const QString &path, const QByteArray &documentBytes);
 
 // Replaces the file at path with bytes as a whole: they are written to a new file in the same
 // folder, checked, flushed to the disk and renamed over the old file, so that a crash, a kill or
-// a full disk at any moment leaves either the old file or the new one. False, with the old file
-// untouched, when any step fails.
+// a full disk at any moment leaves either the old file or the new one. False when any step
+// fails: before the rename the old file is then untouched; after it, only the folder could not
+// be synced, and the new file is in place but may not outlast a power cut.
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 // The Qt binary JSON document bytes of root, or an empty array when that form cannot hold all of
