@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/startupgeometry.h"
+#include "model/page.h"
+#include "model/passworddescriptor.h"
 #include "model/wikidescriptor.h"
 
 #include <QApplication>
@@ -24,8 +26,12 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral("2.3.2"));
     QThread::currentThread()->setObjectName(QStringLiteral("Main thread"));
 
+    qRegisterMetaType<Page>("Page");
+    qRegisterMetaType<Page *>("Page*");
+    qRegisterMetaType<QList<Page> *>("QList<Page>*");
     qRegisterMetaType<WikiDescriptor>("WikiDescriptor");
     qRegisterMetaType<WikiDescriptor *>("WikiDescriptor*");
+    qRegisterMetaType<PasswordDescriptor>("PasswordDescriptor");
 
     MainWindow window;
     applyStartupGeometry(&window, Settings::lastWindowGeometry());

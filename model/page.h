@@ -1,0 +1,64 @@
+#pragma once
+
+#include "model/passworddescriptor.h"
+#include "model/wikiitem.h"
+
+#include <QList>
+#include <QMetaType>
+
+// One page of a wiki: its HTML fragment, its password, and two flags that live only while the
+// wiki is open (locked until unlocked, modified since the last save).
+class Page final : public WikiItem
+{
+public:
+    Page();
+    // Leaves the content as given (pages read from older wiki files).
+    Page(const QString &id, const QString &name, const QString &content);
+    // A new page: the content becomes the default text for it.
+    Page(const QString &id, const QString &name);
+    // Needed by the metatype system; the copy has its own locks.
+    Page(const Page &other);
+
+    QString content() const;
+    void setContent(const QString &content);
+    bool isLocked() const;
+    bool isUnlocked() const;
+    void setLocked(bool locked);
+    bool isModified() const;
+    void setModified(bool modified);
+
+    // The page's own descriptor, reached without the page lock.
+    PasswordDescriptor &passwordDescriptor() { return m_passwordDescriptor; }
+    const PasswordDescriptor &passwordDescriptor() const { return m_passwordDescriptor; }
+    void setPasswordDescriptor(const PasswordDescriptor &descriptor);
+
+    bool isHomePage() const;
+
+    // Hashes password under a new salt, keeps the hint and locks the page. Returns false and
+    // leaves the page as it was when the password is blank or no hash could be made: a blank
+    // password could never be entered again.
+    bool setPassword(const QString &password, const QString &hint);
+    void removePassword();
+
+    // The sidebar's second line: the page's text, at most 100 characters, or a notice when the
+    // page is locked.
+    QString plainTextPreview() const;
+    void setDefaultContent();
+
+    QJsonObject toJson() const override;
+
+    static Page *createHomePage();
+    // Locked exactly when the stored descriptor holds a hash; "type" is not read.
+    static Page *fromJson(const QJsonObject &json);
+
+private:
+    QString m_content {QLatin1String("")};
+    bool m_locked = false;
+    bool m_modified = false;
+    PasswordDescriptor m_passwordDescriptor;
+    mutable QReadWriteLock m_pageLock;
+};
+
+Q_DECLARE_METATYPE(Page)
+Q_DECLARE_METATYPE(Page *)
+Q_DECLARE_METATYPE(QList<Page> *)

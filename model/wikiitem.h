@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QReadWriteLock>
+#include <QString>
+
+class Folder;
+class Page;
+
+// One node of a wiki's two-level tree: a page, or a folder of pages. Items are owned by the list
+// that holds them.
+class WikiItem
+{
+public:
+    virtual ~WikiItem() = default;
+    WikiItem &operator=(const WikiItem &) = delete;
+
+    QString id() const;
+    QString name() const;
+    // "page" or "folder", fixed by the subclass.
+    QString type() const;
+    void setId(const QString &id);
+    void setName(const QString &name);
+
+    bool isPage() const;
+    bool isFolder() const;
+    Page *toPage();
+    Folder *toFolder();
+    // Names are unique without regard to case.
+    bool hasName(const QString &name) const;
+
+    virtual QJsonObject toJson() const = 0;
+
+    // A new page or folder from an element of the wiki's item list, or null when its "type" is
+    // neither "page" nor "folder" exactly. The caller owns the item.
+    static WikiItem *fromJson(const QJsonObject &json);
+
+protected:
+    WikiItem(const QString &type, const QString &id, const QString &name);
+    WikiItem(const WikiItem &other);
+
+    // The text under key; "" when it is missing or not a string.
+    static QString jsonText(const QJsonObject &json, const QString &key);
+
+private:
+    QString m_id {QLatin1String("")};
+    QString m_name {QLatin1String("")};
+    const QString m_type;
+    mutable QReadWriteLock m_itemLock;
+};
