@@ -7,6 +7,8 @@ var leftButtonClickedElement = null;
 var rightButtonClickedElement = null;
 // The one image that carries the resize handles, or null.
 var resizableElement = null;
+// The image's own style, class and size from before it was made resizable.
+var resizableOriginal = null;
 
 function setLeftButtonClickedElement(elem) {
     // While an image is resizable its parent is the wrapper, which also holds the handles:
@@ -22,6 +24,12 @@ function makeResizable(elem) {
     if (resizableElement === elem)
         return;
     tryRemoveResizable();
+    resizableOriginal = {
+        style: elem.getAttribute("style"),
+        className: elem.getAttribute("class"),
+        width: $(elem).width(),
+        height: $(elem).height()
+    };
     $(elem).resizable({
         aspectRatio: true,
         stop: function () {
@@ -31,14 +39,32 @@ function makeResizable(elem) {
     resizableElement = elem;
 }
 
+function restoreAttribute(elem, name, value) {
+    if (value === null || value === "")
+        elem.removeAttribute(name);
+    else
+        elem.setAttribute(name, value);
+}
+
 function removeResizable() {
     var elem = resizableElement;
+    var original = resizableOriginal;
     // Cleared first: destroying the widget moves the image, and the selection change that
     // follows must not try to remove the decoration a second time.
     resizableElement = null;
+    resizableOriginal = null;
+    var width = $(elem).width();
+    var height = $(elem).height();
     $(elem).resizable("destroy");
-    // The widget leaves its own display value on the image; the stylesheet's is the right one.
+    // The widget leaves its positioning, margins and display on the image, and sets the width
+    // to the wrapper's, border included, so that every click would grow the image by its
+    // border. The image gets its own attributes back, and a size only when it was resized.
+    restoreAttribute(elem, "style", original.style);
+    restoreAttribute(elem, "class", original.className);
+    if (width !== original.width || height !== original.height)
+        $(elem).css({ width: width + "px", height: height + "px" });
     $(elem).css("display", "");
+    restoreAttribute(elem, "style", elem.getAttribute("style"));
 }
 
 function tryRemoveResizable() {
