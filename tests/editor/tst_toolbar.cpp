@@ -6,7 +6,6 @@
 
 #include <QActionGroup>
 #include <QMenu>
-#include <QStatusBar>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -18,32 +17,24 @@ private:
     MainWindow *window = nullptr;
     Toolbar *toolbar = nullptr;
 
-    QList<ImageButton *> buttons() const
-    {
-        return {toolbar->backButton, toolbar->forwardButton, toolbar->formatButton,
-            toolbar->linkUnlinkButton, toolbar->deletePageButton};
-    }
-
 private slots:
     void init()
     {
         window = new MainWindow;
-        window->statusBar()->show();
-        // The window's formatting actions, as the window names them.
-        for (const char *name :
-            {"Bold", "Italic", "Underline", "Strikethrough", "Smaller", "Larger"}) {
-            auto *action = new QAction(QString::fromLatin1(name), window);
-            action->setObjectName(QString::fromLatin1(name).toLower() + "Action");
-        }
+        // The window's formatting actions under the window's names, alignment in its group.
         auto *alignment = new QActionGroup(window);
-        for (const char *name : {"Left", "Center", "Right", "Justify"}) {
-            auto *action = new QAction(QString::fromLatin1(name), alignment);
-            action->setObjectName(QStringLiteral("align") + name + "Action");
+        for (const QString name : {"Bold", "Italic", "Underline", "Strikethrough", "Smaller",
+                 "Larger", "AlignLeft", "AlignCenter", "AlignRight", "AlignJustify"}) {
+            const bool aligns = name.startsWith("Align");
+            auto *action = new QAction(aligns ? name.mid(5) : name, window);
+            action->setObjectName(name.left(1).toLower() + name.mid(1) + "Action");
+            if (aligns)
+                action->setActionGroup(alignment);
         }
 
         toolbar = new Toolbar(window);
         auto *column = new QWidget(window);
-        QVBoxLayout *layout = new QVBoxLayout(column);
+        auto *layout = new QVBoxLayout(column);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(toolbar);
         layout->addStretch();
@@ -53,20 +44,17 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window));
     }
 
-    void cleanup()
-    {
-        delete window;
-        window = nullptr;
-    }
+    void cleanup() { delete window; }
 
     void layout()
     {
         QCOMPARE(toolbar->height(), 62);
         int previousRight = 0;
         QList<int> gaps;
-        for (ImageButton *button : buttons()) {
+        for (ImageButton *button : {toolbar->backButton, toolbar->forwardButton,
+                 toolbar->formatButton, toolbar->linkUnlinkButton, toolbar->deletePageButton}) {
             QVERIFY(!button->isEnabled());
-            QCOMPARE(button->size(), QSize(36, 36));
+            QCOMPARE(button->geometry().size(), QSize(36, 36));
             QCOMPARE(button->y(), (62 - 36) / 2);
             gaps << button->x() - previousRight;
             previousRight = button->geometry().right() + 1;
@@ -78,32 +66,10 @@ private slots:
         QVERIFY(search.left() > previousRight);
         QCOMPARE(search.right() + 1, toolbar->width() - 5 - 10);
 
+        // The strip's colours need a styled background, which a plain widget lacks by default.
         const QImage strip = toolbar->grab().toImage();
-        const int x = toolbar->width() / 2;
-        QCOMPARE(QColor(strip.pixel(x, 20)), QColor("#a2adb6"));
-        QCOMPARE(QColor(strip.pixel(x, 61)), QColor("#8d9296"));
-    }
-
-    void statusTips_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("tip");
-        QTest::newRow("back") << 0 << "Return to the previous page.";
-        QTest::newRow("forward") << 1 << "Go to the next page.";
-        QTest::newRow("format") << 2 << "Change formatting.";
-        QTest::newRow("link/unlink") << 3 << "Create/remove link.";
-        QTest::newRow("delete page") << 4 << "Delete this page.";
-    }
-
-    void statusTips()
-    {
-        QFETCH(int, button);
-        QFETCH(QString, tip);
-        ImageButton *target = buttons().at(button);
-        target->setEnabled(true);
-        QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(target, &enter);
-        QCOMPARE(window->statusBar()->currentMessage(), tip);
+        QCOMPARE(QColor(strip.pixel(400, 20)), QColor("#a2adb6"));
+        QCOMPARE(QColor(strip.pixel(400, 61)), QColor("#8d9296"));
     }
 
     void formatMenu_data()
@@ -111,10 +77,9 @@ private slots:
         QTest::addColumn<bool>("pageShown");
         QTest::addColumn<QString>("entries");
         QTest::newRow("no page") << false << "";
-        QTest::newRow("page shown")
-            << true
-            << "Bold Italic Underline | Strikethrough | Smaller Larger | Left Center "
-               "Right Justify";
+        QTest::newRow("page shown") << true
+                                    << "Bold Italic Underline | Strikethrough | Smaller Larger | "
+                                       "Left Center Right Justify";
     }
 
     void formatMenu()
@@ -128,21 +93,16 @@ private slots:
         QString entries;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            QStringList texts;
-            for (QAction *action : menu->actions())
-                texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
-            entries = texts.join(QLatin1Char(' '));
-            menu->close();
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                QStringList texts;
+                for (QAction *action : menu->actions())
+                    texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+                entries = texts.join(QLatin1Char(' '));
+                menu->close();
+            }
         });
         poll.start(20);
-        // Without a page the call returns at once; with one it returns when the menu closes.
-        QTimer::singleShot(3000, [] {
-            if (QWidget *popup = QApplication::activePopupWidget())
-                popup->close();
-        });
+        // Returns at once without a page, and when the menu closes with one.
         toolbar->showFormatMenu();
         QTEST(entries, "entries");
     }
