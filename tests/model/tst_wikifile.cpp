@@ -310,7 +310,7 @@ private slots:
             helper.start(
                 QStringLiteral(WIKIFILE_HELPER), {"loop", file, path("first"), path("second")});
             QVERIFY(helper.waitForReadyRead(10000));
-            QTest::qSleep(QRandomGenerator::global()->bounded(300));
+            QTest::qSleep(1 + QRandomGenerator::global()->bounded(300));
             helper.kill();
             QVERIFY(helper.waitForFinished());
             ++kills;
