@@ -1,0 +1,321 @@
+#include "model/wikidocument.h"
+
+#include "model/folder.h"
+#include "model/page.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QVariant>
+
+namespace {
+
+const QString homePageId = QStringLiteral("1");
+const QString currentVersion = QStringLiteral("2.3.2");
+
+} // namespace
+
+WikiDocument::WikiDocument(const QString &filePath)
+    : m_filePath(filePath)
+{
+    load();
+}
+
+WikiDocument::~WikiDocument()
+{
+    // Folders do not own their pages, so their pages are deleted here too.
+    QList<WikiItem *> all = m_items + m_removedItems;
+    for (WikiItem *item : qAsConst(all)) {
+        if (Folder *folder = item->toFolder())
+            qDeleteAll(folder->pages());
+    }
+    qDeleteAll(all);
+}
+
+bool WikiDocument::isValid() const
+{
+    return !m_version.trimmed().isEmpty();
+}
+
+WikiItem *WikiDocument::findItem(const QString &id) const
+{
+    QReadLocker locker(&m_itemsLock);
+    for (WikiItem *item : m_items) {
+        if (item->id() == id)
+            return item;
+        if (Folder *folder = item->toFolder()) {
+            for (Page *page : folder->pages()) {
+                if (page->id() == id)
+                    return page;
+            }
+        }
+    }
+    return nullptr;
+}
+
+QList<Page *> WikiDocument::allPagesLocked() const
+{
+    QList<Page *> pages;
+    for (WikiItem *item : m_items) {
+        if (Page *page = item->toPage())
+            pages << page;
+        else if (Folder *folder = item->toFolder())
+            pages << folder->pages();
+    }
+    return pages;
+}
+
+QList<Page *> WikiDocument::allPages() const
+{
+    QReadLocker locker(&m_itemsLock);
+    return allPagesLocked();
+}
+
+QStringList WikiDocument::allPageIds() const
+{
+    QStringList ids;
+    for (const Page *page : allPages())
+        ids << page->id();
+    return ids;
+}
+
+QList<Folder *> WikiDocument::allFolders() const
+{
+    QReadLocker locker(&m_itemsLock);
+    QList<Folder *> folders;
+    for (WikiItem *item : m_items) {
+        if (Folder *folder = item->toFolder())
+            folders << folder;
+    }
+    return folders;
+}
+
+Page *WikiDocument::findPageById(const QString &id) const
+{
+    for (Page *page : allPages()) {
+        if (page->id() == id)
+            return page;
+    }
+    return nullptr;
+}
+
+Page *WikiDocument::homePage() const
+{
+    return findPageById(homePageId);
+}
+
+Page *WikiDocument::findPageByName(const QString &name) const
+{
+    for (Page *page : allPages()) {
+        if (page->hasName(name))
+            return page;
+    }
+    return nullptr;
+}
+
+Folder *WikiDocument::findFolderByName(const QString &name) const
+{
+    for (Folder *folder : allFolders()) {
+        if (folder->hasName(name))
+            return folder;
+    }
+    return nullptr;
+}
+
+Folder *WikiDocument::folderOfPage(const QString &pageId) const
+{
+    for (Folder *folder : allFolders()) {
+        if (folder->findPage(pageId))
+            return folder;
+    }
+    return nullptr;
+}
+
+bool WikiDocument::isPageInFolder(const QString &pageId) const
+{
+    return folderOfPage(pageId) != nullptr;
+}
+
+QString WikiDocument::generateId() const
+{
+    // Milliseconds since the epoch; when that is taken already (two items made within one
+    // millisecond), wait for the clock to move on.
+    for (;;) {
+        const QString id = QString::number(QDateTime::currentMSecsSinceEpoch());
+        if (!findItem(id))
+            return id;
+    }
+}
+
+Page *WikiDocument::createPage(const QString &name, Folder *folder)
+{
+    if (Page *existing = findPageByName(name))
+        return existing;
+    auto *page = new Page(generateId(), name);
+    {
+        QWriteLocker locker(&m_itemsLock);
+        if (folder)
+            folder->addPage(page);
+        else
+            m_items.append(page);
+    }
+    save();
+    return page;
+}
+
+Folder *WikiDocument::createFolder(const QString &name)
+{
+    if (Folder *existing = findFolderByName(name))
+        return existing;
+    auto *folder = new Folder(generateId(), name);
+    {
+        QWriteLocker locker(&m_itemsLock);
+        m_items.append(folder);
+    }
+    save();
+    return folder;
+}
+
+void WikiDocument::removePage(const QString &id)
+{
+    bool removed = false;
+    {
+        QWriteLocker locker(&m_itemsLock);
+        for (int i = 0; i < m_items.size() && !removed; ++i) {
+            WikiItem *item = m_items.at(i);
+            if (Page *page = item->toPage()) {
+                if (page->id() == id) {
+                    m_removedItems << m_items.takeAt(i);
+                    removed = true;
+                }
+            } else if (Folder *folder = item->toFolder()) {
+                if (Page *page = folder->findPage(id)) {
+                    folder->removePage(id);
+                    m_removedItems << page;
+                    removed = true;
+                }
+            }
+        }
+    }
+    if (removed)
+        save();
+}
+
+void WikiDocument::removeFolder(const QString &id)
+{
+    bool removed = false;
+    {
+        QWriteLocker locker(&m_itemsLock);
+        for (int i = 0; i < m_items.size(); ++i) {
+            if (m_items.at(i)->isFolder() && m_items.at(i)->id() == id) {
+                m_removedItems << m_items.takeAt(i);
+                removed = true;
+                break;
+            }
+        }
+    }
+    if (removed)
+        save();
+}
+
+bool WikiDocument::setPassword(const QString &password, const QString &hint)
+{
+    const QString salt = PasswordDescriptor::generateSalt();
+    const QString hash = PasswordDescriptor::hashPassword(password, salt);
+    // A wiki must never be locked behind a hash nobody can match.
+    if (salt.isEmpty() || hash.isEmpty())
+        return false;
+    m_passwordDescriptor.setSalt(salt);
+    m_passwordDescriptor.setHashedPassword(hash);
+    m_passwordDescriptor.setPasswordHint(hint);
+    return true;
+}
+
+void WikiDocument::removePassword()
+{
+    m_passwordDescriptor = PasswordDescriptor();
+    save();
+}
+
+void WikiDocument::initializeNewWiki()
+{
+    m_version = currentVersion;
+    {
+        QWriteLocker locker(&m_itemsLock);
+        m_items.append(Page::createHomePage());
+    }
+    save();
+}
+
+void WikiDocument::load()
+{
+    WikiReadStatus status = WikiReadStatus::Empty;
+    const QByteArray bytes = readWikiData(m_filePath, &status);
+    QJsonObject root;
+    if (status == WikiReadStatus::Read) {
+        bool ok = false;
+        root = jsonFromDocumentBytes(bytes, &ok);
+        if (!ok)
+            status = WikiReadStatus::Unreadable;
+    }
+    if (status == WikiReadStatus::Unreadable || status == WikiReadStatus::OpenFailed) {
+        // Never turn a file we cannot read into a new wiki: saving it would destroy its contents.
+        m_loadFailed = true;
+        return;
+    }
+
+    const QJsonObject admin = root.value(QStringLiteral("admin")).toObject();
+    m_passwordDescriptor
+        = PasswordDescriptor(admin.value(QStringLiteral("password_descriptor")).toObject());
+    m_version = admin.value(QStringLiteral("version")).toVariant().toString();
+
+    {
+        QWriteLocker locker(&m_itemsLock);
+        const QJsonArray elements = root.value(QStringLiteral("wiki_items")).toArray();
+        for (const QJsonValue &element : elements) {
+            if (WikiItem *item = WikiItem::fromJson(element.toObject()))
+                m_items.append(item);
+        }
+        // The home page always leads the top level.
+        if (m_items.size() >= 2) {
+            const Page *first = m_items.first()->toPage();
+            if (!first || !first->isHomePage()) {
+                for (int i = 1; i < m_items.size(); ++i) {
+                    const Page *page = m_items.at(i)->toPage();
+                    if (page && page->isHomePage()) {
+                        m_items.move(i, 0);
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+    if (!isValid())
+        initializeNewWiki();
+}
+
+bool WikiDocument::save()
+{
+    if (m_loadFailed)
+        return false;
+    QMutexLocker saveLocker(&m_saveMutex);
+
+    QJsonObject admin;
+    admin.insert(QStringLiteral("version"), m_version);
+    admin.insert(QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson());
+    QJsonArray items;
+    {
+        QReadLocker locker(&m_itemsLock);
+        for (const WikiItem *item : qAsConst(m_items))
+            items.append(item->toJson());
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("admin"), admin);
+    root.insert(QStringLiteral("wiki_items"), items);
+
+    const QByteArray bytes = documentBytesFromJson(root);
+    if (bytes.isEmpty())
+        return false;
+    return writeWikiData(m_filePath, bytes);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "model/passworddescriptor.h"
+#include "model/wikifile.h"
+
+#include <QList>
+#include <QMutex>
+#include <QReadWriteLock>
+#include <QString>
+#include <QStringList>
+
+class Folder;
+class Page;
+class WikiItem;
+
+// The open wiki: the file it lives in, the wiki password, the version text and the ordered top
+// level of pages and folders. A plain class: callers refresh their views after changing it.
+//
+// The document owns its items. Items taken out of the tree (removed pages and folders) stay
+// alive until the document is destroyed, because views may still point at them until they
+// refresh; destroying the document destroys every item it ever held.
+class WikiDocument final
+{
+public:
+    // Reads the file at once. An empty or absent file becomes a new wiki with a home page and is
+    // saved; a file that holds something other than a wiki is left exactly as it is, and the
+    // document then reports loadFailed() and refuses to save over it.
+    explicit WikiDocument(const QString &filePath);
+    ~WikiDocument();
+    WikiDocument(const WikiDocument &) = delete;
+    WikiDocument &operator=(const WikiDocument &) = delete;
+
+    QString filePath() const { return m_filePath; }
+    QString version() const { return m_version; }
+    PasswordDescriptor &passwordDescriptor() { return m_passwordDescriptor; }
+    // The top level in sidebar order; the sidebar reorders it in place and then saves.
+    QList<WikiItem *> &items() { return m_items; }
+    bool isValid() const;
+    // True when the file held bytes that are no wiki this program can read, or could not be
+    // opened at all; nothing in it was changed.
+    bool loadFailed() const { return m_loadFailed; }
+
+    WikiItem *findItem(const QString &id) const;
+    QList<Page *> allPages() const;
+    QStringList allPageIds() const;
+    QList<Folder *> allFolders() const;
+    Page *findPageById(const QString &id) const;
+    Page *homePage() const;
+    Page *findPageByName(const QString &name) const;
+    Folder *findFolderByName(const QString &name) const;
+    Folder *folderOfPage(const QString &pageId) const;
+    bool isPageInFolder(const QString &pageId) const;
+
+    QString generateId() const;
+    // An existing page of that name (any folder, case ignored) is returned as it is.
+    Page *createPage(const QString &name, Folder *folder);
+    Folder *createFolder(const QString &name);
+    void removePage(const QString &id);
+    void removeFolder(const QString &id);
+    // Protects the wiki; the caller saves.
+    bool setPassword(const QString &password, const QString &hint);
+    void removePassword();
+
+    void initializeNewWiki();
+    void load();
+    // Writes the whole wiki to its file. False when nothing was written: the file could not be
+    // replaced, the wiki is too large for the file format, or the file was not readable as a
+    // wiki when it was opened. The previous file then stays as it was.
+    bool save();
+
+private:
+    QList<Page *> allPagesLocked() const;
+
+    const QString m_filePath;
+    QMutex m_saveMutex;
+    PasswordDescriptor m_passwordDescriptor;
+    QString m_version {QLatin1String("")};
+    QList<WikiItem *> m_items;
+    // Items taken out of the tree, kept alive for views that still point at them.
+    QList<WikiItem *> m_removedItems;
+    mutable QReadWriteLock m_itemsLock;
+    bool m_loadFailed = false;
+};
