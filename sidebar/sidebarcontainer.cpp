@@ -1,0 +1,18 @@
+#include "sidebar/sidebarcontainer.h"
+
+#include "app/widgetutils.h"
+
+#include <QVBoxLayout>
+
+SidebarContainer::SidebarContainer(QWidget *upper, QWidget *lower, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("SidebarContainer"));
+    setStyleSheet(QStringLiteral("#SidebarContainer { background: #2b2937; }"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    setFixedWidth(350);
+
+    QVBoxLayout *layout = makeVBoxLayout(this);
+    layout->addWidget(upper);
+    layout->addWidget(lower);
+}

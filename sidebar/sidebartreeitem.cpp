@@ -1,0 +1,60 @@
+#include "sidebar/sidebartreeitem.h"
+
+#include "model/page.h"
+
+namespace {
+
+int previewCount = 0;
+
+} // namespace
+
+SidebarTreeItem::SidebarTreeItem(WikiItem *item)
+    : QTreeWidgetItem(QTreeWidgetItem::Type)
+    , m_item(item)
+{ }
+
+bool SidebarTreeItem::isPage() const
+{
+    return m_item->isPage();
+}
+
+bool SidebarTreeItem::isFolder() const
+{
+    return m_item->isFolder();
+}
+
+bool SidebarTreeItem::isHomePage() const
+{
+    return isPage() && m_item->toPage()->isHomePage();
+}
+
+bool SidebarTreeItem::isDraggable() const
+{
+    return isFolder() || (isPage() && !isHomePage());
+}
+
+QString SidebarTreeItem::preview()
+{
+    Page *page = m_item->toPage();
+    if (!page)
+        return QString();
+    // Making a preview renders the page's HTML in an offscreen web page: far too slow to repeat
+    // on every paint of the row, and pages with large pictures make it slower still. The content
+    // is kept by value, so an edit through setContent() is always seen; while the page is
+    // unchanged both sides share one string and the comparison costs nothing.
+    const QString content = page->content();
+    const bool locked = page->isLocked();
+    if (!m_hasPreview || locked != m_previewLocked || content != m_previewContent) {
+        m_preview = page->plainTextPreview();
+        m_previewContent = content;
+        m_previewLocked = locked;
+        m_hasPreview = true;
+        ++previewCount;
+    }
+    return m_preview;
+}
+
+int SidebarTreeItem::previewsMade()
+{
+    return previewCount;
+}
