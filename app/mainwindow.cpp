@@ -1,5 +1,8 @@
 #include "app/mainwindow.h"
 
+#include "app/aboutdialog.h"
+#include "app/updatechecker.h"
+#include "app/widgetutils.h"
 #include "model/utils.h"
 
 #include <QApplication>
@@ -8,11 +11,15 @@
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
+    , updateChecker(new UpdateChecker(this))
 {
     installApplicationLook();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Velmora"));
     setCentralWidget(new QWidget(this));
+
+    // Only sent here: the answer arrives through the event loop, after the window is shown.
+    checkForUpdates(false);
 }
 
 void MainWindow::installApplicationLook()
@@ -35,4 +42,16 @@ void MainWindow::installApplicationLook()
     };
     for (const QString &font : fonts)
         QFontDatabase::addApplicationFont(font);
+}
+
+void MainWindow::checkForUpdates(bool verbose)
+{
+    updateChecker->check(verbose);
+}
+
+void MainWindow::onAboutVelmora()
+{
+    AboutDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        checkForUpdates(true);
 }

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class UpdateChecker;
+
 // The program's one top-level window.
 class MainWindow final : public QMainWindow
 {
@@ -13,4 +15,13 @@ public:
 
     // Sets the application style sheet and, once per process, registers the shipped fonts.
     static void installApplicationLook();
+
+    // Asks the web site for a newer release and returns at once; see UpdateChecker::check().
+    void checkForUpdates(bool verbose);
+
+public slots:
+    void onAboutVelmora();
+
+private:
+    UpdateChecker *updateChecker = nullptr;
 };
