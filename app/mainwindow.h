@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 
+class Page;
 class UpdateChecker;
+class WikiDocument;
 
 // The program's one top-level window.
 class MainWindow final : public QMainWindow
@@ -21,7 +23,19 @@ public:
 
 public slots:
     void onAboutVelmora();
+    void onExportPageAsHTML();
+    void onExportPageAsText();
+    void onExportWikiAsHTML();
+    void onExportWikiAsText();
 
 private:
+    QString askForSaveFileName(
+        const QString &caption, const QString &filter, const QString &extension);
+    QString askForDirectory();
+    void exportWiki(bool asHtml);
+
     UpdateChecker *updateChecker = nullptr;
+    // The open wiki and the page it shows; null while none is open.
+    WikiDocument *wiki = nullptr;
+    Page *currentPage = nullptr;
 };
