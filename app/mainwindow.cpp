@@ -64,3 +64,9 @@ void MainWindow::onHideSearchResults() { }
 void MainWindow::updateLinkAction() { }
 
 void MainWindow::updateFormatActions() { }
+
+// Showing the chosen page and enabling Delete Folder come with the page and folder commands;
+// until then a selection in the sidebar changes nothing here.
+void MainWindow::slotOnPageSelectionChanged(Page *, Page *) { }
+
+void MainWindow::slotOnFolderSelected(Folder *) { }

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QUrl>
 
+class Folder;
+class Page;
 class QDropEvent;
 
 // The program's one top-level window.
@@ -30,4 +32,7 @@ public slots:
     // True when the window took the drop itself; otherwise the editor's engine handles it.
     bool onEditorReceivedDropEvent(QDropEvent *event);
     void onHideSearchResults();
+    // The sidebar's reports of the row the user made current.
+    void slotOnPageSelectionChanged(Page *previousPage, Page *newPage);
+    void slotOnFolderSelected(Folder *folder);
 };
