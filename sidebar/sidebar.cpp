@@ -17,6 +17,8 @@ Sidebar::Sidebar(MainWindow *mainWindow, QWidget *parent)
 {
     setObjectName(QStringLiteral("Sidebar"));
     setStyleSheet(QStringLiteral("#Sidebar { background: #2b2937; }"));
+    // A QWidget subclass draws no style sheet background unless asked to.
+    setAttribute(Qt::WA_StyledBackground);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_tree = new SidebarTree(this);
     makeVBoxLayout(this)->addWidget(m_tree);

@@ -35,6 +35,8 @@ SidebarToolbar::SidebarToolbar(QWidget *parent)
     setFixedHeight(62);
     setObjectName(QStringLiteral("SidebarToolbar"));
     setStyleSheet(QStringLiteral("#SidebarToolbar { background: #3f4256; }"));
+    // A QWidget subclass draws no style sheet background unless asked to.
+    setAttribute(Qt::WA_StyledBackground);
     setContentsMargins(0, 0, 0, 0);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
