@@ -1,11 +1,8 @@
 #include "benchwiki.h"
 
-#include "model/folder.h"
-#include "model/page.h"
 #include "model/urls.h"
 
-#include <QBuffer>
-#include <QImage>
+#include <QJsonArray>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -14,80 +11,69 @@ namespace {
 const int pageCount = 2000;
 const int folderCount = 3;
 const int pagesPerFolder = 100;
-const int pictureEvery = pageCount / 100;
+const int pictureCount = 100;
+const int pictureBytes = 150 * 1024; // about 200 kB once in base64
 
-// Noise compresses badly, so a 256 by 256 picture stays near 200 KB as PNG.
-QString pictureTag(QRandomGenerator &random)
+QString pageId(int i)
 {
-    QImage image(256, 256, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = 0xff000000 | (random.generate() & 0x00ffffff);
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QStringLiteral("<p><img src=\"data:image/png;base64,%1\"></p>")
-        .arg(QString::fromLatin1(png.toBase64()));
+    return i == 0 ? QStringLiteral("1") : QString::number(Q_INT64_C(1733480000000) + i);
 }
 
-// About 3 KB of paragraphs with a link to another page in each.
-QString pageText(QRandomGenerator &random, const QStringList &ids)
+QString pageText(int i, QRandomGenerator &random)
 {
-    static const QStringList words = {"garden", "meeting", "notes", "budget", "plan", "letter",
-        "seeds", "water", "week", "summer"};
+    static const QStringList words = QString("the of wiki page notes meeting plan garden "
+                                             "review budget travel recipe draft idea list "
+                                             "tomorrow project chapter summary question")
+                                         .split(' ');
     QString html;
     while (html.size() < 3000) {
-        QStringList sentence;
-        for (int i = 0; i < 40; ++i)
-            sentence << words.at(random.bounded(words.size()));
-        const QString target = ids.at(random.bounded(ids.size()));
-        html += QStringLiteral("<p>%1 <a href=\"%2\">see %3</a>.</p>")
-                    .arg(sentence.join(' '), pageUrl(target), target);
+        html += "<p>";
+        for (int w = 0; w < 40; ++w)
+            html += words.at(int(random.bounded(words.size()))) + ' ';
+        const int target = int(random.bounded(pageCount));
+        html += QString("<a href=\"%1\">page %2</a></p>").arg(pageUrl(pageId(target))).arg(target);
     }
+    // Now and then a character outside Latin-1, which changes how Qt stores the text.
+    if (i % 10 == 0)
+        html += QString::fromUtf8("<p>Erledigt ✓</p>");
     return html;
+}
+
+QJsonObject page(int i, const QString &content)
+{
+    const QJsonObject descriptor {{"hashed_password", ""}, {"salt", ""}, {"hint", ""}};
+    return QJsonObject {{"id", pageId(i)},
+        {"name", i == 0 ? QStringLiteral("Home Page") : QString("Page %1").arg(i)},
+        {"type", "page"}, {"content", content}, {"password_descriptor", descriptor}};
 }
 
 } // namespace
 
-QList<WikiItem *> makeBenchWiki()
+QJsonObject buildBenchWiki()
 {
     QRandomGenerator random(2024);
-    QStringList ids {QStringLiteral("1")};
-    for (int i = 1; i < pageCount; ++i)
-        ids << QString::number(1700000000000LL + i);
-
-    QList<Page *> pages;
+    QJsonArray top;
+    QJsonArray folders[folderCount];
     for (int i = 0; i < pageCount; ++i) {
-        QString content = pageText(random, ids);
-        if (i % pictureEvery == pictureEvery - 1)
-            content += pictureTag(random);
-        const QString name
-            = i == 0 ? QStringLiteral("Home Page") : QStringLiteral("Page %1").arg(i);
-        pages << new Page(ids.at(i), name, content);
+        QString content = pageText(i, random);
+        if (i % (pageCount / pictureCount) == 1) {
+            QByteArray picture(pictureBytes, Qt::Uninitialized);
+            random.fillRange(reinterpret_cast<quint32 *>(picture.data()), pictureBytes / 4);
+            content += QString("<p><img src=\"data:image/png;base64,%1\"></p>")
+                           .arg(QString::fromLatin1(picture.toBase64()));
+        }
+        const int folder = i - (pageCount - folderCount * pagesPerFolder);
+        if (folder >= 0)
+            folders[folder / pagesPerFolder].append(page(i, content));
+        else
+            top.append(page(i, content));
     }
-
-    QList<WikiItem *> items;
-    const int topLevelPages = pageCount - folderCount * pagesPerFolder;
-    for (int i = 0; i < topLevelPages; ++i)
-        items << pages.at(i);
     for (int f = 0; f < folderCount; ++f) {
-        auto *folder = new Folder(
-            QString::number(1800000000000LL + f), QStringLiteral("Folder %1").arg(f + 1));
-        for (int i = 0; i < pagesPerFolder; ++i)
-            folder->addPage(pages.at(topLevelPages + f * pagesPerFolder + i));
-        items << folder;
+        top.append(QJsonObject {{"id", QString::number(Q_INT64_C(1733490000000) + f)},
+            {"name", QString("Folder %1").arg(f + 1)}, {"type", "folder"}, {"pages", folders[f]}});
     }
-    return items;
-}
-
-void deleteBenchWiki(const QList<WikiItem *> &items)
-{
-    for (WikiItem *item : items) {
-        if (Folder *folder = item->toFolder())
-            qDeleteAll(folder->pages());
-        delete item;
-    }
+    const QJsonObject descriptor {{"hashed_password", ""}, {"salt", ""}, {"hint", ""}};
+    return QJsonObject {
+        {"admin", QJsonObject {{"version", "2.3.2"}, {"password_descriptor", descriptor}}},
+        {"wiki_items", top}};
 }

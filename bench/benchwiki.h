@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QList>
+#include <QJsonObject>
 
-class WikiItem;
-
-// The wiki the benchmarks measure: a home page and 1,999 more pages of about 3 KB of text with
-// links between them, three folders of 100 pages each, and 100 pages that also carry an inline
-// picture of about 200 KB. The same every run. The caller owns the items; deleteBenchWiki()
-// frees them with the folders' pages.
-QList<WikiItem *> makeBenchWiki();
-void deleteBenchWiki(const QList<WikiItem *> &items);
+// The wiki the benchmarks measure, as the root object a wiki file holds: 2000 pages of about
+// 3 kB of text linking to each other (the home page first), 3 folders of 100 pages at the end of
+// the top level, and 100 pictures of about 200 kB kept in the pages as base64 data. The same
+// every run.
+QJsonObject buildBenchWiki();

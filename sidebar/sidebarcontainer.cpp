@@ -9,6 +9,8 @@ SidebarContainer::SidebarContainer(QWidget *upper, QWidget *lower, QWidget *pare
 {
     setObjectName(QStringLiteral("SidebarContainer"));
     setStyleSheet(QStringLiteral("#SidebarContainer { background: #2b2937; }"));
+    // A QWidget subclass draws no style sheet background unless asked to.
+    setAttribute(Qt::WA_StyledBackground);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     setFixedWidth(350);
 

@@ -163,10 +163,11 @@ void SidebarTree::startDrag(Qt::DropActions)
     data->setData(QLatin1String(dragFormat), dragToken(this));
     auto *drag = new QDrag(this);
     drag->setMimeData(data);
-    // The row exactly as drawn, held by its middle.
-    const QPixmap picture = viewport()->grab(visualRect(selected.first()));
-    const QRect pictureRect = picture.rect();
-    drag->setPixmap(picture);
+    // The row exactly as drawn, held by its middle. The hot spot is measured in the row's own
+    // pixels: on a high-density screen the picture has twice as many.
+    const QRect rowRect = visualRect(selected.first());
+    const QRect pictureRect(QPoint(0, 0), rowRect.size());
+    drag->setPixmap(viewport()->grab(rowRect));
     drag->setHotSpot(QPoint((pictureRect.left() + pictureRect.right()) / 2,
         (pictureRect.top() + pictureRect.bottom()) / 2));
     // Ignore as the default: a drop outside the tree does nothing.

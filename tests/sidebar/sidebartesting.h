@@ -1,14 +1,81 @@
 #pragma once
 
-// Drives the sidebar tree's drag handling the way the toolkit does during a real drag: a press
-// and two moves start the drag, then drag-move and drop events arrive at real row positions.
+// Helpers shared by the sidebar's tests: wikis written from a short shape, the shape of what a
+// tree or a wiki holds, and drags driven the way the toolkit drives them.
 
+#include "model/folder.h"
+#include "model/page.h"
+#include "model/wikidocument.h"
 #include "sidebar/sidebartree.h"
+#include "sidebar/sidebartreeitem.h"
 
 #include <QDrag>
 #include <QtTest>
 
 #include <memory>
+
+// A new wiki at path shaped as "H R1 F[A B] R2": H is the home page, a name followed by brackets
+// a folder holding the pages inside them, any other name a page. Names double as identifiers,
+// the home page's being "1".
+inline WikiDocument *makeShapedWiki(const QString &path, const QString &shape)
+{
+    auto *wiki = new WikiDocument(path);
+    wiki->homePage()->setName("H");
+    if (!shape.startsWith("H"))
+        wiki->removePage("1");
+    Folder *folder = nullptr;
+    QString spaced = shape;
+    for (const QString &token :
+        spaced.replace("[", "[ ").replace("]", " ] ").split(' ', Qt::SkipEmptyParts)) {
+        if (token == "]")
+            folder = nullptr;
+        else if (token.endsWith('['))
+            (folder = wiki->createFolder(token.chopped(1)))->setId(token.chopped(1));
+        else if (token != "H")
+            wiki->createPage(token, folder)->setId(token);
+    }
+    wiki->save();
+    return wiki;
+}
+
+// The shape of a list of items, in the form writeShapedWiki() reads.
+inline QString shapeOf(const QList<WikiItem *> &items)
+{
+    QStringList names;
+    for (WikiItem *item : items) {
+        QString name = item->name();
+        if (Folder *folder = item->toFolder()) {
+            QStringList pages;
+            for (const Page *page : folder->pages())
+                pages << page->name();
+            name += "[" + pages.join(' ') + "]";
+        }
+        names << name;
+    }
+    return names.join(' ');
+}
+
+inline QString shapeOf(const SidebarTree *tree)
+{
+    QStringList names;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *top = tree->topLevelItem(i);
+        QString name = static_cast<const SidebarTreeItem *>(top)->wikiItem()->name();
+        if (static_cast<const SidebarTreeItem *>(top)->isFolder()) {
+            QStringList pages;
+            for (int j = 0; j < top->childCount(); ++j)
+                pages << static_cast<const SidebarTreeItem *>(top->child(j))->wikiItem()->name();
+            name += "[" + pages.join(' ') + "]";
+        }
+        names << name;
+    }
+    return names.join(' ');
+}
+
+inline SidebarTreeItem *rowNamed(const SidebarTree *tree, const QString &name)
+{
+    return tree->itemById(name == "H" ? "1" : name);
+}
 
 // Where on a row the pointer goes.
 enum class Spot { UpperHalf, LowerHalf, Middle, BelowLastRow };

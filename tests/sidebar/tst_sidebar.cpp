@@ -1,0 +1,238 @@
+#include "sidebartesting.h"
+
+#include "app/widgetutils.h"
+#include "model/wikidocument.h"
+#include "sidebar/sidebar.h"
+#include "sidebar/sidebarcontainer.h"
+#include "sidebar/sidebartoolbar.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(Spot)
+
+class TestSidebar : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    int wikis = 0;
+    std::unique_ptr<WikiDocument> wiki;
+    std::unique_ptr<Sidebar> sidebar;
+    // The selection signals, as "page NAME" or "folder NAME".
+    QStringList reports;
+
+    // Shows a wiki of the given shape, read from its own file, in a new sidebar. Folders marked
+    // with "+" ("F+[A]") are expanded.
+    SidebarTree *open(QString shape)
+    {
+        const QString path = dir.filePath(QStringLiteral("%1.velmora").arg(++wikis));
+        const QRegularExpression expandedFolder("(\\w+)\\+\\[");
+        auto expanded = expandedFolder.globalMatch(shape);
+        wiki.reset(makeShapedWiki(path, QString(shape).remove('+')));
+        sidebar = std::make_unique<Sidebar>(nullptr);
+        connect(sidebar.get(), &Sidebar::onPageSelectionChanged, [this](Page *old, Page *page) {
+            reports << (old ? QStringLiteral("old page given") : "page " + page->name());
+        });
+        connect(sidebar.get(), &Sidebar::signalOnFolderSelected,
+            [this](Folder *folder) { reports << "folder " + folder->name(); });
+        sidebar->resize(350, 900);
+        sidebar->show();
+        sidebar->setWiki(wiki.get());
+        while (expanded.hasNext())
+            row(expanded.next().captured(1))->setExpanded(true);
+        return sidebar->tree();
+    }
+
+    SidebarTreeItem *row(const QString &name) const { return rowNamed(sidebar->tree(), name); }
+
+    void click(const QString &name) const
+    {
+        QTest::mouseClick(sidebar->tree()->viewport(), Qt::LeftButton, Qt::NoModifier,
+            sidebar->tree()->visualItemRect(row(name)).center());
+    }
+
+    QString currentFolder() const
+    {
+        Folder *folder = sidebar->currentFolder();
+        return folder ? folder->name() : QStringLiteral("-");
+    }
+
+private slots:
+    void cleanup()
+    {
+        sidebar.reset();
+        wiki.reset();
+        reports.clear();
+        dir.setAutoRemove(!QTest::currentTestFailed());
+    }
+
+    void dragAndDrop_data()
+    {
+        // "shape | dragged > target spot | shape after | itemMoved's arguments, none: refused"
+        QTest::addColumn<QString>("move");
+        QTest::newRow("R1 on upper half of R3")
+            << "R1 R2 R3 R4 | R1 > R3 upper | R2 R1 R3 R4 | - 0 - 1";
+        QTest::newRow("R1 on lower half of R4")
+            << "R1 R2 R3 R4 | R1 > R4 lower | R2 R3 R4 R1 | - 0 - 3";
+        QTest::newRow("R4 on upper half of R2")
+            << "R1 R2 R3 R4 | R4 > R2 upper | R1 R4 R2 R3 | - 3 - 1";
+        QTest::newRow("own row, lower half")
+            << "R1 R2 R3 R4 | R2 > R2 lower | R1 R2 R3 R4 | - 1 - 1";
+        QTest::newRow("page on upper half of home") << "H R1 R2 | R2 > H upper | H R2 R1 | - 2 - 1";
+        QTest::newRow("page on lower half of home") << "H R1 R2 | R2 > H lower | H R2 R1 | - 2 - 1";
+        QTest::newRow("folder on home") << "H R1 F[A] | F > H upper | H F[A] R1 | - 2 - 1";
+        QTest::newRow("page onto a folder")
+            << "H R1 F[A B] | R1 > F middle | H F[A B R1] | - 1 F 2";
+        QTest::newRow("page onto its own folder")
+            << "H F+[A B] | A > F middle | H F[B A] | F 0 F 1";
+        QTest::newRow("page among a folder's pages")
+            << "H R1 F+[A B] | R1 > B upper | H F[A R1 B] | - 1 F 1";
+        QTest::newRow("page out of a folder")
+            << "H F+[A B] R1 | B > R1 upper | H F[A] B R1 | F 1 - 2";
+        QTest::newRow("folder on upper half of a folder")
+            << "H F[A] G[B] | G > F upper | H G[B] F[A] | - 2 - 1";
+        QTest::newRow("folder on lower half of a folder")
+            << "H F[A] G[B] R1 | F > G lower | H G[B] F[A] R1 | - 1 - 2";
+        QTest::newRow("folder over a page in a folder")
+            << "H F+[A] G[B] | G > A lower | H F[A] G[B] |";
+        QTest::newRow("page below the last row")
+            << "H R1 R2 F[A] | R1 > below | H R2 F[A] R1 | - 1 - 3";
+        QTest::newRow("folder below the last row") << "H F[A] R1 | F > below | H R1 F[A] | - 1 - 2";
+    }
+
+    void dragAndDrop()
+    {
+        QFETCH(QString, move);
+        QStringList parts = move.split('|');
+        for (QString &part : parts)
+            part = part.trimmed();
+        const QString shape = parts.at(0);
+        const QStringList words = parts.at(1).split(' ');
+        const QString result = parts.at(2);
+        const QString moved = parts.at(3);
+        const QString dragged = words.at(0);
+
+        SidebarTree *tree = open(shape);
+        QStringList moves;
+        connect(tree, &SidebarTree::itemMoved,
+            [&](Folder *sourceFolder, int sourceIndex, Folder *targetFolder, int targetIndex) {
+                moves << QStringLiteral("%1 %2 %3 %4")
+                             .arg(sourceFolder ? sourceFolder->name() : "-")
+                             .arg(sourceIndex)
+                             .arg(targetFolder ? targetFolder->name() : "-")
+                             .arg(targetIndex);
+            });
+        const std::unique_ptr<QDrag> started = startDrag(tree, row(dragged));
+        QVERIFY(started);
+        reports.clear();
+
+        // Taken after the press, which opens or closes a dragged folder.
+        const QMap<QString, Spot> spots {
+            {"upper", Spot::UpperHalf}, {"lower", Spot::LowerHalf}, {"middle", Spot::Middle}};
+        const QPoint pos = words.at(2) == "below"
+            ? spotOn(tree, nullptr, Spot::BelowLastRow)
+            : spotOn(tree, row(words.at(2)), spots.value(words.at(3)));
+        QCOMPARE(dragMoveTo(tree, started->mimeData(), pos), !moved.isEmpty());
+        dropAt(tree, started->mimeData(), pos);
+        QCOMPARE(moves, moved.isEmpty() ? QStringList() : QStringList {moved});
+        QCOMPARE(shapeOf(tree), result);
+        QCOMPARE(shapeOf(wiki->items()), result);
+        QCOMPARE(shapeOf(WikiDocument(wiki->filePath()).items()), result);
+        // A folder's row goes out and back in with its pages: they must stay in the index.
+        for (const QString &id : wiki->allPageIds())
+            QVERIFY2(tree->itemById(id), qPrintable(id));
+        if (moved.isEmpty())
+            return;
+
+        QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem *> {row(dragged)});
+        QCOMPARE(tree->currentItem(), row(dragged));
+        if (row(dragged)->parent())
+            QVERIFY(row(dragged)->parent()->isExpanded());
+        // Taking the dragged row out made a neighbour current for a moment, and the main
+        // window opened that neighbour instead of the page being dragged.
+        QCOMPARE(reports, QStringList());
+    }
+
+    void selection()
+    {
+        SidebarTree *tree = open("H R1 F[A] R2");
+        QCOMPARE(tree->currentItem(), row("H"));
+        QCOMPARE(reports, QStringList());
+        QCOMPARE(currentFolder(), QStringLiteral("-"));
+
+        click("F");
+        QVERIFY(row("F")->isExpanded());
+        QCOMPARE(currentFolder(), QStringLiteral("F"));
+        click("A");
+        QCOMPARE(currentFolder(), QStringLiteral("F"));
+        click("R2");
+        QCOMPARE(currentFolder(), QStringLiteral("-"));
+        click("F");
+        QVERIFY(!row("F")->isExpanded());
+        QCOMPARE(reports, QStringList({"folder F", "page A", "page R2", "folder F"}));
+
+        // New pages become current unannounced; a new folder leaves the current row alone.
+        Folder *folder = row("F")->wikiItem()->toFolder();
+        sidebar->addItem(wiki->createPage("N", folder), folder);
+        QCOMPARE(tree->currentItem()->parent(), row("F"));
+        sidebar->addItem(wiki->createFolder("G"), nullptr);
+        QCOMPARE(currentFolder(), QStringLiteral("F"));
+
+        sidebar->selectItem("R1");
+        sidebar->selectItem("no such page");
+        QCOMPARE(reports.mid(4), QStringList({"page R1"}));
+
+        // addItem's own bracket inside the caller's reconnected the signals too early.
+        sidebar->disconnectSignals();
+        sidebar->removeItem("R1");
+        sidebar->addItem(wiki->createPage("P", nullptr), nullptr);
+        sidebar->selectItem("1");
+        sidebar->connectSignals();
+        QVERIFY(!tree->itemById("R1"));
+        QCOMPARE(reports.mid(5), QStringList());
+        sidebar->selectItem("R2");
+        QCOMPARE(reports.mid(5), QStringList({"page R2"}));
+    }
+
+    void toolbarTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("setWhileShown");
+        QTest::addColumn<bool>("cut");
+        const QString longTitle = "the-family-recipes-and-garden-notes-wiki";
+        QTest::newRow("short title") << "notes" << true << false;
+        QTest::newRow("long title set before showing") << longTitle << false << true;
+        // The column never changes width, so a title set later was never cut.
+        QTest::newRow("long title set while shown") << longTitle << true << true;
+    }
+
+    void toolbarTitle()
+    {
+        QFETCH(QString, title);
+        QFETCH(bool, setWhileShown);
+        QFETCH(bool, cut);
+        auto *toolbar = new SidebarToolbar;
+        SidebarContainer column(toolbar, new QWidget);
+        if (setWhileShown) {
+            column.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&column));
+        }
+        toolbar->setTitle(title);
+        column.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&column));
+
+        const auto *label = toolbar->findChild<QLabel *>("SidebarToolbarTitleLbl");
+        QCOMPARE(label->toolTip(), title);
+        QCOMPARE(label->text().endsWith(QChar(0x2026)), cut);
+        QVERIFY(title.startsWith(cut ? label->text().chopped(1) : label->text()));
+        QVERIFY(labelTextWidth(label) <= label->width() - 20);
+    }
+};
+
+QTEST_MAIN(TestSidebar)
+#include "tst_sidebar.moc"
