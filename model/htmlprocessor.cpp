@@ -92,6 +92,24 @@ QString HtmlProcessor::removeStylesheets()
     return toHtml();
 }
 
+QString HtmlProcessor::declareUtf8()
+{
+    QWebElement document = m_page->mainFrame()->documentElement();
+    removeAll(QStringLiteral("meta[charset]"));
+    const QWebElementCollection equivalents = document.findAll(QStringLiteral("meta[http-equiv]"));
+    for (QWebElement meta : equivalents) {
+        if (meta.attribute(QStringLiteral("http-equiv")).trimmed().toLower()
+            == QLatin1String("content-type"))
+            meta.removeFromDocument();
+    }
+    // The engine parses no markup straight into the head, so the element is made in the body
+    // and moved. A reader takes the first declaration it finds, so it leads the head.
+    QWebElement body = document.findFirst(QStringLiteral("body"));
+    body.appendInside(QStringLiteral("<meta charset=\"utf-8\">"));
+    document.findFirst(QStringLiteral("head")).prependInside(body.lastChild());
+    return toHtml();
+}
+
 QString HtmlProcessor::htmlToPlainText(const QString &html)
 {
     return HtmlProcessor(html).toPlainText();

@@ -30,6 +30,9 @@ public:
     QString rewriteInternalLinks(const QMap<QString, QString> &fileNames);
     QString removeScripts();
     QString removeStylesheets();
+    // Puts <meta charset="utf-8"> first in the head and drops every other declaration of the
+    // encoding, for a document that is written out as UTF-8.
+    QString declareUtf8();
 
     // One-shot forms: a processor built on html runs the one operation.
     static QString htmlToPlainText(const QString &html);

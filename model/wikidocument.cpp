@@ -1,6 +1,7 @@
 #include "model/wikidocument.h"
 
 #include "model/folder.h"
+#include "model/legacyimport.h"
 #include "model/page.h"
 
 #include <QDateTime>
@@ -51,6 +52,22 @@ WikiItem *WikiDocument::findItem(const QString &id) const
         }
     }
     return nullptr;
+}
+
+void WikiDocument::moveHomePageToFront()
+{
+    if (m_items.size() < 2)
+        return;
+    const Page *first = m_items.first()->toPage();
+    if (first && first->isHomePage())
+        return;
+    for (int i = 1; i < m_items.size(); ++i) {
+        const Page *page = m_items.at(i)->toPage();
+        if (page && page->isHomePage()) {
+            m_items.move(i, 0);
+            return;
+        }
+    }
 }
 
 QList<Page *> WikiDocument::allPagesLocked() const
@@ -250,7 +267,7 @@ void WikiDocument::initializeNewWiki()
 void WikiDocument::load()
 {
     WikiReadStatus status = WikiReadStatus::Empty;
-    const QByteArray bytes = readWikiData(m_filePath, &status);
+    const QByteArray bytes = readWikiData(m_filePath, &status, &m_legacyBackupPath);
     QJsonObject root;
     if (status == WikiReadStatus::Read) {
         bool ok = false;
@@ -264,6 +281,17 @@ void WikiDocument::load()
         return;
     }
 
+    const QString itemsKey = QStringLiteral("wiki_items");
+    const bool olderForm = !root.isEmpty() && !root.contains(itemsKey);
+    if (olderForm) {
+        // The next save replaces the older form with the current one: keep the original first.
+        m_legacyBackupPath = backupLegacyFile(m_filePath);
+        if (m_legacyBackupPath.isEmpty()) {
+            m_loadFailed = true;
+            return;
+        }
+    }
+
     const QJsonObject admin = root.value(QStringLiteral("admin")).toObject();
     m_passwordDescriptor
         = PasswordDescriptor(admin.value(QStringLiteral("password_descriptor")).toObject());
@@ -271,23 +299,18 @@ void WikiDocument::load()
 
     {
         QWriteLocker locker(&m_itemsLock);
-        const QJsonArray elements = root.value(QStringLiteral("wiki_items")).toArray();
-        for (const QJsonValue &element : elements) {
-            if (WikiItem *item = WikiItem::fromJson(element.toObject()))
-                m_items.append(item);
-        }
-        // The home page always leads the top level.
-        if (m_items.size() >= 2) {
-            const Page *first = m_items.first()->toPage();
-            if (!first || !first->isHomePage()) {
-                for (int i = 1; i < m_items.size(); ++i) {
-                    const Page *page = m_items.at(i)->toPage();
-                    if (page && page->isHomePage()) {
-                        m_items.move(i, 0);
-                        break;
-                    }
-                }
+        if (olderForm) {
+            // Ordered already, home page first.
+            const QJsonArray pages = convertLegacyPages(root);
+            for (const QJsonValue &page : pages)
+                m_items.append(Page::fromJson(page.toObject()));
+        } else {
+            const QJsonArray elements = root.value(itemsKey).toArray();
+            for (const QJsonValue &element : elements) {
+                if (WikiItem *item = WikiItem::fromJson(element.toObject()))
+                    m_items.append(item);
             }
+            moveHomePageToFront();
         }
     }
 

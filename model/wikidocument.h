@@ -39,6 +39,9 @@ public:
     // True when the file held bytes that are no wiki this program can read, or could not be
     // opened at all; nothing in it was changed.
     bool loadFailed() const { return m_loadFailed; }
+    // The copy of the file made before a wiki of an earlier release was converted, since the
+    // next save replaces the original; empty when none was made. The window says where it is.
+    QString legacyBackupPath() const { return m_legacyBackupPath; }
 
     WikiItem *findItem(const QString &id) const;
     QList<Page *> allPages() const;
@@ -70,6 +73,8 @@ public:
 
 private:
     QList<Page *> allPagesLocked() const;
+    // The items lock is held for writing.
+    void moveHomePageToFront();
 
     const QString m_filePath;
     QMutex m_saveMutex;
@@ -80,4 +85,5 @@ private:
     QList<WikiItem *> m_removedItems;
     mutable QReadWriteLock m_itemsLock;
     bool m_loadFailed = false;
+    QString m_legacyBackupPath;
 };

@@ -1,5 +1,6 @@
 #include "model/wikifile.h"
 
+#include "model/legacyimport.h"
 #include "model/wikifilecipher.h"
 
 #include <QFile>
@@ -250,14 +251,13 @@ private:
     QVarLengthArray<Frame, maxDocumentDepth> m_stack;
 };
 
-// Files of earlier releases are SQLite databases, and a few early wikis hold an older form of the
-// document. Converting them is the legacy import's job (importLegacyDatabase), which this program
-// does not have yet: until it does, such a file is reported unreadable and left as it is.
-QByteArray fromLegacyDatabase(const QString &path, WikiReadStatus *status)
+// Files of earlier releases are SQLite databases; a few early wikis hold an older form of the
+// document, which the document itself converts after reading.
+QByteArray fromLegacyDatabase(const QString &path, WikiReadStatus *status, QString *backupPath)
 {
-    Q_UNUSED(path)
-    *status = WikiReadStatus::Unreadable;
-    return QByteArray();
+    const QByteArray document = importLegacyDatabase(path, backupPath);
+    *status = document.isEmpty() ? WikiReadStatus::Unreadable : WikiReadStatus::Read;
+    return document;
 }
 
 #ifdef Q_OS_UNIX
@@ -279,7 +279,7 @@ bool syncFolderOf(const QString &path)
 
 } // namespace
 
-QByteArray readWikiData(const QString &path, WikiReadStatus *status)
+QByteArray readWikiData(const QString &path, WikiReadStatus *status, QString *legacyBackupPath)
 {
     WikiReadStatus ignored;
     if (!status)
@@ -297,14 +297,14 @@ QByteArray readWikiData(const QString &path, WikiReadStatus *status)
     }
     if (file.size() > maxWikiFileSize) {
         file.close();
-        return fromLegacyDatabase(path, status);
+        return fromLegacyDatabase(path, status, legacyBackupPath);
     }
     const QByteArray bytes = file.readAll();
     file.close();
 
     const QByteArray document = decodeWikiFile(bytes, status);
     if (*status == WikiReadStatus::Unreadable)
-        return fromLegacyDatabase(path, status);
+        return fromLegacyDatabase(path, status, legacyBackupPath);
     return document;
 }
 

@@ -28,9 +28,11 @@ constexpr int maxDocumentDepth = 64;
 constexpr qint64 maxWikiFileSize = qint64(8 + (1 << 27)) * 257 / 256 + 1024;
 
 // The document bytes of the wiki file at path, or an empty array with *status saying whether the
-// file was empty or new, could not be opened, or holds something that is no wiki. An existing
-// file is only ever opened for reading; an absent one is created empty.
-QByteArray readWikiData(const QString &path, WikiReadStatus *status = nullptr);
+// file was empty or new, could not be opened, or holds something that is no wiki. An absent file
+// is created empty; an existing one is only ever opened for reading, except for a database of an
+// earlier release, which importLegacyDatabase() copies to *legacyBackupPath before it converts it.
+QByteArray readWikiData(
+    const QString &path, WikiReadStatus *status = nullptr, QString *legacyBackupPath = nullptr);
 
 // The read path of readWikiData() on bytes already in memory: Empty for no bytes, Read with the
 // document bytes, or Unreadable. Files of earlier releases are not recognised here.

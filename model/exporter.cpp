@@ -1,0 +1,185 @@
+#include "model/exporter.h"
+
+#include "model/htmlprocessor.h"
+#include "model/page.h"
+
+#include <QFileInfo>
+#include <QMap>
+#include <QSaveFile>
+#include <QUuid>
+#include <QVector>
+
+const char *const protectedPageNotice
+    = "<html><body style='text-align: center;'><p style='font-size: 16px; margin-top: 40px;'>"
+      "This page is protected with a password.</p></body></html>";
+
+namespace {
+
+const int maxBaseNameLength = 100;
+// File systems allow 255 bytes in a name; a hundred letters of most scripts other than Latin
+// take more than that in UTF-8. Room is left for a number and the extension.
+const int maxBaseNameBytes = 240;
+const int maxNumberedNames = 9999;
+
+bool keptInFileName(uint c)
+{
+    if (c < 0x80) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    }
+    return QChar::isLetterOrNumber(c);
+}
+
+QString sanitisedName(const QString &name)
+{
+    // Composed first, so that a letter typed as a base and an accent stays one letter; whole
+    // code points, so that a letter outside the first plane is not seen as two halves.
+    const QVector<uint> codePoints = name.normalized(QString::NormalizationForm_C).toUcs4();
+    QString result;
+    for (const uint c : codePoints) {
+        if (keptInFileName(c))
+            result += QString::fromUcs4(&c, 1);
+        else
+            result += QLatin1Char('_');
+    }
+    return result.trimmed();
+}
+
+bool usableBaseName(const QString &name)
+{
+    return !name.isEmpty() && name.size() <= maxBaseNameLength
+        && name.toUtf8().size() <= maxBaseNameBytes;
+}
+
+// A dangling symbolic link counts as taken: writing through it would create a file elsewhere.
+bool pathTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QString exportedHtml(const Page *page)
+{
+    return page->isLocked() ? QString::fromLatin1(protectedPageNotice) : page->content();
+}
+
+} // namespace
+
+bool exportPageAsHtml(const QString &html, const QString &path)
+{
+    HtmlProcessor processor(html);
+    processor.unlinkInternalLinks();
+    processor.removeScripts();
+    processor.removeStylesheets();
+    return writeTextFile(processor.declareUtf8(), path);
+}
+
+bool exportPagesAsText(const QList<Page *> &pages, const QString &folder)
+{
+    const QString extension = QStringLiteral("txt");
+    bool result = true;
+    for (const Page *page : pages) {
+        // Each file is written before the next name is chosen, so the files on disk are enough
+        // to keep two pages of the same safe name apart.
+        const QString base = safeFileBaseName(page->name(), QStringList());
+        const QString unique = uniqueFileBaseName(folder, base, extension);
+        if (unique.isEmpty()) {
+            result = false;
+            continue;
+        }
+        const QString text = HtmlProcessor::htmlToPlainText(exportedHtml(page));
+        if (!writeTextFile(text, filePathFor(folder, unique, extension)))
+            result = false;
+    }
+    return result;
+}
+
+bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder)
+{
+    const QString extension = QStringLiteral("html");
+    bool result = true;
+    // Every link needs its target's file name before the first file is written, so names chosen
+    // earlier in this export are taken as well as the files already in the folder.
+    QMap<QString, QString> fileNames;
+    QStringList chosen;
+    QStringList taken;
+    for (const Page *page : pages) {
+        const QString base = safeFileBaseName(page->name(), taken);
+        const QString unique = uniqueFileBaseName(folder, base, extension, taken);
+        if (unique.isEmpty()) {
+            result = false;
+            chosen << QString();
+            continue;
+        }
+        taken << unique;
+        chosen << unique + QLatin1Char('.') + extension;
+        fileNames.insert(page->id(), chosen.last());
+    }
+
+    for (int i = 0; i < pages.size(); ++i) {
+        if (chosen.at(i).isEmpty())
+            continue;
+        HtmlProcessor processor(exportedHtml(pages.at(i)));
+        processor.rewriteInternalLinks(fileNames);
+        processor.removeScripts();
+        processor.removeStylesheets();
+        const QString html = HtmlProcessor::removeScripts(processor.declareUtf8());
+        if (!writeTextFile(html, joinPath(folder, chosen.at(i))))
+            result = false;
+    }
+    return result;
+}
+
+QString safeFileBaseName(const QString &name, const QStringList &takenNames)
+{
+    const QString once = sanitisedName(name);
+    QString result = once;
+    for (;;) {
+        if (!usableBaseName(result))
+            result = QUuid::createUuid().toString();
+        if (!takenNames.contains(result, Qt::CaseInsensitive))
+            return result;
+        // With nothing to add, a taken UUID is replaced by a new one.
+        result = once.isEmpty() ? QString() : result + once;
+    }
+}
+
+QString uniqueFileBaseName(const QString &folder, const QString &baseName, const QString &extension,
+    const QStringList &takenNames)
+{
+    for (int number = 0; number < maxNumberedNames; ++number) {
+        const QString candidate = number ? baseName + QString::number(number) : baseName;
+        if (!takenNames.contains(candidate, Qt::CaseInsensitive)
+            && !pathTaken(filePathFor(folder, candidate, extension)))
+            return candidate;
+    }
+    return QString();
+}
+
+QString joinPath(const QString &folder, const QString &fileName)
+{
+    return folder + QLatin1Char('/') + fileName;
+}
+
+QString filePathFor(const QString &folder, const QString &baseName, const QString &extension)
+{
+    return joinPath(folder, baseName + QLatin1Char('.') + extension);
+}
+
+bool writeTextFile(const QString &text, const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    // Unbuffered, so that a write that fails (a full disk) is seen here rather than lost in the
+    // flush that commit() does; without commit() the new file goes away.
+    QSaveFile file(path);
+    // Where the folder takes no new file but the file itself may be written, write it in place.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
+        return false;
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,218 @@
+#include "model/exporter.h"
+#include "model/page.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+const QString russian = QString::fromUtf8("Привет, мир");
+
+QString pageLink(const QString &id, const QString &text)
+{
+    return QStringLiteral("<a href=\"file://velmora/?pageid=%1\">%2</a>").arg(id, text);
+}
+
+QString contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList files(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestExporter : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QList<Page *> pages;
+    QString folder(const QString &name)
+    {
+        dir.setAutoRemove(!QTest::currentTestFailed());
+        QDir(dir.path()).mkdir(name);
+        return dir.filePath(name);
+    }
+    Page *page(const QString &id, const QString &name, const QString &content)
+    {
+        pages << new Page(id, name, content);
+        return pages.last();
+    }
+
+private slots:
+    // Files were written in the locale's encoding: in a Latin-1 locale non-Latin text became "?".
+    void initTestCase() { QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1")); }
+    void cleanup()
+    {
+        qDeleteAll(pages);
+        pages.clear();
+    }
+
+    void safeNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<QString>("expected"); // "UUID" for a generated name
+        const QStringList none;
+        QTest::newRow("punctuation")
+            << "Meeting notes: May/June" << none << "Meeting_notes__May_June";
+        QTest::newRow("letters beyond ASCII")
+            << QString::fromUtf8("Straße") << none << QString::fromUtf8("Straße");
+        QTest::newRow("decomposed accent")
+            << QString::fromUtf8("Cafe\u0301") << none << QString::fromUtf8("Café");
+        QTest::newRow("empty") << "" << none << "UUID";
+        QTest::newRow("101 characters") << QString(101, 'a') << none << "UUID";
+        // Three bytes each in UTF-8: past the 255 bytes a file name may have.
+        QTest::newRow("100 Chinese letters") << QString(100, QChar(0x4e2d)) << none << "UUID";
+        QTest::newRow("taken, case ignored") << "Notes" << QStringList {"notes"} << "NotesNotes";
+    }
+
+    void safeNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, taken);
+        QFETCH(QString, expected);
+        const QString result = safeFileBaseName(name, taken);
+        if (expected == QLatin1String("UUID"))
+            QVERIFY2(QRegularExpression("^\\{[0-9a-f-]{36}\\}$").match(result).hasMatch(),
+                qPrintable(result));
+        else
+            QCOMPARE(result, expected);
+    }
+
+    void textExport()
+    {
+        const QString out = folder("text");
+        page("1", "Meeting notes: May/June", "<p>" + russian + "</p>");
+        page("2", QString::fromUtf8("Straße"), "<p>Street</p>");
+        page("3", "a/b", "<p>first</p>");
+        page("4", "a:b", "<p>second</p>");
+        page("5", "Diary", "<p>secret</p>")->setLocked(true);
+        page("6", "", "<p>nameless</p>");
+        QVERIFY(exportPagesAsText(pages, out));
+        QStringList written = files(out);
+        QCOMPARE(written.size(), 6);
+        QCOMPARE(contents(out + "/Meeting_notes__May_June.txt"), russian);
+        QCOMPARE(contents(out + QString::fromUtf8("/Straße.txt")), QStringLiteral("Street"));
+        QCOMPARE(contents(out + "/a_b.txt"), QStringLiteral("first"));
+        QCOMPARE(contents(out + "/a_b1.txt"), QStringLiteral("second"));
+        QCOMPARE(contents(out + "/Diary.txt"),
+            QStringLiteral("This page is protected with a password."));
+        QVERIFY(written.filter(QRegularExpression("^\\{.{36}\\}\\.txt$")).size() == 1);
+    }
+
+    void htmlExport()
+    {
+        const QString out = folder("html");
+        for (const char *name : {"/Notes.html", "/x.html"}) {
+            QFile old(out + name);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("kept") == 4);
+        }
+        page("1", "Home Page",
+            "<p>" + pageLink("2", "Notes") + pageLink("3", "Ideas") + pageLink("99", "Gone")
+                + "</p>");
+        page("2", "Notes", "<p>" + russian + pageLink("1", "Home") + "</p>");
+        page("3", "Ideas",
+            "<link rel=\"stylesheet\" href=\"a.css\"><script>alert(1)</script><p>Idea</p>");
+        page("4", "Diary", "<p>secret</p>")->setLocked(true);
+        // "x1" is chosen before "x", whose own file exists: the next free name on disk is no
+        // longer free, and both pages went to x1.html.
+        page("5", "x1", "<p>one</p>");
+        page("6", "x", "<p>ex</p>");
+        page("7", "a/b", "<p>first</p>");
+        page("8", "a:b", "<p>second</p>");
+        QVERIFY(exportPagesAsHtml(pages, out));
+
+        QCOMPARE(files(out).size(), 2 + pages.size());
+        QCOMPARE(contents(out + "/Notes.html"), QStringLiteral("kept"));
+        const QString home = contents(out + "/Home_Page.html");
+        QVERIFY(home.contains("<a href=\"./Notes1.html\">Notes</a>"));
+        QVERIFY(home.contains("<a href=\"./Ideas.html\">Ideas</a>"));
+        QVERIFY(home.contains(pageLink("99", "Gone")));
+        const QString notes = contents(out + "/Notes1.html");
+        QVERIFY(notes.contains(russian));
+        QVERIFY(notes.startsWith("<html><head><meta charset=\"utf-8\">"));
+        const QString ideas = contents(out + "/Ideas.html");
+        QVERIFY(ideas.contains("Idea") && !ideas.contains("script") && !ideas.contains("a.css"));
+        QVERIFY(contents(out + "/Diary.html").contains("This page is protected with a password."));
+        QVERIFY(!contents(out + "/Diary.html").contains("secret"));
+        QCOMPARE(contents(out + "/x1.html"),
+            QStringLiteral("<html><head><meta charset=\"utf-8\">"
+                           "</head><body><p>one</p></body></html>"));
+        QVERIFY(contents(out + "/x2.html").contains("ex"));
+        QVERIFY(contents(out + "/a_ba_b.html").contains("second"));
+    }
+
+    void singlePage()
+    {
+        const QString file = folder("single") + "/page.html";
+        QVERIFY(exportPageAsHtml("<html><head><meta charset=\"iso-8859-1\"><script>x()</script>"
+                                 "</head><body><p>"
+                + russian + pageLink("2", "Notes") + "</p></body></html>",
+            file));
+        QCOMPARE(contents(file),
+            "<html><head><meta charset=\"utf-8\"></head><body><p>" + russian
+                + "Notes</p></body></html>");
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<bool>("asHtml");
+        QTest::addColumn<bool>("underFile");
+        QTest::newRow("text, folder under a file") << false << true;
+        QTest::newRow("HTML, folder under a file") << true << true;
+        QTest::newRow("text, one file too large") << false << false;
+        QTest::newRow("HTML, one file too large") << true << false;
+    }
+
+    // Root writes into read-only folders, so the folder given is a path under a plain file
+    // (ENOTDIR), and one page's file is made to fail with a limit on the size of written files.
+    void failures()
+    {
+        QFETCH(bool, asHtml);
+        QFETCH(bool, underFile);
+        auto exportAll = [&](const QString &out) {
+            return asHtml ? exportPagesAsHtml(pages, out) : exportPagesAsText(pages, out);
+        };
+        const QString out = folder(QStringLiteral("failing%1%2").arg(asHtml).arg(underFile));
+        QVERIFY(exportAll(out));
+        QVERIFY(files(out).isEmpty());
+
+        page("1", "Before", "<p>before</p>");
+        page("2", "Big", "<p>" + QString(200000, 'b') + "</p>");
+        page("3", "After", "<p>after</p>");
+        if (underFile) {
+            QFile plain(out + "/plain");
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+            QVERIFY(!exportAll(plain.fileName() + "/export"));
+            QCOMPARE(files(out), QStringList {"plain"});
+            return;
+        }
+        rlimit saved;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const rlimit small {100000, saved.rlim_max};
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool exported = exportAll(out);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!exported);
+        // The other pages stay written, and no cut-off file is left for the big one.
+        const QString extension = asHtml ? ".html" : ".txt";
+        QCOMPARE(files(out), QStringList({"After" + extension, "Before" + extension}));
+    }
+};
+
+QTEST_MAIN(TestExporter)
+#include "tst_exporter.moc"
