@@ -5,6 +5,7 @@
 
 class QDropEvent;
 
+class Folder;
 class Page;
 class UpdateChecker;
 class WikiDocument;
@@ -42,6 +43,9 @@ public slots:
     void onExportPageAsText();
     void onExportWikiAsHTML();
     void onExportWikiAsText();
+    // The sidebar's reports of the row the user made current.
+    void slotOnPageSelectionChanged(Page *previousPage, Page *newPage);
+    void slotOnFolderSelected(Folder *folder);
 
 private:
     QString askForSaveFileName(

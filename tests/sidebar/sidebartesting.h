@@ -77,26 +77,22 @@ inline SidebarTreeItem *rowNamed(const SidebarTree *tree, const QString &name)
     return tree->itemById(name == "H" ? "1" : name);
 }
 
-// Where on a row the pointer goes.
-enum class Spot { UpperHalf, LowerHalf, Middle, BelowLastRow };
-
-inline QPoint spotOn(SidebarTree *tree, QTreeWidgetItem *row, Spot spot)
+// Where the pointer goes: the "upper" or "lower" half or the "middle" of a row, or "below" the
+// last row shown, where row is not used.
+inline QPoint spotOn(SidebarTree *tree, QTreeWidgetItem *row, const QString &spot)
 {
-    const QRect rect = row ? tree->visualItemRect(row) : QRect();
-    switch (spot) {
-    case Spot::UpperHalf:
-        return QPoint(rect.center().x(), rect.top() + rect.height() / 4);
-    case Spot::LowerHalf:
-        return QPoint(rect.center().x(), rect.bottom() - rect.height() / 4);
-    case Spot::Middle:
-        return rect.center();
-    case Spot::BelowLastRow:
-        break;
+    if (spot == "below") {
+        QTreeWidgetItem *last = tree->topLevelItem(tree->topLevelItemCount() - 1);
+        while (last->isExpanded() && last->childCount() > 0)
+            last = last->child(last->childCount() - 1);
+        return QPoint(20, tree->visualItemRect(last).bottom() + 10);
     }
-    QTreeWidgetItem *last = tree->topLevelItem(tree->topLevelItemCount() - 1);
-    while (last->isExpanded() && last->childCount() > 0)
-        last = last->child(last->childCount() - 1);
-    return QPoint(20, tree->visualItemRect(last).bottom() + 10);
+    const QRect rect = tree->visualItemRect(row);
+    if (spot == "upper")
+        return QPoint(rect.center().x(), rect.top() + rect.height() / 4);
+    if (spot == "lower")
+        return QPoint(rect.center().x(), rect.bottom() - rect.height() / 4);
+    return rect.center();
 }
 
 // Presses on row and moves the pointer as a user starting a drag does. Returns the drag that the

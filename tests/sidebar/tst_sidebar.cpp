@@ -13,8 +13,6 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(Spot)
-
 class TestSidebar : public QObject
 {
     Q_OBJECT
@@ -132,11 +130,7 @@ private slots:
         reports.clear();
 
         // Taken after the press, which opens or closes a dragged folder.
-        const QMap<QString, Spot> spots {
-            {"upper", Spot::UpperHalf}, {"lower", Spot::LowerHalf}, {"middle", Spot::Middle}};
-        const QPoint pos = words.at(2) == "below"
-            ? spotOn(tree, nullptr, Spot::BelowLastRow)
-            : spotOn(tree, row(words.at(2)), spots.value(words.at(3)));
+        const QPoint pos = spotOn(tree, row(words.value(2)), words.value(3, "below"));
         QCOMPARE(dragMoveTo(tree, started->mimeData(), pos), !moved.isEmpty());
         dropAt(tree, started->mimeData(), pos);
         QCOMPARE(moves, moved.isEmpty() ? QStringList() : QStringList {moved});

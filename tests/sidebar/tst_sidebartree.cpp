@@ -54,7 +54,7 @@ private slots:
         QMimeData foreign;
         for (const QString &format : drag->mimeData()->formats())
             foreign.setData(format, "R2");
-        const QPoint pos = spotOn(tree, rowNamed(tree, "R1"), Spot::UpperHalf);
+        const QPoint pos = spotOn(tree, rowNamed(tree, "R1"), "upper");
         QVERIFY(!dragMoveTo(tree, &foreign, pos));
         dropAt(tree, &foreign, pos);
         QCOMPARE(shapeOf(tree), QStringLiteral("H R1 R2"));
