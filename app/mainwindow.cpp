@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 
+#include "model/urls.h"
 #include "model/utils.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QStringList>
 
@@ -36,3 +38,29 @@ void MainWindow::installApplicationLook()
     for (const QString &font : fonts)
         QFontDatabase::addApplicationFont(font);
 }
+
+// The page and command links are carried out by the wiki commands, which build on this signal
+// as they arrive; every other address belongs to the desktop's browser.
+void MainWindow::onLinkClicked(QUrl url)
+{
+    emit linkClicked(url);
+    const QString text = url.toString();
+    if (!isPageUrl(text) && !isCommandUrl(text))
+        QDesktopServices::openUrl(url);
+}
+
+// Images dropped as file paths are taken once image import exists; until then the engine's own
+// drop handling takes every drop.
+bool MainWindow::onEditorReceivedDropEvent(QDropEvent *)
+{
+    return false;
+}
+
+// The search results panel comes with the search; until then there is nothing to hide.
+void MainWindow::onHideSearchResults() { }
+
+// The formatting and link actions come with the window's commands; until then there is
+// nothing to bring up to date.
+void MainWindow::updateLinkAction() { }
+
+void MainWindow::updateFormatActions() { }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QUrl>
+
+class QDropEvent;
 
 // The program's one top-level window.
 class MainWindow final : public QMainWindow
@@ -13,4 +16,18 @@ public:
 
     // Sets the application style sheet and, once per process, registers the shipped fonts.
     static void installApplicationLook();
+
+    // Bring the link and formatting actions up to date before a menu that shows them opens.
+    void updateLinkAction();
+    void updateFormatActions();
+
+signals:
+    // Every link the editor hands over, as it arrived.
+    void linkClicked(QUrl url);
+
+public slots:
+    void onLinkClicked(QUrl url);
+    // True when the window took the drop itself; otherwise the editor's engine handles it.
+    bool onEditorReceivedDropEvent(QDropEvent *event);
+    void onHideSearchResults();
 };

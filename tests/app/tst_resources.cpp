@@ -15,6 +15,10 @@ private slots:
         QTest::addColumn<QString>("path");
         const QStringList files = {
             "qss/style.qss",
+            "css/style.css",
+            "css/jquery-ui.override.css",
+            "js/velmora.js",
+            "js/search.js",
             "js/jquery.min.js",
             "js/jquery-ui-1.12.1/jquery-ui.min.js",
             "js/jquery-ui-1.12.1/jquery-ui.min.css",

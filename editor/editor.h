@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QStringList>
+#include <QVariant>
+#include <QWebView>
+
+class JsPageController;
+class MainWindow;
+class Page;
+
+// The view in which one wiki page at a time is shown and edited in place. The page's markup is
+// wrapped in a document that loads the page stylesheets and script; every edit is read back
+// from the document body into the page. Links are never followed here: each one is handed to
+// the main window. Without a wiki it shows a welcome document, for a locked page a placeholder
+// that asks for the password.
+//
+// Callers bracket programmatic loads with disconnectSignals() and connectSignals(), so that
+// loading a page does not count as an edit.
+class Editor final : public QWebView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Editor)
+
+public:
+    Editor(MainWindow *mainWindow, QWidget *parent);
+
+    void loadPage(Page *page);
+    // The page last given to loadPage(), or null.
+    Page *currentPage() const { return m_currentPage; }
+    // Forgets the current page and stops editing; the main window calls it before it deletes
+    // the wiki that owns the page, so that nothing is committed into a page that is gone.
+    void unloadPage();
+
+    // Also forgets the current page and stops editing: nothing typed there belongs to a page.
+    void showWelcomePage();
+    void showProtectedPagePlaceholder();
+    void setPageHtml(const QString &html);
+
+    QString bodyHtml() const;
+    // Stores the body's markup into the current page and marks it modified. Refused while no
+    // page's own document is shown or while it is still loading.
+    void updatePageContent();
+
+    void connectSignals();
+    void disconnectSignals();
+    void setEditable(bool editable);
+
+    // The script's result, or an invalid value when it throws.
+    QVariant evaluateJavaScript(const QString &script);
+    QString toHtml() const;
+    QString toPlainText() const;
+
+    // Turns links to pages that are not in pageIds into their plain text. When the document is
+    // still loading, this is done as soon as it has loaded.
+    void removeBrokenLinks(const QStringList &pageIds);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private slots:
+    void onLoadFinished(bool ok);
+    void onPageContentsChanged();
+
+private:
+    // Which document the view shows: only a page's own document may be committed into it.
+    enum class Shown { Nothing, PageDocument, ProtectedPlaceholder, WelcomeDocument };
+
+    bool isLoading() const;
+    void removeBrokenLinksNow(const QStringList &pageIds);
+
+    MainWindow *m_mainWindow;
+    Page *m_currentPage = nullptr;
+    JsPageController *m_controller;
+    Shown m_shown = Shown::Nothing;
+    // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
+    QStringList m_pendingPageIds;
+};
