@@ -3,87 +3,92 @@
 #include "search/collationfolding.h"
 #include "search/htmlentities.h"
 
-#include <QSet>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
 // Elements whose text is their text nodes and nothing else, and which parse, render and search
-// the same in a fresh page and inside another page's body. Namespaced names (Office's "o:p")
-// are unknown elements, shown inline like span.
-const QSet<QString> &plainElements()
+// the same in a fresh page and inside another page's body. Sorted for a binary search.
+// Namespaced names (Office's "o:p") are unknown elements, shown inline like span.
+const char *const plainElements[] = {
+    "a",
+    "abbr",
+    "acronym",
+    "address",
+    "b",
+    "bdi",
+    "bdo",
+    "big",
+    "blockquote",
+    "br",
+    "caption",
+    "center",
+    "cite",
+    "code",
+    "col",
+    "colgroup",
+    "dd",
+    "del",
+    "dfn",
+    "div",
+    "dl",
+    "dt",
+    "em",
+    "figcaption",
+    "figure",
+    "font",
+    "footer",
+    "h1",
+    "h2",
+    "h3",
+    "h4",
+    "h5",
+    "h6",
+    "header",
+    "hr",
+    "i",
+    "img",
+    "ins",
+    "kbd",
+    "li",
+    "main",
+    "mark",
+    "nav",
+    "nobr",
+    "ol",
+    "p",
+    "pre",
+    "s",
+    "samp",
+    "section",
+    "small",
+    "span",
+    "strike",
+    "strong",
+    "sub",
+    "sup",
+    "table",
+    "tbody",
+    "td",
+    "tfoot",
+    "th",
+    "thead",
+    "time",
+    "tr",
+    "tt",
+    "u",
+    "ul",
+    "var",
+    "wbr",
+};
+
+bool isPlainElement(const char *name)
 {
-    static const QSet<QString> names = {
-        QStringLiteral("a"),
-        QStringLiteral("abbr"),
-        QStringLiteral("acronym"),
-        QStringLiteral("address"),
-        QStringLiteral("b"),
-        QStringLiteral("bdi"),
-        QStringLiteral("bdo"),
-        QStringLiteral("big"),
-        QStringLiteral("blockquote"),
-        QStringLiteral("br"),
-        QStringLiteral("caption"),
-        QStringLiteral("center"),
-        QStringLiteral("cite"),
-        QStringLiteral("code"),
-        QStringLiteral("col"),
-        QStringLiteral("colgroup"),
-        QStringLiteral("dd"),
-        QStringLiteral("del"),
-        QStringLiteral("dfn"),
-        QStringLiteral("div"),
-        QStringLiteral("dl"),
-        QStringLiteral("dt"),
-        QStringLiteral("em"),
-        QStringLiteral("figcaption"),
-        QStringLiteral("figure"),
-        QStringLiteral("font"),
-        QStringLiteral("footer"),
-        QStringLiteral("h1"),
-        QStringLiteral("h2"),
-        QStringLiteral("h3"),
-        QStringLiteral("h4"),
-        QStringLiteral("h5"),
-        QStringLiteral("h6"),
-        QStringLiteral("header"),
-        QStringLiteral("hr"),
-        QStringLiteral("i"),
-        QStringLiteral("img"),
-        QStringLiteral("ins"),
-        QStringLiteral("kbd"),
-        QStringLiteral("li"),
-        QStringLiteral("main"),
-        QStringLiteral("mark"),
-        QStringLiteral("nav"),
-        QStringLiteral("nobr"),
-        QStringLiteral("ol"),
-        QStringLiteral("p"),
-        QStringLiteral("pre"),
-        QStringLiteral("s"),
-        QStringLiteral("samp"),
-        QStringLiteral("section"),
-        QStringLiteral("small"),
-        QStringLiteral("span"),
-        QStringLiteral("strike"),
-        QStringLiteral("strong"),
-        QStringLiteral("sub"),
-        QStringLiteral("sup"),
-        QStringLiteral("table"),
-        QStringLiteral("tbody"),
-        QStringLiteral("td"),
-        QStringLiteral("tfoot"),
-        QStringLiteral("th"),
-        QStringLiteral("thead"),
-        QStringLiteral("time"),
-        QStringLiteral("tr"),
-        QStringLiteral("tt"),
-        QStringLiteral("u"),
-        QStringLiteral("ul"),
-        QStringLiteral("var"),
-        QStringLiteral("wbr"),
-    };
-    return names;
+    const auto end = std::end(plainElements);
+    const auto found = std::lower_bound(std::begin(plainElements), end, name,
+        [](const char *entry, const char *key) { return std::strcmp(entry, key) < 0; });
+    return found != end && std::strcmp(*found, name) == 0;
 }
 
 bool isHtmlSpace(QChar c)
@@ -100,7 +105,7 @@ bool isAsciiLetter(QChar c)
 
 // A style that changes which characters are drawn (case, masking, generated or replaced
 // content) or that cannot be read plainly (escapes, scripted values).
-bool styleChangesCharacters(const QString &style)
+bool styleChangesCharacters(QStringView style)
 {
     static const char *const words[]
         = {"transform", "security", "content", "expression", "binding", "behavior", "\\"};
@@ -149,6 +154,57 @@ SearchFilter::SearchFilter(CollationFolding &folding, const QString &searchText)
         m_masks[int(units.at(i))] |= quint64(1) << i;
     m_accept = quint64(1) << (length - 1);
     m_filters = true;
+    m_kinds.fill(Unknown, 0x10000);
+    m_characterMasks.fill(0, 0x10000);
+}
+
+quint8 SearchFilter::classify(char16_t c)
+{
+    quint8 kind = Other;
+    if (!QChar::isSurrogate(c) && (c < 0x300 || CollationFolding::combiningClass(c) == 0)) {
+        const CollationFolding::Units units = m_folding.units(c);
+        if (units.size == 0) {
+            kind = Ignored;
+        } else if (units.size == 1) {
+            kind = Single;
+            const quint32 unit = units.data[0];
+            m_characterMasks[c] = int(unit) < m_masks.size() ? m_masks.at(int(unit)) : 0;
+        }
+    }
+    m_kinds[c] = kind;
+    return kind;
+}
+
+// Feeds the text from i up to the next markup, reference or character that needs the slow
+// path, and returns where it stopped.
+int SearchFilter::feedText(Scan &scan, int i)
+{
+    const QChar *s = scan.text;
+    const int n = scan.size;
+    const quint8 *kinds = m_kinds.constData();
+    const quint64 *masks = m_characterMasks.constData();
+    quint64 state = scan.state;
+    for (; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c == '<' || c == '&')
+            break;
+        quint8 kind = kinds[c];
+        if (kind == Unknown)
+            kind = classify(c);
+        if (kind == Ignored)
+            continue;
+        if (kind != Single)
+            break;
+        state = ((state << 1) | 1) & masks[c];
+        scan.atSegmentStart = false;
+        scan.lastCombiningClass = 0;
+        if (state & m_accept) {
+            scan.mayMatch = true;
+            break;
+        }
+    }
+    scan.state = state;
+    return i;
 }
 
 bool SearchFilter::feed(Scan &scan, char32_t c)
@@ -181,12 +237,8 @@ bool SearchFilter::feed(Scan &scan, char32_t c)
 
 void SearchFilter::skipTo(Scan &scan, int &i, QChar c)
 {
-    for (; i < scan.size; ++i) {
-        if (scan.text[i] == c) {
-            ++i;
-            return;
-        }
-    }
+    const qsizetype found = QStringView(scan.text, scan.size).indexOf(c, i);
+    i = found < 0 ? scan.size : int(found) + 1;
 }
 
 bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
@@ -195,10 +247,19 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
     // does not end the tag. An unfinished tag at the end is dropped by the parser.
     const QChar *s = scan.text;
     const int n = scan.size;
-    QString name;
-    for (; i < n && !isHtmlSpace(s[i]) && s[i] != QLatin1Char('/') && s[i] != QLatin1Char('>'); ++i)
-        name += isAsciiLetter(s[i]) ? s[i].toLower() : s[i];
-    if (!endTag && !plainElements().contains(name) && !name.contains(QLatin1Char(':')))
+    char name[12];
+    int length = 0;
+    bool namespaced = false;
+    for (; i < n && !isHtmlSpace(s[i]) && s[i] != QLatin1Char('/') && s[i] != QLatin1Char('>');
+         ++i) {
+        const char16_t u = s[i].unicode();
+        namespaced = namespaced || u == ':';
+        if (length < 11)
+            name[length] = u < 128 ? char(u >= 'A' && u <= 'Z' ? u + 32 : u) : '?';
+        ++length;
+    }
+    name[qMin(length, 11)] = '\0';
+    if (!endTag && !namespaced && (length > 10 || !isPlainElement(name)))
         return false;
     while (i < n) {
         while (i < n && (isHtmlSpace(s[i]) || s[i] == QLatin1Char('/')))
@@ -214,10 +275,10 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
         while (i < n && !isHtmlSpace(s[i]) && s[i] != QLatin1Char('/') && s[i] != QLatin1Char('>')
             && s[i] != QLatin1Char('='))
             ++i;
-        const QString attribute = QString(s + nameStart, i - nameStart).toLower();
+        const QStringView attribute(s + nameStart, i - nameStart);
         while (i < n && isHtmlSpace(s[i]))
             ++i;
-        QString value;
+        QStringView value;
         if (i < n && s[i] == QLatin1Char('=')) {
             ++i;
             while (i < n && isHtmlSpace(s[i]))
@@ -226,18 +287,19 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
                 const QChar quote = s[i++];
                 const int start = i;
                 skipTo(scan, i, quote);
-                value = QString(s + start, qMax(0, i - 1 - start));
+                value = QStringView(s + start, qMax(0, i - 1 - start));
             } else {
                 const int start = i;
                 while (i < n && !isHtmlSpace(s[i]) && s[i] != QLatin1Char('>'))
                     ++i;
-                value = QString(s + start, i - start);
+                value = QStringView(s + start, i - start);
             }
         }
         if (endTag)
             continue;
-        if (attribute.startsWith(QLatin1String("on"))
-            || (attribute == QLatin1String("style") && styleChangesCharacters(value)))
+        if (attribute.startsWith(QLatin1String("on"), Qt::CaseInsensitive)
+            || (attribute.compare(QLatin1String("style"), Qt::CaseInsensitive) == 0
+                && styleChangesCharacters(value)))
             return false;
     }
     return true;
@@ -263,6 +325,11 @@ SearchFilter::PageCheck SearchFilter::checkPage(const QString &html)
 
     int i = 0;
     while (i < n) {
+        if (!scan.mayMatch && m_filters) {
+            i = feedText(scan, i);
+            if (i >= n)
+                break;
+        }
         const QChar c = s[i];
         if (c == QLatin1Char('<') && i + 1 < n) {
             const QChar next = s[i + 1];

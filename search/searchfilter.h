@@ -38,6 +38,8 @@ public:
 private:
     struct Scan;
     bool feed(Scan &scan, char32_t c);
+    int feedText(Scan &scan, int i);
+    quint8 classify(char16_t c);
     bool readTag(Scan &scan, int &i, bool endTag);
     void skipTo(Scan &scan, int &i, QChar c);
 
@@ -46,4 +48,9 @@ private:
     // Shift-And over the first 64 folded units of the search text.
     QVector<quint64> m_masks;
     quint64 m_accept = 0;
+    // Per UTF-16 unit, filled as characters are met: how it folds, and its mask when it folds
+    // to a single unit.
+    enum CharacterKind : quint8 { Unknown, Ignored, Single, Other };
+    QVector<quint8> m_kinds;
+    QVector<quint64> m_characterMasks;
 };
