@@ -1,0 +1,75 @@
+#include "benchwiki.h"
+
+#include "model/urls.h"
+
+#include <QJsonArray>
+#include <QRandomGenerator>
+#include <QStringList>
+
+namespace {
+
+QString pageText(int i, QRandomGenerator &random)
+{
+    static const QStringList words = QString("the of wiki page notes meeting plan garden "
+                                             "review budget travel recipe draft idea list "
+                                             "tomorrow project chapter summary question")
+                                         .split(' ');
+    QString html;
+    while (html.size() < 3000) {
+        html += "<p>";
+        for (int w = 0; w < 40; ++w)
+            html += words.at(int(random.bounded(words.size()))) + ' ';
+        const int target = int(random.bounded(BenchWiki::pageCount));
+        html += QString("<a href=\"%1\">page %2</a></p>")
+                    .arg(pageUrl(BenchWiki::pageId(target)))
+                    .arg(target);
+    }
+    // Now and then a character outside Latin-1, which changes how Qt stores the text.
+    if (i % 10 == 0)
+        html += QString::fromUtf8("<p>Erledigt ✓</p>");
+    return html;
+}
+
+QJsonObject page(int i, const QString &content)
+{
+    const QJsonObject descriptor {{"hashed_password", ""}, {"salt", ""}, {"hint", ""}};
+    return QJsonObject {{"id", BenchWiki::pageId(i)},
+        {"name", i == 0 ? QStringLiteral("Home Page") : QString("Page %1").arg(i)},
+        {"type", "page"}, {"content", content}, {"password_descriptor", descriptor}};
+}
+
+} // namespace
+
+QString BenchWiki::pageId(int i)
+{
+    return i == 0 ? QStringLiteral("1") : QString::number(Q_INT64_C(1733480000000) + i);
+}
+
+QJsonObject BenchWiki::build()
+{
+    QRandomGenerator random(2024);
+    QJsonArray top;
+    QJsonArray folders[folderCount];
+    for (int i = 0; i < pageCount; ++i) {
+        QString content = pageText(i, random);
+        if (i % (pageCount / pictureCount) == 1) {
+            QByteArray picture(pictureBytes, Qt::Uninitialized);
+            random.fillRange(reinterpret_cast<quint32 *>(picture.data()), pictureBytes / 4);
+            content += QString("<p><img src=\"data:image/png;base64,%1\"></p>")
+                           .arg(QString::fromLatin1(picture.toBase64()));
+        }
+        const int folder = i - (pageCount - folderCount * pagesPerFolder);
+        if (folder >= 0)
+            folders[folder / pagesPerFolder].append(page(i, content));
+        else
+            top.append(page(i, content));
+    }
+    for (int f = 0; f < folderCount; ++f) {
+        top.append(QJsonObject {{"id", QString::number(Q_INT64_C(1733490000000) + f)},
+            {"name", QString("Folder %1").arg(f + 1)}, {"type", "folder"}, {"pages", folders[f]}});
+    }
+    const QJsonObject descriptor {{"hashed_password", ""}, {"salt", ""}, {"hint", ""}};
+    return QJsonObject {
+        {"admin", QJsonObject {{"version", "2.3.2"}, {"password_descriptor", descriptor}}},
+        {"wiki_items", top}};
+}
