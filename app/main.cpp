@@ -4,6 +4,7 @@
 #include "model/page.h"
 #include "model/passworddescriptor.h"
 #include "model/wikidescriptor.h"
+#include "search/searchresult.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,6 +33,8 @@ int main(int argc, char **argv)
     qRegisterMetaType<WikiDescriptor>("WikiDescriptor");
     qRegisterMetaType<WikiDescriptor *>("WikiDescriptor*");
     qRegisterMetaType<PasswordDescriptor>("PasswordDescriptor");
+    qRegisterMetaType<SearchResult>("SearchResult");
+    qRegisterMetaType<SearchResult *>("SearchResult*");
 
     MainWindow window;
     applyStartupGeometry(&window, Settings::lastWindowGeometry());

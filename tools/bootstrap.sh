@@ -10,7 +10,7 @@ build_dir=${VELMORA_BUILD_DIR:-$root/build}
 packages=(
     cmake make g++ pkg-config
     qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite
-    libcrypt-dev zlib1g-dev
+    libcrypt-dev zlib1g-dev libicu-dev
     fontconfig
 )
 # Extra packages a caller needs on top (run.sh asks for xvfb on a headless machine).

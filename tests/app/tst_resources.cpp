@@ -19,6 +19,7 @@ private slots:
             "css/jquery-ui.override.css",
             "js/velmora.js",
             "js/search.js",
+            "js/searchrunner.js",
             "js/jquery.min.js",
             "js/jquery-ui-1.12.1/jquery-ui.min.js",
             "js/jquery-ui-1.12.1/jquery-ui.min.css",
