@@ -6,7 +6,11 @@
 #include "model/page.h"
 #include "model/urls.h"
 
+#include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QKeyEvent>
+#include <QWebPage>
 #include <QWebElement>
 #include <QWebElementCollection>
 #include <QWebFrame>
@@ -40,6 +44,18 @@ QString protectedPagePlaceholder()
                           "<a href='")
         + commandUrl(UnlockPageCommand) + QStringLiteral("'>password</a>.</p></body></html>");
 }
+
+// text as a script string literal: JSON's escaping is valid script and covers quotes,
+// backslashes, line breaks and the line and paragraph separators.
+QString scriptString(const QString &text)
+{
+    const QByteArray json = QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact);
+    // "[...]" without the brackets; "</" split so that the text can never close a script element.
+    return QString::fromUtf8(json.mid(1, json.size() - 2)).replace(QLatin1String("</"),
+                                                                   QLatin1String("<\\/"));
+}
+
+const int defaultFontSize = 18;
 
 } // namespace
 
@@ -234,5 +250,233 @@ void Editor::onLoadFinished(bool)
 
 void Editor::onPageContentsChanged()
 {
+    updatePageContent();
+}
+
+// --- Editing commands ------------------------------------------------------------------------
+
+void Editor::selectWord()
+{
+    evaluateJavaScript(QStringLiteral(
+        "var sel = document.getSelection();sel.modify('move', 'forward', 'word');"
+        "sel.modify('move', 'backward', 'word');sel.modify('extend', 'forward', 'word');"
+        "sel.modify('extend', 'backward', 'character');"));
+}
+
+void Editor::selectLink()
+{
+    evaluateJavaScript(QStringLiteral(
+        "var selection = document.getSelection();var node = selection.anchorNode;"
+        "while (node && node.nodeName !== 'A') {node = node.parentNode;}"
+        "if (node) {var range = document.createRange();range.selectNodeContents(node);"
+        "selection.addRange(range);}"));
+}
+
+void Editor::collapseSelectionToStart()
+{
+    evaluateJavaScript(QStringLiteral(
+        "if (window.getSelection().rangeCount > 0) window.getSelection().collapseToStart();"));
+}
+
+void Editor::ensureSelection()
+{
+    if (selectedText().isEmpty())
+        selectWord();
+}
+
+QString Editor::selectedTextOrWord()
+{
+    ensureSelection();
+    return selectedText();
+}
+
+QString Editor::selectedHtmlOrWord()
+{
+    ensureSelection();
+    return selectedHtml();
+}
+
+void Editor::execCommand(const QString &command, const QString &value)
+{
+    evaluateJavaScript(QStringLiteral("document.execCommand(%1, false, %2)")
+                           .arg(scriptString(command), scriptString(value)));
+}
+
+void Editor::triggerAction(QWebPage::WebAction action)
+{
+    page()->action(action)->activate(QAction::Trigger);
+}
+
+bool Editor::isActionChecked(QWebPage::WebAction action)
+{
+    ensureSelection();
+    return page()->action(action)->isChecked();
+}
+
+bool Editor::isActionEnabled(QWebPage::WebAction action) const
+{
+    return page()->action(action)->isEnabled();
+}
+
+void Editor::toggleBold()
+{
+    ensureSelection();
+    triggerAction(QWebPage::ToggleBold);
+    collapseSelectionToStart();
+}
+
+void Editor::toggleItalic()
+{
+    ensureSelection();
+    triggerAction(QWebPage::ToggleItalic);
+    collapseSelectionToStart();
+}
+
+void Editor::toggleUnderline()
+{
+    ensureSelection();
+    triggerAction(QWebPage::ToggleUnderline);
+    collapseSelectionToStart();
+}
+
+void Editor::toggleStrikethrough()
+{
+    ensureSelection();
+    triggerAction(QWebPage::ToggleStrikethrough);
+    collapseSelectionToStart();
+}
+
+bool Editor::isBold() { return isActionChecked(QWebPage::ToggleBold); }
+bool Editor::isItalic() { return isActionChecked(QWebPage::ToggleItalic); }
+bool Editor::isUnderlined() { return isActionChecked(QWebPage::ToggleUnderline); }
+bool Editor::isStrikethrough() { return isActionChecked(QWebPage::ToggleStrikethrough); }
+
+void Editor::alignLeft() { triggerAction(QWebPage::AlignLeft); }
+void Editor::alignCenter() { triggerAction(QWebPage::AlignCenter); }
+void Editor::alignRight() { triggerAction(QWebPage::AlignRight); }
+void Editor::alignJustify() { triggerAction(QWebPage::AlignJustified); }
+
+void Editor::undo() { triggerAction(QWebPage::Undo); }
+void Editor::redo() { triggerAction(QWebPage::Redo); }
+void Editor::cut() { triggerAction(QWebPage::Cut); }
+void Editor::copy() { triggerAction(QWebPage::Copy); }
+void Editor::paste() { triggerAction(QWebPage::Paste); }
+void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
+bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
+bool Editor::canRedo() const { return isActionEnabled(QWebPage::Redo); }
+bool Editor::canCut() const { return isActionEnabled(QWebPage::Cut); }
+bool Editor::canCopy() const { return isActionEnabled(QWebPage::Copy); }
+bool Editor::canPaste() const { return isActionEnabled(QWebPage::Paste); }
+bool Editor::canSelectAll() const { return isActionEnabled(QWebPage::SelectAll); }
+
+void Editor::changeFontSize(int delta)
+{
+    ensureSelection();
+    const QString fontSize = inlineStyleOf(selectedElement()).value(QStringLiteral("font-size"));
+    int size = defaultFontSize;
+    if (!fontSize.isEmpty()) {
+        // "22px" gives 22; another unit ("1.5em") or no number counts as the default.
+        const int value = fontSize.chopped(std::min(2, int(fontSize.size()))).toInt();
+        if (value != 0)
+            size = value;
+    }
+    const int newSize = std::max(1, size + delta);
+    evaluateJavaScript(
+        QStringLiteral("var span = document.createElement('span');span.style.fontSize = '%1px';"
+                       "var selection = document.getSelection();"
+                       "var range = selection.getRangeAt(0).cloneRange();"
+                       "range.surroundContents(span);selection.removeAllRanges();"
+                       "selection.addRange(range);")
+            .arg(newSize));
+    emit page()->contentsChanged();
+}
+
+QWebElement Editor::elementFromHtml(const QString &html)
+{
+    QWebPage scratch;
+    scratch.settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
+    scratch.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
+    scratch.mainFrame()->setHtml(
+        QStringLiteral("<html><body><div id='elementFromHtml'>%1</div></body></html>").arg(html),
+        QUrl());
+    return scratch.mainFrame()
+        ->findFirstElement(QStringLiteral("#elementFromHtml"))
+        .firstChild();
+}
+
+QWebElement Editor::selectedElement()
+{
+    return elementFromHtml(selectedHtmlOrWord());
+}
+
+QHash<QString, QString> Editor::inlineStyleOf(const QWebElement &element)
+{
+    QHash<QString, QString> styles;
+    for (QWebElement e = element; !e.isNull(); e = e.firstChild()) {
+        const QString style = e.attribute(QStringLiteral("style"));
+        if (style.isEmpty())
+            continue;
+        for (const QString &part : style.split(QLatin1Char(';'))) {
+            const QStringList pieces = part.split(QLatin1Char(':'));
+            if (pieces.size() == 2)
+                styles.insert(pieces.at(0).trimmed(), pieces.at(1).trimmed());
+        }
+    }
+    return styles;
+}
+
+QPoint Editor::caretPosition() const
+{
+    return page()->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+}
+
+QWebHitTestResult Editor::hitTest(const QPoint &point) const
+{
+    return page()->mainFrame()->hitTestContent(point);
+}
+
+QString Editor::currentLinkUrl()
+{
+    const QString html = selectedHtml();
+    if (!html.isEmpty()) {
+        const QWebElement element = elementFromHtml(html);
+        const QString href = element.attribute(QStringLiteral("href"));
+        if (!href.isEmpty())
+            return href;
+        return element.findFirst(QStringLiteral("a")).attribute(QStringLiteral("href"));
+    }
+    return hitTest(caretPosition()).linkUrl().toString();
+}
+
+void Editor::createLink(const QString &url)
+{
+    if (!QUrl(url, QUrl::TolerantMode).isValid())
+        return;
+    if (selectedText().isEmpty())
+        selectWord();
+    execCommand(QStringLiteral("createLink"), url);
+    collapseSelectionToStart();
+    updatePageContent();
+}
+
+void Editor::unlink()
+{
+    if (selectedHtml().isEmpty())
+        selectLink();
+    execCommand(QStringLiteral("unlink"), QStringLiteral("false"));
+    // The engine may leave a styled span around the former link text. Only such a wrapper, a
+    // span holding nothing but that text, is replaced by its text; a paragraph, the body or
+    // any other element around the selection is never touched.
+    evaluateJavaScript(
+        QStringLiteral(
+            "(function (text) {var sel = window.getSelection();if (sel.rangeCount === 0) return;"
+            "var node = sel.getRangeAt(0).startContainer;"
+            "var wrapper = node.nodeType === 3 ? node.parentNode : node;"
+            "if (!wrapper || wrapper.nodeName !== 'SPAN' || wrapper.children.length > 0"
+            " || wrapper.textContent !== text) return;"
+            "wrapper.parentNode.replaceChild(document.createTextNode(text), wrapper);})(%1);")
+            .arg(scriptString(selectedText())));
+    emit page()->contentsChanged();
+    collapseSelectionToStart();
     updatePageContent();
 }

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 #include <QVariant>
+#include <QHash>
+#include <QWebElement>
+#include <QWebFrame>
 #include <QWebView>
 
 class JsPageController;
@@ -54,6 +57,59 @@ public:
     // still loading, this is done as soon as it has loaded.
     void removeBrokenLinks(const QStringList &pageIds);
 
+    // Selection helpers. A command given with a bare caret applies to the word at the caret.
+    void selectWord();
+    void selectLink();
+    void collapseSelectionToStart();
+    void ensureSelection();
+    QString selectedTextOrWord();
+    QString selectedHtmlOrWord();
+    // Runs one of the engine's editing commands; text is passed as a script string literal,
+    // so quotes, backslashes and line breaks in it can neither break nor extend the script.
+    void execCommand(const QString &command, const QString &value);
+
+    // Character formatting: the word at a bare caret, the caret left at its start.
+    void toggleBold();
+    void toggleItalic();
+    void toggleUnderline();
+    void toggleStrikethrough();
+    bool isBold();
+    bool isItalic();
+    bool isUnderlined();
+    bool isStrikethrough();
+    void alignLeft();
+    void alignCenter();
+    void alignRight();
+    void alignJustify();
+    // Wraps the selection in a span whose size is the current size plus delta, at least 1 px.
+    void changeFontSize(int delta);
+
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void selectAll();
+    bool canUndo() const;
+    bool canRedo() const;
+    bool canCut() const;
+    bool canCopy() const;
+    bool canPaste() const;
+    bool canSelectAll() const;
+
+    // The link at the selection or caret; empty when there is none.
+    QString currentLinkUrl();
+    void createLink(const QString &url);
+    void unlink();
+
+    // Markup parsed off screen; a null element when it starts with text or is empty.
+    static QWebElement elementFromHtml(const QString &html);
+    QWebElement selectedElement();
+    // Inline style declarations down the first-child chain, inner ones winning.
+    static QHash<QString, QString> inlineStyleOf(const QWebElement &element);
+    QPoint caretPosition() const;
+    QWebHitTestResult hitTest(const QPoint &point) const;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -67,6 +123,9 @@ private:
     enum class Shown { Nothing, PageDocument, ProtectedPlaceholder, WelcomeDocument };
 
     bool isLoading() const;
+    void triggerAction(QWebPage::WebAction action);
+    bool isActionChecked(QWebPage::WebAction action);
+    bool isActionEnabled(QWebPage::WebAction action) const;
     void removeBrokenLinksNow(const QStringList &pageIds);
 
     MainWindow *m_mainWindow;

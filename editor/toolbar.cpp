@@ -4,6 +4,7 @@
 #include "app/widgetutils.h"
 #include "editor/editor.h"
 #include "editor/imagebutton.h"
+#include "search/searchtextedit.h"
 
 #include <QAction>
 #include <QCursor>
@@ -33,7 +34,7 @@ Toolbar::Toolbar(MainWindow *mainWindow)
     , formatButton(new ImageButton(this, QStringLiteral("format_icon")))
     , linkUnlinkButton(new ImageButton(this, QStringLiteral("link_unlink_icon")))
     , deletePageButton(new ImageButton(this, QStringLiteral("delete_page_icon")))
-    , searchEdit(new QWidget(this))
+    , searchEdit(new SearchTextEdit(this))
     , mainWindow(mainWindow)
 {
     setFixedHeight(62);
@@ -54,8 +55,6 @@ Toolbar::Toolbar(MainWindow *mainWindow)
         {backButton, forwardButton, formatButton, linkUnlinkButton, deletePageButton})
         button->setEnabled(false);
 
-    searchEdit->setObjectName(QStringLiteral("ToolbarSearchPlace"));
-    searchEdit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     QHBoxLayout *outer = makeHBoxLayout(this);
     outer->setContentsMargins(5, 0, 5, 0);

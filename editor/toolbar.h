@@ -7,6 +7,7 @@
 class ImageButton;
 class MainWindow;
 class QMenu;
+class SearchTextEdit;
 
 // The strip above the editor: back, forward, the formatting menu, link/unlink and delete page
 // on the left, the search box on the right. The main window connects the buttons and decides
@@ -26,7 +27,7 @@ public:
     ImageButton *linkUnlinkButton;
     ImageButton *deletePageButton;
     // Holds the search box's place in the layout until the search box exists.
-    QWidget *searchEdit;
+    SearchTextEdit *searchEdit;
 
     // Opens the formatting menu at the pointer, with the main window's formatting actions
     // brought up to date first. Does nothing while no page is shown.

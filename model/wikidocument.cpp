@@ -4,7 +4,9 @@
 #include "model/legacyimport.h"
 #include "model/page.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QVariant>
@@ -13,6 +15,20 @@ namespace {
 
 const QString homePageId = QStringLiteral("1");
 const QString currentVersion = QStringLiteral("2.3.2");
+
+// The likely reason a file could not be replaced, for the message the user sees.
+QString describeWriteFailure(const QString &path)
+{
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists() || !folder.isDir())
+        return QCoreApplication::translate("WikiDocument", "Its folder no longer exists.");
+    if (!folder.isWritable() || (file.exists() && !file.isWritable()))
+        return QCoreApplication::translate("WikiDocument",
+                                           "Velmora has no permission to write there.");
+    return QCoreApplication::translate("WikiDocument",
+                                       "The file could not be written; the disk may be full.");
+}
 
 } // namespace
 
@@ -320,9 +336,12 @@ void WikiDocument::load()
 
 bool WikiDocument::save()
 {
-    if (m_loadFailed)
-        return false;
     QMutexLocker saveLocker(&m_saveMutex);
+    if (m_loadFailed) {
+        m_lastSaveError = QCoreApplication::translate(
+            "WikiDocument", "The file could not be read as a wiki, so it is not overwritten.");
+        return false;
+    }
 
     QJsonObject admin;
     admin.insert(QStringLiteral("version"), m_version);
@@ -338,7 +357,15 @@ bool WikiDocument::save()
     root.insert(QStringLiteral("wiki_items"), items);
 
     const QByteArray bytes = documentBytesFromJson(root);
-    if (bytes.isEmpty())
+    if (bytes.isEmpty()) {
+        m_lastSaveError = QCoreApplication::translate(
+            "WikiDocument", "The wiki has grown too large to be stored in one file.");
         return false;
-    return writeWikiData(m_filePath, bytes);
+    }
+    if (!writeWikiData(m_filePath, bytes)) {
+        m_lastSaveError = describeWriteFailure(m_filePath);
+        return false;
+    }
+    m_lastSaveError.clear();
+    return true;
 }

@@ -70,6 +70,8 @@ public:
     // replaced, the wiki is too large for the file format, or the file was not readable as a
     // wiki when it was opened. The previous file then stays as it was.
     bool save();
+    // Why the last save wrote nothing, in words for the user; empty after a save that worked.
+    QString lastSaveError() const { return m_lastSaveError; }
 
 private:
     QList<Page *> allPagesLocked() const;
@@ -86,4 +88,5 @@ private:
     mutable QReadWriteLock m_itemsLock;
     bool m_loadFailed = false;
     QString m_legacyBackupPath;
+    QString m_lastSaveError;
 };
