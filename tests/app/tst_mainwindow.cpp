@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/updatechecker.h"
 #include "app/settings.h"
 #include "editor/editor.h"
 #include "editor/imagebutton.h"
@@ -170,6 +171,8 @@ private:
 private slots:
     void initTestCase()
     {
+        // The start-up update check goes to a closed port on this machine, never to the web.
+        UpdateChecker::setDefaultServerUrl(QUrl(QStringLiteral("http://127.0.0.1:9")));
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setOrganizationName(QStringLiteral("Halvane"));
         QCoreApplication::setApplicationName(QStringLiteral("Velmora-tests"));

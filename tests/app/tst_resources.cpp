@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/updatechecker.h"
 
 #include <QFile>
 #include <QFontInfo>
@@ -10,6 +11,12 @@ class TestResources : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // The start-up update check goes to a closed port on this machine, never to the web.
+        UpdateChecker::setDefaultServerUrl(QUrl(QStringLiteral("http://127.0.0.1:9")));
+    }
+
     void filesArePresent_data()
     {
         QTest::addColumn<QString>("path");

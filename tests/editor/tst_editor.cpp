@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/updatechecker.h"
 #include "editor/editor.h"
 #include "model/page.h"
 #include "model/urls.h"
@@ -64,6 +65,8 @@ private:
 private slots:
     void initTestCase()
     {
+        // The start-up update check goes to a closed port on this machine, never to the web.
+        UpdateChecker::setDefaultServerUrl(QUrl(QStringLiteral("http://127.0.0.1:9")));
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openInBrowser");
     }
 

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/updatechecker.h"
 #include "editor/editor.h"
 #include "editor/imagebutton.h"
 #include "editor/toolbar.h"
@@ -19,6 +20,12 @@ private:
     Toolbar *toolbar = nullptr;
 
 private slots:
+    void initTestCase()
+    {
+        // The start-up update check goes to a closed port on this machine, never to the web.
+        UpdateChecker::setDefaultServerUrl(QUrl(QStringLiteral("http://127.0.0.1:9")));
+    }
+
     void init()
     {
         window = new MainWindow;
