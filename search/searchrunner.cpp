@@ -127,18 +127,18 @@ QStringList SearchRunner::searchSharedDocument(const QString &content, Pass &pas
     m_sharedBody.setInnerXml(content);
     ++m_statistics.pagesInSharedDocument;
 
-    const QVariantMap read = pass.readRuns
+    const QVariantMap collected = pass.readRuns
         ? frame->evaluateJavaScript(QStringLiteral("velmoraSearch.collect()")).toMap()
         : QVariantMap();
-    if (read.isEmpty()) {
+    if (collected.isEmpty()) {
         ++m_statistics.pagesSearchedByFind;
         frame->evaluateJavaScript(QStringLiteral("getSelection().removeAllRanges()"));
         return linesByFind(page, pass.text, true);
     }
 
-    const QString runsText = read.value(QStringLiteral("runs")).toString();
-    const QString codes = read.value(QStringLiteral("codes")).toString();
-    const bool uniform = read.value(QStringLiteral("uniform")).toBool();
+    const QString runsText = collected.value(QStringLiteral("runs")).toString();
+    const QString codes = collected.value(QStringLiteral("codes")).toString();
+    const bool uniform = collected.value(QStringLiteral("uniform")).toBool();
     const QStringList runs = runsText.isEmpty() ? QStringList() : runsText.split(QLatin1Char('\n'));
 
     struct Hit
@@ -160,33 +160,48 @@ QStringList SearchRunner::searchSharedDocument(const QString &content, Pass &pas
         }
     }
 
+    // Each line the page must be asked for, once per remembered kind of line.
     QStringList lines;
     QString request;
     QVector<int> asked;
+    QHash<QString, int> askedKeys;
+    QVector<int> answer(hits.size(), -1);
     for (int i = 0; i < hits.size(); ++i) {
         const Hit &hit = hits.at(i);
-        const auto known
-            = hit.key.isEmpty() ? pass.lines.constEnd() : pass.lines.constFind(hit.key);
-        if (known != pass.lines.constEnd()) {
-            lines.append(known.value());
-            ++m_statistics.linesRemembered;
-            continue;
-        }
         lines.append(QString());
+        if (!hit.key.isEmpty()) {
+            const auto known = pass.lines.constFind(hit.key);
+            if (known != pass.lines.constEnd()) {
+                lines[i] = known.value();
+                ++m_statistics.linesRemembered;
+                continue;
+            }
+            const auto pending = askedKeys.constFind(hit.key);
+            if (pending != askedKeys.constEnd()) {
+                answer[i] = pending.value();
+                ++m_statistics.linesRemembered;
+                continue;
+            }
+            askedKeys.insert(hit.key, asked.size());
+        }
+        answer[i] = asked.size();
         asked.append(i);
         request += QStringLiteral("%1,%2,%3,").arg(hit.run).arg(hit.start).arg(hit.end);
     }
     if (asked.isEmpty())
         return lines;
     request.chop(1);
-    const QStringList read2
+    const QStringList read
         = frame->evaluateJavaScript(QStringLiteral("velmoraSearch.lines([%1])").arg(request))
               .toStringList();
+    for (int i = 0; i < hits.size(); ++i) {
+        if (answer.at(i) >= 0)
+            lines[i] = read.value(answer.at(i));
+    }
     for (int k = 0; k < asked.size(); ++k) {
-        const int i = asked.at(k);
-        lines[i] = read2.value(k);
-        if (!hits.at(i).key.isEmpty())
-            pass.lines.insert(hits.at(i).key, lines.at(i));
+        const Hit &hit = hits.at(asked.at(k));
+        if (!hit.key.isEmpty())
+            pass.lines.insert(hit.key, read.value(k));
     }
     m_statistics.linesFromDocument += asked.size();
     return lines;

@@ -18,7 +18,8 @@ var velmoraSearch = (function () {
         + 'table tbody td tfoot th thead tr ul');
     // Elements whose lines are not one word each on a page laid out zero pixels wide: table
     // cells are as wide as their longest word, and preformatted text does not wrap.
-    var wideElements = wordSet('caption col colgroup nobr pre table tbody td tfoot th thead tr');
+    var wideElements = wordSet('bdi bdo caption col colgroup nobr pre table tbody td tfoot th '
+        + 'thead tr');
     var attributes = wordSet('align alt bgcolor border cellpadding cellspacing cite class color '
         + 'colspan datetime dir face height href id lang name rel rowspan size src start style '
         + 'tabindex target title type valign value width');
@@ -60,7 +61,7 @@ var velmoraSearch = (function () {
     }
 
     // Returns {runs: the run texts joined by "\n", codes: four letters per run, uniform: whether
-    // no element of the page is styled or wide}, or null. The codes say what stands right
+    // the page holds no picture and no styled or wide element}, or null. The codes say what stands right
     // before the run ('w' white space in the same text node, 'b' a block edge, line break or
     // the start, with no element boundary in between, 'o' anything else), what follows it ('m'
     // white space and more text in the same text node, 'e' white space in the same text node
@@ -151,9 +152,13 @@ var velmoraSearch = (function () {
                     ok = false;
                     return;
                 }
-                var styled = node.hasAttribute('style') || wideElements[name] === true;
+                // Styles, text direction and wide elements change where words wrap.
+                var styled = node.hasAttribute('style') || node.hasAttribute('dir')
+                    || wideElements[name] === true;
                 uniform = uniform && !styled;
                 if (name === 'img') {
+                    // A picture not yet loaded has no width and may share a word's line.
+                    uniform = false;
                     cut('o');
                 } else if (name === 'br') {
                     cut('b');
