@@ -257,10 +257,13 @@ void Editor::onPageContentsChanged()
 
 void Editor::selectWord()
 {
+    // Where a forward word move stops differs between platforms: after the following space on
+    // Windows, at the end of the word elsewhere. Stepping back one character unconditionally
+    // cut the last letter off the word here, so only a trailing space is given back.
     evaluateJavaScript(QStringLiteral(
         "var sel = document.getSelection();sel.modify('move', 'forward', 'word');"
         "sel.modify('move', 'backward', 'word');sel.modify('extend', 'forward', 'word');"
-        "sel.modify('extend', 'backward', 'character');"));
+        "if (/\\s$/.test(sel.toString())) sel.modify('extend', 'backward', 'character');"));
 }
 
 void Editor::selectLink()
@@ -439,11 +442,14 @@ QString Editor::currentLinkUrl()
 {
     const QString html = selectedHtml();
     if (!html.isEmpty()) {
-        const QWebElement element = elementFromHtml(html);
-        const QString href = element.attribute(QStringLiteral("href"));
+        const QString href = elementFromHtml(html).attribute(QStringLiteral("href"));
         if (!href.isEmpty())
             return href;
-        return element.findFirst(QStringLiteral("a")).attribute(QStringLiteral("href"));
+        // The engine hands the text around a link over as styled spans, so the link is often
+        // a sibling of the first element rather than inside it: search the whole selection.
+        return elementFromHtml(QStringLiteral("<div>%1</div>").arg(html))
+            .findFirst(QStringLiteral("a"))
+            .attribute(QStringLiteral("href"));
     }
     return hitTest(caretPosition()).linkUrl().toString();
 }
