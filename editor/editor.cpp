@@ -10,10 +10,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
-#include <QWebPage>
+#include <QUuid>
 #include <QWebElement>
 #include <QWebElementCollection>
 #include <QWebFrame>
+#include <QWebPage>
 #include <QWebSettings>
 
 namespace {
@@ -485,4 +486,25 @@ void Editor::unlink()
     emit page()->contentsChanged();
     collapseSelectionToStart();
     updatePageContent();
+}
+
+// --- Images -------------------------------------------------------------------------------
+
+void Editor::insertImage(const QString &base64Data, const QString &format)
+{
+    // An element without data would show as a broken picture and be saved as one.
+    if (!m_currentPage || m_shown != Shown::PageDocument || base64Data.isEmpty()
+        || format.isEmpty())
+        return;
+    // The id is what "Remove Image" finds the element by.
+    const QString element
+        = QStringLiteral("<img id='%1' src='data:image/%2;base64,%3' tabindex='0'>")
+              .arg(QUuid::createUuid().toString(), format, base64Data);
+    pasteHtml(element);
+    updatePageContent();
+}
+
+void Editor::pasteHtml(const QString &html)
+{
+    evaluateJavaScript(QStringLiteral("pasteHtmlAtCaret(%1);").arg(scriptString(html)));
 }

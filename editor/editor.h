@@ -110,6 +110,13 @@ public:
     QPoint caretPosition() const;
     QWebHitTestResult hitTest(const QPoint &point) const;
 
+    // Inserts an image stored inline in the page at the caret, with an identifier of its own,
+    // and commits. Does nothing without a page or without data.
+    void insertImage(const QString &base64Data, const QString &format);
+    // Replaces the selection by the markup and leaves the caret after it; does not commit.
+    void pasteHtml(const QString &html);
+
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
