@@ -2,14 +2,18 @@
 
 #include "app/mainwindow.h"
 #include "editor/jspagecontroller.h"
+#include "editor/toolbar.h"
 #include "editor/webpage.h"
 #include "model/page.h"
 #include "model/urls.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QUuid>
 #include <QWebElement>
 #include <QWebElementCollection>
@@ -488,7 +492,7 @@ void Editor::unlink()
     updatePageContent();
 }
 
-// --- Images -------------------------------------------------------------------------------
+// --- Images and the context menu -------------------------------------------------------------
 
 void Editor::insertImage(const QString &base64Data, const QString &format)
 {
@@ -507,4 +511,60 @@ void Editor::insertImage(const QString &base64Data, const QString &format)
 void Editor::pasteHtml(const QString &html)
 {
     evaluateJavaScript(QStringLiteral("pasteHtmlAtCaret(%1);").arg(scriptString(html)));
+}
+
+void Editor::addRemoveImageAction(QMenu *menu, const QString &imageId)
+{
+    if (!m_currentPage)
+        return;
+    QAction *action = menu->addAction(tr("Remove Image"));
+    connect(action, &QAction::triggered, this, [this, imageId] {
+        evaluateJavaScript(QStringLiteral("removeImage(%1)").arg(scriptString(imageId)));
+    });
+}
+
+void Editor::addEditingActions(QMenu *menu)
+{
+    if (!m_mainWindow)
+        return;
+    // Checked states and the link entry's text follow the selection as it is now.
+    m_mainWindow->updateLinkAction();
+    m_mainWindow->updateFormatActions();
+    QStringList names = {QStringLiteral("createLinkAction"), QString()};
+    names += Toolbar::formatActionNames;
+    for (const QString &name : qAsConst(names)) {
+        if (name.isEmpty())
+            menu->addSeparator();
+        else if (QAction *action = m_mainWindow->findChild<QAction *>(name))
+            menu->addAction(action);
+    }
+}
+
+void Editor::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Never passed on: the engine's own menu offers reloading and navigation, which would
+    // leave the page document.
+    event->accept();
+    if (!m_currentPage || m_shown != Shown::PageDocument || !page()->isContentEditable())
+        return;
+    // The element of the last right-button press, also when the menu comes from the keyboard.
+    const QString script
+        = QStringLiteral("(function (e) {return e ? {nodeName: e.nodeName, id: e.id} : {};})"
+                         "(getRightButtonClickedElement());");
+    const QVariantMap element = evaluateJavaScript(script).toMap();
+
+    QPointer<QMenu> menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("EditorContextMenu"));
+    menu->setStyleSheet(QStringLiteral("#EditorContextMenu { border: 0px; }"));
+    if (element.value(QStringLiteral("nodeName")).toString() == QLatin1String("IMG")) {
+        const QString id = element.value(QStringLiteral("id")).toString();
+        if (!id.isEmpty())
+            addRemoveImageAction(menu, id);
+    } else {
+        addEditingActions(menu);
+    }
+    // An image without an id has nothing to offer; an empty menu would still pop up as a box.
+    if (!menu->actions().isEmpty())
+        menu->exec(event->globalPos());
+    delete menu;
 }
