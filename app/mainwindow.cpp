@@ -6,6 +6,7 @@
 #include "app/widgetutils.h"
 #include "editor/editor.h"
 #include "editor/imagebutton.h"
+#include "editor/imagefile.h"
 #include "editor/toolbar.h"
 #include "model/createpassworddialog.h"
 #include "model/enterpassworddialog.h"
@@ -38,6 +39,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -1169,11 +1171,47 @@ void MainWindow::onLinkUnlink()
     updateHistoryButtons();
 }
 
-void MainWindow::onInsertImage() { }
-
-bool MainWindow::onEditorReceivedDropEvent(QDropEvent *)
+void MainWindow::onInsertImage()
 {
-    return false;
+    Page *page = m_editor->currentPage();
+    if (!wiki || !page || page->isLocked())
+        return;
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open Image"), QDir::homePath(), tr("Image Files (*.jpg *.jpeg *.png *.bmp)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    const ImageFile file(path, &error);
+    const QString data = file.toBase64();
+    if (data.isEmpty()) {
+        showInfoMessage(tr("Image Importer"),
+            error.isEmpty() ? tr("Cannot load image. Unknown error.") : error, this);
+        return;
+    }
+    m_editor->insertImage(data, file.format());
+}
+
+bool MainWindow::onEditorReceivedDropEvent(QDropEvent *event)
+{
+    Page *page = m_editor->currentPage();
+    if (!page || page->isLocked() || !event)
+        return false;
+    // Markup and pictures dragged from a browser carry text too; the engine inserts them best.
+    const QMimeData *mime = event->mimeData();
+    if (!mime || mime->hasHtml() || mime->hasImage() || !mime->hasText())
+        return false;
+    QString path = mime->text().trimmed();
+    // The URL's own conversion keeps the leading slash of an absolute path and decodes "%20"
+    // and the like; cutting the scheme off by hand did neither.
+    if (path.startsWith(QLatin1String("file://")))
+        path = QUrl(path, QUrl::TolerantMode).toLocalFile();
+    const ImageFile file(path, nullptr);
+    const QString data = file.toBase64();
+    if (data.isEmpty())
+        return false;
+    m_editor->insertImage(data, file.format());
+    event->acceptProposedAction();
+    return true;
 }
 
 // --- Export, About, search ---------------------------------------------------------------

@@ -2,18 +2,23 @@
 
 #include "app/mainwindow.h"
 #include "editor/jspagecontroller.h"
+#include "editor/toolbar.h"
 #include "editor/webpage.h"
 #include "model/page.h"
 #include "model/urls.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
-#include <QWebPage>
+#include <QMenu>
+#include <QPointer>
+#include <QUuid>
 #include <QWebElement>
 #include <QWebElementCollection>
 #include <QWebFrame>
+#include <QWebPage>
 #include <QWebSettings>
 
 namespace {
@@ -257,10 +262,13 @@ void Editor::onPageContentsChanged()
 
 void Editor::selectWord()
 {
+    // Where a forward word move stops differs between platforms: after the following space on
+    // Windows, at the end of the word elsewhere. Stepping back one character unconditionally
+    // cut the last letter off the word here, so only a trailing space is given back.
     evaluateJavaScript(QStringLiteral(
         "var sel = document.getSelection();sel.modify('move', 'forward', 'word');"
         "sel.modify('move', 'backward', 'word');sel.modify('extend', 'forward', 'word');"
-        "sel.modify('extend', 'backward', 'character');"));
+        "if (/\\s$/.test(sel.toString())) sel.modify('extend', 'backward', 'character');"));
 }
 
 void Editor::selectLink()
@@ -439,11 +447,14 @@ QString Editor::currentLinkUrl()
 {
     const QString html = selectedHtml();
     if (!html.isEmpty()) {
-        const QWebElement element = elementFromHtml(html);
-        const QString href = element.attribute(QStringLiteral("href"));
+        const QString href = elementFromHtml(html).attribute(QStringLiteral("href"));
         if (!href.isEmpty())
             return href;
-        return element.findFirst(QStringLiteral("a")).attribute(QStringLiteral("href"));
+        // The engine hands the text around a link over as styled spans, so the link is often
+        // a sibling of the first element rather than inside it: search the whole selection.
+        return elementFromHtml(QStringLiteral("<div>%1</div>").arg(html))
+            .findFirst(QStringLiteral("a"))
+            .attribute(QStringLiteral("href"));
     }
     return hitTest(caretPosition()).linkUrl().toString();
 }
@@ -479,4 +490,81 @@ void Editor::unlink()
     emit page()->contentsChanged();
     collapseSelectionToStart();
     updatePageContent();
+}
+
+// --- Images and the context menu -------------------------------------------------------------
+
+void Editor::insertImage(const QString &base64Data, const QString &format)
+{
+    // An element without data would show as a broken picture and be saved as one.
+    if (!m_currentPage || m_shown != Shown::PageDocument || base64Data.isEmpty()
+        || format.isEmpty())
+        return;
+    // The id is what "Remove Image" finds the element by.
+    const QString element
+        = QStringLiteral("<img id='%1' src='data:image/%2;base64,%3' tabindex='0'>")
+              .arg(QUuid::createUuid().toString(), format, base64Data);
+    pasteHtml(element);
+    updatePageContent();
+}
+
+void Editor::pasteHtml(const QString &html)
+{
+    evaluateJavaScript(QStringLiteral("pasteHtmlAtCaret(%1);").arg(scriptString(html)));
+}
+
+void Editor::addRemoveImageAction(QMenu *menu, const QString &imageId)
+{
+    if (!m_currentPage)
+        return;
+    QAction *action = menu->addAction(tr("Remove Image"));
+    connect(action, &QAction::triggered, this, [this, imageId] {
+        evaluateJavaScript(QStringLiteral("removeImage(%1)").arg(scriptString(imageId)));
+    });
+}
+
+void Editor::addEditingActions(QMenu *menu)
+{
+    if (!m_mainWindow)
+        return;
+    // Checked states and the link entry's text follow the selection as it is now.
+    m_mainWindow->updateLinkAction();
+    m_mainWindow->updateFormatActions();
+    QStringList names = {QStringLiteral("createLinkAction"), QString()};
+    names += Toolbar::formatActionNames;
+    for (const QString &name : qAsConst(names)) {
+        if (name.isEmpty())
+            menu->addSeparator();
+        else if (QAction *action = m_mainWindow->findChild<QAction *>(name))
+            menu->addAction(action);
+    }
+}
+
+void Editor::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Never passed on: the engine's own menu offers reloading and navigation, which would
+    // leave the page document.
+    event->accept();
+    if (!m_currentPage || m_shown != Shown::PageDocument || !page()->isContentEditable())
+        return;
+    // The element of the last right-button press, also when the menu comes from the keyboard.
+    const QString script
+        = QStringLiteral("(function (e) {return e ? {nodeName: e.nodeName, id: e.id} : {};})"
+                         "(getRightButtonClickedElement());");
+    const QVariantMap element = evaluateJavaScript(script).toMap();
+
+    QPointer<QMenu> menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("EditorContextMenu"));
+    menu->setStyleSheet(QStringLiteral("#EditorContextMenu { border: 0px; }"));
+    if (element.value(QStringLiteral("nodeName")).toString() == QLatin1String("IMG")) {
+        const QString id = element.value(QStringLiteral("id")).toString();
+        if (!id.isEmpty())
+            addRemoveImageAction(menu, id);
+    } else {
+        addEditingActions(menu);
+    }
+    // An image without an id has nothing to offer; an empty menu would still pop up as a box.
+    if (!menu->actions().isEmpty())
+        menu->exec(event->globalPos());
+    delete menu;
 }

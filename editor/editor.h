@@ -10,6 +10,7 @@
 class JsPageController;
 class MainWindow;
 class Page;
+class QMenu;
 
 // The view in which one wiki page at a time is shown and edited in place. The page's markup is
 // wrapped in a document that loads the page stylesheets and script; every edit is read back
@@ -110,9 +111,21 @@ public:
     QPoint caretPosition() const;
     QWebHitTestResult hitTest(const QPoint &point) const;
 
+    // Inserts an image stored inline in the page at the caret, with an identifier of its own,
+    // and commits. Does nothing without a page or without data.
+    void insertImage(const QString &base64Data, const QString &format);
+    // Replaces the selection by the markup and leaves the caret after it; does not commit.
+    void pasteHtml(const QString &html);
+
+    // The context menu's entries: removing the image with that id, or the link and formatting
+    // commands as the main window's own actions.
+    void addRemoveImageAction(QMenu *menu, const QString &imageId);
+    void addEditingActions(QMenu *menu);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private slots:
     void onLoadFinished(bool ok);
