@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -81,8 +82,15 @@ int main(int argc, char *argv[])
     for (const QString &text : qAsConst(texts)) {
         QList<SearchResult> fast;
         QList<SearchResult> fresh;
+        // The first run also builds the collation tables and the shared document; the figure
+        // given is the median of three runs after it.
         const Timing first = measure([&] { fast = runner.run(pages, text); });
-        const Timing again = measure([&] { fast = runner.run(pages, text); });
+        std::vector<Timing> runs;
+        for (int i = 0; i < 3; ++i)
+            runs.push_back(measure([&] { fast = runner.run(pages, text); }));
+        std::sort(runs.begin(), runs.end(),
+            [](const Timing &a, const Timing &b) { return a.wallMs < b.wallMs; });
+        const Timing again = runs.at(1);
         const SearchRunner::Statistics statistics = runner.lastStatistics();
         const Timing reference
             = measure([&] { fresh = SearchRunner::runInFreshPages(pages, text); });

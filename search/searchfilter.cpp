@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Elements whose text is their text nodes and nothing else, and which parse, render and search
@@ -156,6 +160,46 @@ SearchFilter::SearchFilter(CollationFolding &folding, const QString &searchText)
     m_filters = true;
     m_kinds.fill(Unknown, 0x10000);
     m_characterMasks.fill(0, 0x10000);
+    // Markup and references always leave the fast loop.
+    m_kinds['<'] = Other;
+    m_kinds['&'] = Other;
+    // The ASCII characters that matter while no match is under way: those that can begin one,
+    // markup, references and any that need the slow path. All others are skipped in blocks.
+    for (char16_t c = 0; c < 128; ++c) {
+        const quint8 kind = m_kinds.at(c) == Unknown ? classify(c) : m_kinds.at(c);
+        if (kind == Other || (kind == Single && (m_characterMasks.at(c) & 1)))
+            m_quietStops.append(c);
+    }
+}
+
+int SearchFilter::skipQuiet(const QChar *s, int i, int n) const
+{
+#ifdef __SSE2__
+    if (m_quietStops.size() <= 8) {
+        __m128i stops[8];
+        const int count = m_quietStops.size();
+        for (int k = 0; k < count; ++k)
+            stops[k] = _mm_set1_epi16(short(m_quietStops.at(k)));
+        const __m128i nonAscii = _mm_set1_epi16(short(0xff80));
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 8 <= n; i += 8) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+            __m128i hit = _mm_xor_si128(
+                _mm_cmpeq_epi16(_mm_and_si128(block, nonAscii), zero), _mm_set1_epi16(-1));
+            for (int k = 0; k < count; ++k)
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi16(block, stops[k]));
+            const int bits = _mm_movemask_epi8(hit);
+            if (bits)
+                return i + qCountTrailingZeroBits(quint32(bits)) / 2;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c >= 128 || m_quietStops.contains(c))
+            return i;
+    }
+    return n;
 }
 
 quint8 SearchFilter::classify(char16_t c)
@@ -166,9 +210,9 @@ quint8 SearchFilter::classify(char16_t c)
         if (units.size == 0) {
             kind = Ignored;
         } else if (units.size == 1) {
-            kind = Single;
             const quint32 unit = units.data[0];
             m_characterMasks[c] = int(unit) < m_masks.size() ? m_masks.at(int(unit)) : 0;
+            kind = m_characterMasks.at(c) ? Single : Reset;
         }
     }
     m_kinds[c] = kind;
@@ -184,24 +228,47 @@ int SearchFilter::feedText(Scan &scan, int i)
     const quint8 *kinds = m_kinds.constData();
     const quint64 *masks = m_characterMasks.constData();
     quint64 state = scan.state;
+    bool folded = false;
     for (; i < n; ++i) {
+        if (state == 0) {
+            const int stop = skipQuiet(s, i, n);
+            // The skipped characters reset or leave the state of no match as it is.
+            folded = folded || stop > i;
+            i = stop;
+            if (i >= n)
+                break;
+        }
         const char16_t c = s[i].unicode();
+        quint8 kind = kinds[c];
+        if (kind == Reset) {
+            state = 0;
+            folded = true;
+            continue;
+        }
+        if (kind == Single) {
+            state = ((state << 1) | 1) & masks[c];
+            folded = true;
+            if (state & m_accept) {
+                scan.mayMatch = true;
+                break;
+            }
+            continue;
+        }
         if (c == '<' || c == '&')
             break;
-        quint8 kind = kinds[c];
         if (kind == Unknown)
             kind = classify(c);
         if (kind == Ignored)
             continue;
-        if (kind != Single)
-            break;
-        state = ((state << 1) | 1) & masks[c];
+        if (kind != Other) {
+            --i; // classified just now: take it again
+            continue;
+        }
+        break;
+    }
+    if (folded) {
         scan.atSegmentStart = false;
         scan.lastCombiningClass = 0;
-        if (state & m_accept) {
-            scan.mayMatch = true;
-            break;
-        }
     }
     scan.state = state;
     return i;

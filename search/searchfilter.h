@@ -39,6 +39,7 @@ private:
     struct Scan;
     bool feed(Scan &scan, char32_t c);
     int feedText(Scan &scan, int i);
+    int skipQuiet(const QChar *s, int i, int n) const;
     quint8 classify(char16_t c);
     bool readTag(Scan &scan, int &i, bool endTag);
     void skipTo(Scan &scan, int &i, QChar c);
@@ -50,7 +51,9 @@ private:
     quint64 m_accept = 0;
     // Per UTF-16 unit, filled as characters are met: how it folds, and its mask when it folds
     // to a single unit.
-    enum CharacterKind : quint8 { Unknown, Ignored, Single, Other };
+    // Reset: one unit the search text does not hold, which ends every partial match.
+    enum CharacterKind : quint8 { Unknown, Ignored, Reset, Single, Other };
     QVector<quint8> m_kinds;
     QVector<quint64> m_characterMasks;
+    QVector<char16_t> m_quietStops;
 };

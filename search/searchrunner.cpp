@@ -16,8 +16,6 @@
 #include <QWebFrame>
 #include <QWebPage>
 
-#include <memory>
-
 #include <unicode/uchar.h>
 
 namespace {
@@ -70,9 +68,10 @@ QStringList linesInFreshPage(const QString &content, const QString &text)
     return linesByFind(&page, text, false);
 }
 
-// A word of letters and digits only, between spaces or block edges, outside any styled or
-// table element, lies alone on its line on a page laid out zero pixels wide: its line is the
-// same wherever it stands, so it is read from the page once per search.
+// On a page laid out zero pixels wide, as an off-screen page is, a word of letters and digits
+// with white space in its own text node or a block edge on either side lies alone on its line,
+// unless pictures, styles or wide elements on the page bend the lines (the page script reports
+// those). Its line is then the same wherever it stands, so it is read once per search.
 QString lineKey(const QString &run, QStringView code)
 {
     if (code.size() != 4 || !QStringLiteral("bw").contains(code.at(0))
