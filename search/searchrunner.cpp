@@ -69,13 +69,14 @@ QStringList linesInFreshPage(const QString &content, const QString &text)
 }
 
 // On a page laid out zero pixels wide, as an off-screen page is, a word of letters and digits
-// with white space in its own text node or a block edge on either side lies alone on its line,
-// unless pictures, styles or wide elements on the page bend the lines (the page script reports
+// with white space in its own text node or a block edge on either side (or, after it, white
+// space ending its node before a link or other inline element) lies alone on its line,
+// unless pictures, styles or wide elements in its block bend the lines (the page script reports
 // those). Its line is then the same wherever it stands, so it is read once per search.
 QString lineKey(const QString &run, QStringView code)
 {
     if (code.size() != 4 || !QStringLiteral("bw").contains(code.at(0))
-        || !QStringLiteral("meb").contains(code.at(1)) || code.at(2) != QLatin1Char('1')
+        || !QStringLiteral("mneb").contains(code.at(1)) || code.at(2) != QLatin1Char('1')
         || code.at(3) != QLatin1Char('1'))
         return QString();
     for (QChar c : run) {
@@ -137,7 +138,6 @@ QStringList SearchRunner::searchSharedDocument(const QString &content, Pass &pas
 
     const QString runsText = collected.value(QStringLiteral("runs")).toString();
     const QString codes = collected.value(QStringLiteral("codes")).toString();
-    const bool uniform = collected.value(QStringLiteral("uniform")).toBool();
     const QStringList runs = runsText.isEmpty() ? QStringList() : runsText.split(QLatin1Char('\n'));
 
     struct Hit
@@ -153,8 +153,7 @@ QStringList SearchRunner::searchSharedDocument(const QString &content, Pass &pas
             continue;
         const QVector<TextMatcher::Match> matches = pass.matcher->matches(runs.at(r));
         for (const TextMatcher::Match &match : matches) {
-            const QString key
-                = uniform ? lineKey(runs.at(r), QStringView(codes).mid(4 * r, 4)) : QString();
+            const QString key = lineKey(runs.at(r), QStringView(codes).mid(4 * r, 4));
             hits.append({r, match.start, match.start + match.length, key});
         }
     }

@@ -60,30 +60,34 @@ var velmoraSearch = (function () {
         return true;
     }
 
-    // Returns {runs: the run texts joined by "\n", codes: four letters per run, uniform: whether
-    // the page holds no picture and no styled or wide element}, or null. The codes say what stands right
+    // Returns {runs: the run texts joined by "\n", codes: four letters per run}, or null. The codes say what stands right
     // before the run ('w' white space in the same text node, 'b' a block edge, line break or
     // the start, with no element boundary in between, 'o' anything else), what follows it ('m'
-    // white space and more text in the same text node, 'e' white space in the same text node
-    // and then a block edge or line break, 'b' directly a block edge or line break, 'o'
-    // anything else), '1' when the run lies in one text node, and '1' when it lies outside
-    // every styled or wide element.
+    // white space and more text in the same text node, 'n' white space up to the end of its
+    // text node and then text at the start of an inline element, 'e' white space in the same
+    // text node and then a block edge or line break, 'b' directly a block edge or line break,
+    // 'o' anything else), '1' when the run lies in one text node, and '1' when it lies outside
+    // every styled or wide element in a block without pictures or styled elements.
     function collect() {
         runs = [];
         var texts = [];
-        var codes = [];
+        var finished = [];
         var current = null;
         var pending = null;
         var before = 'b';
         // No element starts or ends between the last character or block edge and here.
         var clean = true;
-        var uniform = true;
+        // Inline elements started and ended since the last character.
+        var starts = 0;
+        var ends = 0;
+        // The block whose lines the text being read falls into; pictures and styled elements
+        // in it can put more than one word on a line.
+        var block = {bent: false};
         var ok = true;
 
         function finish(run, after) {
             texts.push(run.text);
-            codes.push(run.before + after + (run.pieces.length === 1 ? '1' : '0')
-                + (run.plain ? '1' : '0'));
+            finished.push([run, after]);
             runs.push(run.pieces);
         }
 
@@ -97,6 +101,8 @@ var velmoraSearch = (function () {
             pending = null;
             before = kind;
             clean = kind === 'b';
+            starts = 0;
+            ends = 0;
         }
 
         function text(node, plain) {
@@ -111,6 +117,8 @@ var velmoraSearch = (function () {
                     }
                     before = 'w';
                     clean = true;
+                    starts = 0;
+                    ends = 0;
                     continue;
                 }
                 if (c === '\u00a0') {
@@ -119,8 +127,13 @@ var velmoraSearch = (function () {
                 }
                 if (!current) {
                     if (pending) {
-                        finish(pending, clean && pending.spaceClean && pending.node === node
-                            ? 'm' : 'o');
+                        var after = 'o';
+                        if (clean && pending.spaceClean && pending.node === node)
+                            after = 'm';
+                        else if (pending.spaceClean && pending.atEnd && starts === 1 && !ends
+                            && i === 0)
+                            after = 'n';
+                        finish(pending, after);
                         pending = null;
                     }
                     var lead = 'o';
@@ -128,7 +141,8 @@ var velmoraSearch = (function () {
                         lead = isSpace(data.charAt(i - 1)) ? 'w' : 'o';
                     else if (before === 'b' && clean)
                         lead = 'b';
-                    current = {text: '', pieces: [], before: lead, plain: plain, node: node};
+                    current = {text: '', pieces: [], before: lead, plain: plain, node: node,
+                        block: block};
                 }
                 if (!current.pieces.length || current.node !== node)
                     current.pieces.push([node, i, current.text.length]);
@@ -136,7 +150,12 @@ var velmoraSearch = (function () {
                 current.text += c;
                 current.plain = current.plain && plain;
                 clean = true;
+                starts = 0;
+                ends = 0;
             }
+            // Only white space followed the waiting run to the end of its text node.
+            if (pending && pending.node === node)
+                pending.atEnd = true;
         }
 
         function walk(parent, plain) {
@@ -155,21 +174,26 @@ var velmoraSearch = (function () {
                 // Styles, text direction and wide elements change where words wrap.
                 var styled = node.hasAttribute('style') || node.hasAttribute('dir')
                     || wideElements[name] === true;
-                uniform = uniform && !styled;
                 if (name === 'img') {
                     // A picture not yet loaded has no width and may share a word's line.
-                    uniform = false;
+                    block.bent = true;
                     cut('o');
                 } else if (name === 'br') {
                     cut('b');
                 } else if (blockElements[name]) {
                     cut('b');
+                    var outer = block;
+                    block = {bent: false};
                     walk(node, plain && !styled);
                     cut('b');
+                    block = outer;
                 } else {
+                    block.bent = block.bent || styled;
                     clean = false;
+                    ++starts;
                     walk(node, plain && !styled);
                     clean = false;
+                    ++ends;
                 }
             }
         }
@@ -180,7 +204,12 @@ var velmoraSearch = (function () {
             return null;
         }
         cut('b');
-        return {runs: texts.join('\n'), codes: codes.join(''), uniform: uniform};
+        var codes = finished.map(function (entry) {
+            var run = entry[0];
+            return run.before + entry[1] + (run.pieces.length === 1 ? '1' : '0')
+                + (run.plain && !run.block.bent ? '1' : '0');
+        });
+        return {runs: texts.join('\n'), codes: codes.join('')};
     }
 
     // The node and offset of a run's character, or of the position just past it.

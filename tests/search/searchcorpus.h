@@ -105,12 +105,16 @@ inline QStringList searchCorpus(quint32 seed, int pageCount)
     };
 
     // Two pages put the same words against every kind of neighbour, one of them with a picture.
-    const QString neighbours = "<p>garden plan garden <a href=\"x\">notes</a> garden&nbsp;café "
-                               "garden<br>plan garden café garden <b>plan</b> <i>garden</i> "
-                               "garden</p><ul><li>garden</li><li>plan garden </li></ul><div>"
-                               "garden<p>plan</p>café <b>garden</b>, garden-plan garden</div>"
-                               "<p>notes&nbsp;garden plan <i>x </i>garden plan</p>";
-    QStringList pages = {neighbours, neighbours + "<p>plan <img " + picture + "> garden</p>"};
+    const QString neighbours
+        = "<p>garden plan garden <a href=\"x\">notes</a> garden&nbsp;café garden<br>plan garden "
+          "café garden <b>plan</b> <i>garden</i> garden</p><ul><li>garden</li><li>plan garden "
+          "</li></ul><div>garden<p>plan</p>café <b>garden</b>, garden-plan garden</div><p>notes"
+          "&nbsp;garden plan <i>x </i>garden plan garden&nbsp;notes <b>x garden </b>plan "
+          "garden <a href=\"y\"><b>z</b></a></p>";
+    QStringList pages = {neighbours,
+        neighbours + "<p>plan <img " + picture
+            + "> garden</p><p>garden <span style=\"font-size: "
+              "0\">x</span> plan garden</p>"};
     for (int p = 2; p < pageCount; ++p) {
         QString html;
         const int blocks = 1 + int(random.bounded(4));
