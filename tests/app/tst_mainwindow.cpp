@@ -1,6 +1,7 @@
+#include "../editor/dialoganswers.h"
 #include "app/mainwindow.h"
-#include "app/updatechecker.h"
 #include "app/settings.h"
+#include "app/updatechecker.h"
 #include "editor/editor.h"
 #include "editor/imagebutton.h"
 #include "model/folder.h"
@@ -26,22 +27,6 @@
 #include <functional>
 
 namespace {
-
-// Runs handler on the next modal dialog of that class, as a user answering it would.
-void answerDialog(std::function<void(QWidget *)> handler, const char *className = "QDialog")
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, handler, className] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || !dialog->isVisible() || !dialog->inherits(className))
-            return;
-        timer->stop();
-        timer->deleteLater();
-        handler(dialog);
-    });
-    timer->start();
-}
 
 void answerText(const QString &text)
 {
@@ -77,7 +62,8 @@ void answerBox(const QString &button, QString *title = nullptr, QString *text = 
         "QMessageBox");
 }
 
-void answerFile(const QString &path)
+// Chooses path in the next file dialog through its own accept, overwrite question included.
+void chooseFile(const QString &path)
 {
     answerDialog(
         [path](QWidget *dialog) {
@@ -92,18 +78,20 @@ void answerFile(const QString &path)
 // Types into the password dialog's first line edits and presses OK.
 void answerPassword(const QStringList &texts, const QString &button = QStringLiteral("OK"))
 {
-    answerDialog([=](QWidget *dialog) {
-        const QList<QLineEdit *> edits = dialog->findChildren<QLineEdit *>();
-        for (int i = 0; i < texts.size() && i < edits.size(); ++i)
-            QTest::keyClicks(edits.at(i), texts.at(i));
-        for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
-            if (b->text().trimmed() == button || (button == "OK" && b->isDefault())) {
-                b->click();
-                return;
+    answerDialog(
+        [=](QWidget *dialog) {
+            const QList<QLineEdit *> edits = dialog->findChildren<QLineEdit *>();
+            for (int i = 0; i < texts.size() && i < edits.size(); ++i)
+                QTest::keyClicks(edits.at(i), texts.at(i));
+            for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+                if (b->text().trimmed() == button || (button == "OK" && b->isDefault())) {
+                    b->click();
+                    return;
+                }
             }
-        }
-        QMetaObject::invokeMethod(dialog, "reject");
-    });
+            QMetaObject::invokeMethod(dialog, "reject");
+        },
+        "QDialog");
 }
 
 QByteArray fileBytes(const QString &path)
@@ -195,18 +183,18 @@ private slots:
     {
         MainWindow window;
         // The typed name gets the extension; another spelling of it is kept.
-        answerFile(path("notes"));
+        chooseFile(path("notes"));
         window.onNewWiki();
         QVERIFY(QFile::exists(path("notes.velmora")));
         QCOMPARE(window.windowFilePath(), path("notes.velmora"));
         QCOMPARE(window.currentWiki()->allPages().size(), 1);
-        answerFile(path("travel.VELMORA"));
+        chooseFile(path("travel.VELMORA"));
         window.onNewWiki();
         QVERIFY(QFile::exists(path("travel.VELMORA")));
 
         // Choosing an existing wiki empties it into a fresh one.
         window.currentWiki()->createPage(QStringLiteral("Old page"), nullptr);
-        answerFile(path("travel.VELMORA"));
+        chooseFile(path("travel.VELMORA"));
         answerBox(QStringLiteral("Yes")); // the file dialog's own overwrite question
         window.onNewWiki();
         QCOMPARE(window.currentWiki()->allPages().size(), 1);
@@ -429,7 +417,8 @@ private slots:
 
         // Command links 0 and 1 ask for a file; cancelling leaves everything as it was.
         for (int command : {0, 1}) {
-            answerDialog([](QWidget *dialog) { QMetaObject::invokeMethod(dialog, "reject"); });
+            answerDialog(
+                [](QWidget *dialog) { QMetaObject::invokeMethod(dialog, "reject"); }, "QDialog");
             window.onLinkClicked(QUrl(commandUrl(command)));
             QCOMPARE(window.currentWiki(), wiki);
         }
@@ -472,7 +461,8 @@ private slots:
         window.sidebar()->selectItem(ideas->id());
 
         // A wrong or cancelled password changes nothing; the right one unlocks.
-        answerDialog([](QWidget *dialog) { QMetaObject::invokeMethod(dialog, "reject"); });
+        answerDialog(
+            [](QWidget *dialog) { QMetaObject::invokeMethod(dialog, "reject"); }, "QDialog");
         window.onLinkClicked(QUrl(commandUrl(UnlockPageCommand)));
         QVERIFY(ideas->isLocked());
         answerPassword({QStringLiteral("page pw")});
