@@ -147,8 +147,8 @@ void CommandLine::parse(const QStringList &arguments)
         if (parser.isSet(format) || parser.isSet(passwordFile))
             return usageError(tr("--format and --password-file belong to a subcommand."));
         if (positional.size() > 1)
-            return usageError(tr("The window opens one wiki; \"%1\" is one too many.")
-                                  .arg(positional.at(1)));
+            return usageError(
+                tr("The window opens one wiki; \"%1\" is one too many.").arg(positional.at(1)));
         m_wikiPath = command;
         return;
     }
@@ -174,10 +174,11 @@ void CommandLine::parse(const QStringList &arguments)
 
     const int wanted = m_mode == Mode::Check ? 1 : 2;
     if (positional.size() != wanted) {
-        return usageError(positional.size() < wanted
-                ? tr("%1 needs more arguments.").arg(command)
-                : tr("%1 takes %2 arguments, not %3.").arg(command).arg(wanted).arg(
-                    positional.size()));
+        return usageError(positional.size() < wanted ? tr("%1 needs more arguments.").arg(command)
+                                                     : tr("%1 takes %2 arguments, not %3.")
+                                                           .arg(command)
+                                                           .arg(wanted)
+                                                           .arg(positional.size()));
     }
     m_wikiPath = positional.at(0);
     m_target = positional.value(1);
@@ -280,9 +281,9 @@ bool CommandLine::unlock(WikiDocument *wiki, int *exitCode)
     if (!m_passwordFile.isEmpty()) {
         QFile file(m_passwordFile);
         if (!file.open(QIODevice::ReadOnly)) {
-            *m_err << "velmora: " << tr("The password file \"%1\" cannot be read: %2")
-                                         .arg(QDir::toNativeSeparators(m_passwordFile),
-                                             file.errorString())
+            *m_err << "velmora: "
+                   << tr("The password file \"%1\" cannot be read: %2")
+                          .arg(QDir::toNativeSeparators(m_passwordFile), file.errorString())
                    << '\n';
             return false;
         }
@@ -387,13 +388,12 @@ int CommandLine::runCheck()
         const qint64 limit = WikiFileCheck::maxDocumentSize();
         out << tr("Pages: %1").arg(check.pageCount()) << '\n'
             << tr("Folders: %1").arg(check.folderCount()) << '\n'
-            << tr("Password protected: %1")
-                   .arg(check.isPasswordProtected() ? tr("yes") : tr("no"))
+            << tr("Password protected: %1").arg(check.isPasswordProtected() ? tr("yes") : tr("no"))
             << '\n'
             << tr("Document size: %1 bytes of at most %2 (%3%)")
                    .arg(bytesText(check.documentSize()), bytesText(limit),
-                       QString::number(100.0 * double(check.documentSize()) / double(limit), 'f',
-                           1))
+                       QString::number(
+                           100.0 * double(check.documentSize()) / double(limit), 'f', 1))
             << '\n';
     }
     out << tr("File size: %1 bytes").arg(bytesText(check.fileSize())) << '\n';

@@ -98,8 +98,8 @@ WikiFileCheck WikiFileCheck::run(const QString &path)
         check.fail(Damaged, tr("The file is damaged: its digest does not match its contents."));
         return check;
     case WikiFileCipher::DecompressionFailed:
-        check.fail(Damaged,
-            tr("The file is damaged: its contents do not unpack to the size they name."));
+        check.fail(
+            Damaged, tr("The file is damaged: its contents do not unpack to the size they name."));
         return check;
     default:
         check.fail(Foreign, notAWikiMessage(path));

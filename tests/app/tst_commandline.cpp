@@ -136,17 +136,18 @@ private slots:
     {
         QFETCH(QString, format);
         const QString byWindow = path(QStringLiteral("window-") + format);
-        const QString byCommand = path(QStringLiteral("command-") + format + QStringLiteral("/new"));
+        const QString byCommand
+            = path(QStringLiteral("command-") + format + QStringLiteral("/new"));
         QVERIFY(QDir().mkpath(byWindow));
         {
             // What File > Export Wiki As does with the wiki as it opens.
             WikiDocument wiki(wikiPath);
             const QList<Page *> pages = wiki.allPages();
             QVERIFY(format == QLatin1String("html") ? exportPagesAsHtml(pages, byWindow)
-                                                     : exportPagesAsText(pages, byWindow));
+                                                    : exportPagesAsText(pages, byWindow));
         }
-        const Run run = velmora({QStringLiteral("export"), QStringLiteral("--format"), format,
-            wikiPath, byCommand});
+        const Run run = velmora(
+            {QStringLiteral("export"), QStringLiteral("--format"), format, wikiPath, byCommand});
         QCOMPARE(run.code, 0);
         const QMap<QString, QByteArray> expected = filesIn(byWindow);
         QCOMPARE(expected.size(), 4);
@@ -164,10 +165,9 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("someLines");
-        QTest::newRow("hits in every page")
-            << QStringLiteral("HARBOUR") << 0
-            << QStringList {QStringLiteral("Notes: Harbour"),
-                   QStringLiteral("Secret - PASSWORD PROTECTED")};
+        QTest::newRow("hits in every page") << QStringLiteral("HARBOUR") << 0
+                                            << QStringList {QStringLiteral("Notes: Harbour"),
+                                                   QStringLiteral("Secret - PASSWORD PROTECTED")};
         QTest::newRow("nothing found") << QStringLiteral("zebra") << 1 << QStringList();
         QTest::newRow("only in a link target") << QStringLiteral("pageid") << 1 << QStringList();
     }
@@ -183,9 +183,9 @@ private slots:
             WikiDocument wiki(wikiPath);
             SearchRunner runner;
             for (const SearchResult &hit : runner.run(wiki.allPages(), text)) {
-                expected << (hit.isLocked() ? hit.pageName() + QStringLiteral(" - PASSWORD PROTECTED")
-                                          : hit.pageName() + QStringLiteral(": ")
-                                  + hit.text().trimmed());
+                expected << (hit.isLocked()
+                        ? hit.pageName() + QStringLiteral(" - PASSWORD PROTECTED")
+                        : hit.pageName() + QStringLiteral(": ") + hit.text().trimmed());
             }
         }
         const Run run = velmora({QStringLiteral("search"), wikiPath, text});
@@ -211,7 +211,8 @@ private slots:
         flipped[flipped.size() / 2] = char(flipped.at(flipped.size() / 2) ^ 0x40);
         QTest::newRow("sound") << sound << 0 << QStringLiteral("The file is sound.");
         QTest::newRow("digest does not match") << flipped << 1 << QStringLiteral("digest");
-        QTest::newRow("cut short") << sound.left(sound.size() - 7) << 1 << QStringLiteral("damaged");
+        QTest::newRow("cut short")
+            << sound.left(sound.size() - 7) << 1 << QStringLiteral("damaged");
         QTest::newRow("empty") << QByteArray() << 1 << QStringLiteral("empty");
         QTest::newRow("foreign") << QByteArray("\x89PNG\r\n\x1a\n plus a picture") << 1
                                  << QStringLiteral("could not be read as a Velmora wiki");
@@ -265,7 +266,8 @@ private slots:
             const Run run = velmora(withFile);
             QCOMPARE(run.code, 3);
             if (file == foreign)
-                QVERIFY2(run.err.contains(WikiFileCheck::notAWikiMessage(foreign)), qPrintable(run.err));
+                QVERIFY2(
+                    run.err.contains(WikiFileCheck::notAWikiMessage(foreign)), qPrintable(run.err));
         }
         QCOMPARE(readBytes(foreign), QByteArray("GIF89a, not a wiki"));
         // A new wiki is not started in place of a missing one.
@@ -283,8 +285,8 @@ private slots:
             << QStringList {QStringLiteral("--password-file"), path(QStringLiteral("wrong.pw"))}
             << 4 << QStringLiteral("Invalid password.");
         QTest::newRow("missing password file")
-            << QStringList {QStringLiteral("--password-file"), path(QStringLiteral("none.pw"))}
-            << 4 << QStringLiteral("cannot be read");
+            << QStringList {QStringLiteral("--password-file"), path(QStringLiteral("none.pw"))} << 4
+            << QStringLiteral("cannot be read");
         QTest::newRow("right password")
             << QStringList {QStringLiteral("--password-file"), path(QStringLiteral("right.pw"))}
             << 0 << QStringLiteral("Home Page: Lighthouse");
@@ -308,7 +310,8 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("password");
         QTest::newRow("line break") << QByteArray("sea wall\nrest") << QStringLiteral("sea wall");
-        QTest::newRow("Windows line break") << QByteArray("sea wall\r\n") << QStringLiteral("sea wall");
+        QTest::newRow("Windows line break")
+            << QByteArray("sea wall\r\n") << QStringLiteral("sea wall");
         QTest::newRow("blanks kept") << QByteArray(" sea wall ") << QStringLiteral(" sea wall ");
     }
 
@@ -333,9 +336,8 @@ private slots:
             QStringLiteral("--format"), QStringLiteral("pdf"), w, QStringLiteral("out")};
         QTest::newRow("search without text") << QStringList {QStringLiteral("search"), w};
         QTest::newRow("check of two") << QStringList {QStringLiteral("check"), w, w};
-        QTest::newRow("password file without its name")
-            << QStringList {QStringLiteral("search"), w, QStringLiteral("x"),
-                   QStringLiteral("--password-file")};
+        QTest::newRow("password file without its name") << QStringList {
+            QStringLiteral("search"), w, QStringLiteral("x"), QStringLiteral("--password-file")};
     }
 
     void wrongArguments()

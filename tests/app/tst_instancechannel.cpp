@@ -18,8 +18,8 @@ private slots:
         QVERIFY(dir.isValid());
         const QString runtime = dir.filePath(QStringLiteral("runtime"));
         QVERIFY(QDir().mkpath(runtime));
-        QVERIFY(QFile::setPermissions(
-            runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString config = dir.filePath(QStringLiteral("config"));
         const QString settingsFile = config + QStringLiteral("/Halvane/Velmora.conf");
         // Never the web site from a test.
