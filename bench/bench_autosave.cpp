@@ -7,6 +7,7 @@
 #include "app/updatechecker.h"
 #include "benchwiki.h"
 #include "editor/editor.h"
+#include "model/wikidocument.h"
 #include "model/wikifile.h"
 
 #include <QApplication>
@@ -115,6 +116,13 @@ int main(int argc, char **argv)
          ++i)
         QTest::qWait(10);
     autosave->stop();
+    {
+        // What a save takes on the GUI thread: the snapshot the worker then writes.
+        QElapsedTimer timer;
+        timer.start();
+        const WikiSnapshot snapshot = window.currentWiki()->snapshot();
+        std::printf("snapshot on the GUI thread: %.2f ms\n", timer.nsecsElapsed() / 1e6);
+    }
 
     QElapsedTimer clock;
     clock.start();
@@ -134,6 +142,19 @@ int main(int argc, char **argv)
     TimerWatch watch;
     watch.clock = &clock;
     autosave->installEventFilter(&watch);
+
+    {
+        // The same wait without a save: how far the machine alone delays the ticks.
+        lastTick = clock.elapsed();
+        longestGap = 0;
+        ticker.start();
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, tickMs);
+        ticker.stop();
+        std::printf("no save:  longest gap %5lld ms\n", longestGap);
+    }
 
     for (int round = 1; round <= rounds; ++round) {
         editor->setFocus();
