@@ -41,8 +41,8 @@ public:
     bool setPassword(const QString &password, const QString &hint);
     void removePassword();
 
-    // The sidebar's second line: the page's text, at most 100 characters, or a notice when the
-    // page is locked.
+    // The sidebar's second line: the start of the page's text, white space folded, at most 100
+    // characters, or a notice when the page is locked.
     QString plainTextPreview() const;
     void setDefaultContent();
 

@@ -489,6 +489,7 @@ private slots:
         QCOMPARE(timer->interval(), 10000);
         timer->setInterval(100);
 
+        QVERIFY(window->currentWiki()->waitForSaves()); // the saves of makeWiki()
         const QByteArray before = fileBytes(file);
         typeIntoPage(*window, QStringLiteral("typed"));
         QTRY_VERIFY(fileBytes(file) != before);
