@@ -752,9 +752,9 @@ bool MainWindow::finishSaving(bool closing)
             .arg(QDir::toNativeSeparators(wiki->filePath())),
         QMessageBox::NoButton, this);
     box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    QPushButton *loseButton = box.addButton(
-        closing ? tr("Close and lose changes") : tr("Open and lose changes"),
-        QMessageBox::DestructiveRole);
+    QPushButton *loseButton
+        = box.addButton(closing ? tr("Close and lose changes") : tr("Open and lose changes"),
+            QMessageBox::DestructiveRole);
     box.addButton(closing ? tr("Keep Velmora open") : tr("Cancel"), QMessageBox::RejectRole);
     box.exec();
     return box.clickedButton() == loseButton;

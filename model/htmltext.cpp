@@ -290,10 +290,9 @@ private:
                 return;
             }
             // The first character of a name may be '='; the name runs to space, '/', '>', '='.
-            for (++m_i; m_i < m_n && !isHtmlSpace(m_s[m_i].unicode()) && !at('/') && !at('>')
-                 && !at('=');
-                 ++m_i) {
-            }
+            for (++m_i;
+                 m_i < m_n && !isHtmlSpace(m_s[m_i].unicode()) && !at('/') && !at('>') && !at('=');
+                 ++m_i) { }
             skipSpaces();
             if (!at('='))
                 continue;

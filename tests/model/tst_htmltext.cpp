@@ -15,8 +15,8 @@ QString enginePreview(const QString &html)
 {
     QString text = HtmlProcessor::htmlToPlainText(html).simplified();
     if (text.size() > previewLength)
-        text.truncate(text.at(previewLength - 1).isHighSurrogate() ? previewLength - 1
-                                                                  : previewLength);
+        text.truncate(
+            text.at(previewLength - 1).isHighSurrogate() ? previewLength - 1 : previewLength);
     return text;
 }
 
@@ -58,8 +58,7 @@ private slots:
             << "<div>one<br>two</div><div><span>three</span></div>four<br/>five";
         QTest::newRow("picture before the text")
             << "<p>" + picture(150 * 1024) + "</p><p>Caption after the picture</p>";
-        QTest::newRow("picture inside a sentence")
-            << "<p>Before " + picture(3000) + " after</p>";
+        QTest::newRow("picture inside a sentence") << "<p>Before " + picture(3000) + " after</p>";
         QTest::newRow("table") << "<table><tbody><tr><td>a</td><td>b</td></tr><tr><th>c</th>"
                                   "<td>d</td></tr></tbody></table>";
         QTest::newRow("comments and blanks")
@@ -69,9 +68,8 @@ private slots:
             << "<style>p { color: red }</style><script>var x = '<p>no</p>';</script><p>shown</p>";
         QTest::newRow("quote and rule") << "<blockquote>quoted</blockquote><hr><p>after</p>";
         QTest::newRow("non-Latin") << QString::fromUtf8("<b>Ελληνικά</b> 日本語 <i>עברית</i>");
-        QTest::newRow("long text cut")
-            << "<p>" + QString("word ").repeated(15) + "</p><p>" + QString("next ").repeated(20)
-                + "</p>";
+        QTest::newRow("long text cut") << "<p>" + QString("word ").repeated(15) + "</p><p>"
+                + QString("next ").repeated(20) + "</p>";
         QTest::newRow("pair at the cut") << QString(99, 'a') + QString::fromUtf8("😀tail");
         QTest::newRow("quoted angle in a tag") << "<p title=\"a > b\">text</p><p title='x'>y</p>";
         QTest::newRow("empty") << "";

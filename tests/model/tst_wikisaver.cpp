@@ -22,7 +22,8 @@ QJsonObject descriptorJson(const PasswordDescriptor &descriptor)
 QJsonObject pageJson(const Page *page)
 {
     return QJsonObject {{"type", "page"}, {"id", page->id()}, {"name", page->name()},
-        {"content", page->content()}, {"password_descriptor", descriptorJson(page->passwordDescriptor())}};
+        {"content", page->content()},
+        {"password_descriptor", descriptorJson(page->passwordDescriptor())}};
 }
 
 // The document bytes a save must write for the wiki as it is in memory, built from its fields.
@@ -87,16 +88,15 @@ private slots:
             // Written as other writers of the format do: one page with a key this program
             // leaves out, the others exactly as this program writes them.
             const QJsonObject plain {{"hashed_password", ""}, {"salt", ""}, {"password_hint", ""}};
-            QJsonArray items {
-                QJsonObject {{"type", "page"}, {"id", "1"}, {"name", "Home Page"},
-                    {"content", "<p>Home</p>"}, {"password_descriptor", plain}},
+            QJsonArray items {QJsonObject {{"type", "page"}, {"id", "1"}, {"name", "Home Page"},
+                                  {"content", "<p>Home</p>"}, {"password_descriptor", plain}},
                 QJsonObject {{"type", "page"}, {"id", "2"}, {"name", "Odd"},
                     {"content", "<p>odd \u00e9</p>"}, {"password_descriptor", QJsonObject()},
                     {"extra", 1}},
                 QJsonObject {{"type", "folder"}, {"id", "3"}, {"name", "Travel"},
-                    {"pages", QJsonArray {QJsonObject {{"type", "page"}, {"id", "4"},
-                                  {"name", "Lisbon"}, {"content", "<p>tram 28</p>"},
-                                  {"password_descriptor", plain}}}}}};
+                    {"pages",
+                        QJsonArray {QJsonObject {{"type", "page"}, {"id", "4"}, {"name", "Lisbon"},
+                            {"content", "<p>tram 28</p>"}, {"password_descriptor", plain}}}}}};
             const QJsonObject admin {{"version", "2.3.2"}, {"password_descriptor", plain}};
             QVERIFY(writeWikiData(file,
                 documentBytesFromJson(QJsonObject {{"admin", admin}, {"wiki_items", items}})));
