@@ -618,15 +618,7 @@ void MainWindow::openHandedOverWiki(const QString &path)
         showErrorMessage(tr("The selected file does not exist."), this);
         return;
     }
-    // The shown page's changes are written before the wiki is replaced; when that fails the
-    // open wiki stays, with its changes, and the user has been told why.
-    if (wiki && !saveWiki(false)) {
-        showErrorMessage(tr("\"%1\" was not opened, since the changes to the open wiki could not "
-                            "be saved.")
-                             .arg(QDir::toNativeSeparators(path)),
-            this);
-        return;
-    }
+    // openWiki writes the open wiki's last state first and asks when that fails.
     openWiki(path, true, false);
 }
 
