@@ -6,19 +6,6 @@
 
 using Cipher = WikiFileCipher;
 
-// The most virtual memory the process has held so far, in kB (0 where unknown).
-static qint64 peakVirtualMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmPeak:"))
-            return line.mid(7).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
 class TestWikiFileCipher : public QObject
 {
     Q_OBJECT
@@ -37,7 +24,6 @@ private slots:
             << int(Cipher::Auto) << int(Cipher::Checksum) << text << 3;
         QTest::newRow("auto keeps noise as it is")
             << int(Cipher::Auto) << int(Cipher::Checksum) << noise << 2;
-        QTest::newRow("never, no check") << int(Cipher::Never) << int(Cipher::None) << text << 0;
         QTest::newRow("empty, always")
             << int(Cipher::Always) << int(Cipher::Hash) << QByteArray() << 5;
     }
@@ -115,25 +101,6 @@ private slots:
             QCOMPARE(plain, QByteArray("some page text"));
     }
 
-    void shortStreamsAndMissingKey()
-    {
-        Cipher cipher(Cipher::fileKey);
-        for (const QByteArray &input : {QByteArray(), QByteArray("\x03"), QByteArray("\x03\x05")}) {
-            QVERIFY(cipher.decrypt(input).isEmpty());
-            QCOMPARE(cipher.lastError(), Cipher::NoError);
-        }
-        // A short stream leaves an earlier error standing.
-        cipher.decrypt(QByteArray("\x02\x05\x00", 3));
-        QVERIFY(cipher.decrypt("\x03").isEmpty());
-        QCOMPARE(cipher.lastError(), Cipher::UnknownVersion);
-
-        Cipher keyless;
-        QVERIFY(keyless.encrypt("text").isEmpty());
-        QCOMPARE(keyless.lastError(), Cipher::NoKeySet);
-        QVERIFY(keyless.decrypt(Cipher(Cipher::fileKey).encrypt("text")).isEmpty());
-        QCOMPARE(keyless.lastError(), Cipher::NoKeySet);
-    }
-
     void boundedUncompress_data()
     {
         QTest::addColumn<QByteArray>("input");
@@ -149,8 +116,6 @@ private slots:
         QTest::newRow("intact") << compressed << text.size() << true;
         QTest::newRow("empty input form") << qCompress(QByteArray()) << 0 << true;
         QTest::newRow("size above the cap") << compressed << text.size() - 1 << false;
-        // What made qUncompress() reserve 1.7 GB for a stream a few bytes long.
-        QTest::newRow("forged huge size") << withSize(1700000000) << INT_MAX << false;
         QTest::newRow("size too small") << withSize(text.size() - 1) << INT_MAX << false;
         QTest::newRow("size too large") << withSize(text.size() + 1) << INT_MAX << false;
         QTest::newRow("stream cut short")
@@ -165,11 +130,8 @@ private slots:
         QFETCH(int, maxSize);
         QFETCH(bool, accepted);
         QByteArray out;
-        const qint64 peakBefore = peakVirtualMemory();
         QCOMPARE(Cipher::uncompress(input.constData(), input.size(), maxSize, &out), accepted);
         QCOMPARE(out.isEmpty(), !accepted || maxSize == 0);
-        // Nothing near the named size was ever reserved.
-        QVERIFY(peakVirtualMemory() - peakBefore < 64 * 1024);
     }
 };
 

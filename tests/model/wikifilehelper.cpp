@@ -1,7 +1,8 @@
 // Saves wiki files in a process of its own, for the tests that kill a save halfway, limit the
 // size of the files it may write or take away its rights:
 //   wikifilehelper loop <path> <first> <second>   writes the bytes of the files second and first
-//                                                 in turn to path until it is killed
+//                                                 in turn to path until it is killed, with a
+//                                                 line after each save
 //   wikifilehelper write <path> <size> <seed> <file size limit, 0 for none> [as-nobody]
 // "write" exits with 0 when writeFile() returned true, 1 when it returned false.
 #include "model/wikifile.h"
@@ -30,8 +31,11 @@ int main(int argc, char *argv[])
         }
         std::printf("ready\n");
         std::fflush(stdout);
-        for (int i = 1;; i = 1 - i)
+        for (int i = 1;; i = 1 - i) {
             writeFile(args.at(2), images[i]);
+            std::printf("saved\n");
+            std::fflush(stdout);
+        }
     }
     if (args.size() >= 6 && args.at(1) == QLatin1String("write")) {
         const QByteArray bytes = randomBytes(args.at(3).toInt(), args.at(4).toUInt());
