@@ -197,29 +197,6 @@ private slots:
         editor->updatePageContent();
         QCOMPARE(page.content(), original);
         QCOMPARE(js(wrappers), QStringLiteral("0"));
-
-        // A drag on the corner handle commits the new size, with the aspect ratio kept.
-        QTest::qWait(20);
-        QTest::mouseClick(editor, Qt::LeftButton, {}, centreOf("#picture"));
-        const QPoint handle = centreOf(".ui-resizable-se");
-        QTest::mousePress(editor, Qt::LeftButton, {}, handle);
-        for (int step = 1; step <= 4; ++step) {
-            QMouseEvent move(QEvent::MouseMove, handle + QPoint(10, 10) * step, Qt::NoButton,
-                Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(editor, &move);
-        }
-        QTest::mouseRelease(editor, Qt::LeftButton, {}, handle + QPoint(40, 40));
-        QTRY_VERIFY(page.content().contains(QStringLiteral("width")));
-        const QString resized = page.content();
-        QVERIFY(!resized.contains(QStringLiteral("ui-")) && !resized.contains("display"));
-        const auto size = [&resized](const char *property) {
-            return QRegularExpression(QStringLiteral("%1: (\\d+)px").arg(property))
-                .match(resized)
-                .captured(1)
-                .toInt();
-        };
-        QVERIFY(size("width") > 60);
-        QVERIFY(qAbs(size("width") * 30 - size("height") * 40) <= 40);
     }
 
     void links_data()

@@ -4,7 +4,6 @@
 #include "model/wikidocument.h"
 #include "testing.h"
 
-#include <QBuffer>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -225,45 +224,6 @@ private slots:
         QCOMPARE(image.hasMatch(), taken);
         QCOMPARE(wiki->homePage()->isModified(), taken);
         QCOMPARE(image.captured(2), taken ? QStringLiteral("png") : QString());
-    }
-
-    void removeImage_data()
-    {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("resizable");
-        QTest::addColumn<QString>("expected"); // none: no menu entry
-        QByteArray png;
-        QBuffer buffer(&png);
-        picture().save(&buffer, "PNG");
-        const QString src = "src=\"data:image/png;base64," + QString::fromLatin1(png.toBase64()) + "\"";
-        const QString one = "<p>a<img id=\"{1}\" " + src + " tabindex=\"0\">b</p>";
-        const QString two = "<p>a<img id=\"x\" " + src + ">b<img id=\"x\" class=\"second\" " + src + ">c</p>";
-        QTest::newRow("image") << one << "img" << false << "<p>ab</p>";
-        QTest::newRow("resizable image") << one << "img" << true << "<p>ab</p>";
-        QTest::newRow("two images with one id: the first goes")
-            << two << ".second" << false << "<p>ab<img id=\"x\" class=\"second\" " + src + ">c</p>";
-    }
-
-    void removeImage()
-    {
-        QFETCH(QString, content);
-        QFETCH(QString, target);
-        QFETCH(bool, resizable);
-        QFETCH(QString, expected);
-        showHome(content);
-        const QPoint pos = centreOf(target);
-        if (resizable) {
-            QTest::mouseClick(editor, Qt::LeftButton, {}, pos);
-            QTRY_COMPARE(js("String($('.ui-wrapper').length)"), QStringLiteral("1"));
-        }
-        QTest::mouseClick(editor, Qt::RightButton, {}, pos);
-        const QStringList entries = contextMenu(pos, QStringLiteral("Remove Image"));
-        QCOMPARE(entries.contains(QStringLiteral("Remove Image")), !expected.isEmpty());
-        if (!expected.isEmpty()) {
-            QCOMPARE(wiki->homePage()->content(), expected);
-            QVERIFY(wiki->homePage()->isModified());
-        }
     }
 
     void noMenuWhereNothingIsEditable_data()

@@ -102,30 +102,6 @@ private slots:
         QCOMPARE(WikiDocument(file).homePage()->content(), imported);
     }
 
-    void filesWithoutWikiData_data()
-    {
-        QTest::addColumn<int>("version");
-        QTest::newRow("version 3") << 3;
-        QTest::newRow("no admin table") << 0;
-        QTest::newRow("empty admin table") << -1;
-    }
-
-    void filesWithoutWikiData()
-    {
-        QFETCH(int, version);
-        const QString file = path("other.velmora");
-        makeDatabase(file, version, {{1, "Home Page", "<body>x</body>"}});
-        const QByteArray original = fileBytes(file);
-        QVERIFY(importLegacyDatabase(file).isEmpty());
-        {
-            WikiDocument wiki(file);
-            QVERIFY(wiki.loadFailed());
-            QVERIFY(!wiki.save());
-        }
-        QCOMPARE(fileBytes(file), original);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"other.velmora"}));
-    }
-
     void openingALegacyWiki()
     {
         const QString file = path("old.velmora");
@@ -148,39 +124,6 @@ private slots:
         QVERIFY(reopened.legacyBackupPath().isEmpty());
     }
 
-    void olderDocumentForm_data()
-    {
-        QTest::addColumn<QJsonArray>("pages");
-        QTest::addColumn<QStringList>("order");
-        auto page = [](const QString &id, const QString &name, int position = 0) {
-            QJsonObject object {{"id", id}, {"name", name}, {"content", name}};
-            if (position)
-                object.insert("sidebar_position", position);
-            return object;
-        };
-        QTest::newRow("no positions: by name") << QJsonArray {page("5", "beta"),
-            page("1", "Home Page"), page("6", "Alpha"), page("7", "gamma")}
-                                               << QStringList({"1", "6", "5", "7"});
-        QTest::newRow("every page placed: by position, ties in array order") << QJsonArray {
-            page("5", "a", 3), page("6", "b", -1), page("1", "Home Page"), page("7", "c", 3),
-            page("8", "d", 2)} << QStringList({"1", "6", "8", "5", "7"});
-        QTest::newRow("one position zero: by name")
-            << QJsonArray {page("5", "b", 1), page("6", "a", 0), page("1", "Home Page", 5)}
-            << QStringList({"1", "6", "5"});
-    }
-
-    void olderDocumentForm()
-    {
-        QFETCH(QJsonArray, pages);
-        QFETCH(QStringList, order);
-        const QString file = path("older.velmora");
-        const QJsonObject admin {{"version", "2.3.2"}, {"password_descriptor", QJsonObject()}};
-        QVERIFY(writeWikiData(file, documentBytesFromJson({{"admin", admin}, {"pages", pages}})));
-        const QByteArray original = fileBytes(file);
-        WikiDocument wiki(file);
-        QCOMPARE(wiki.allPageIds(), order);
-        QCOMPARE(fileBytes(wiki.legacyBackupPath()), original);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLegacyImport)

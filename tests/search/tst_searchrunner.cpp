@@ -5,7 +5,6 @@
 #include "searchcorpus.h"
 #include "testing.h"
 
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -99,50 +98,6 @@ private slots:
 
         pages.at(1)->setLocked(false);
         QVERIFY(!runner.run(pages, QStringLiteral("words")).at(1).isLocked());
-    }
-
-    void visitsPagesInSidebarOrder()
-    {
-        QTemporaryDir dir;
-        WikiDocument wiki(dir.filePath("order.velmora"));
-        Page *top = wiki.createPage(QStringLiteral("Top"), nullptr);
-        Folder *folder = wiki.createFolder(QStringLiteral("Folder"));
-        Page *inFolder = wiki.createPage(QStringLiteral("Inside"), folder);
-        Page *last = wiki.createPage(QStringLiteral("Last"), nullptr);
-        for (Page *page : {wiki.homePage(), top, inFolder, last})
-            page->setContent("<p>needle</p>");
-        // The sidebar shows the folder between the pages created before and after it.
-        QStringList names;
-        SearchRunner runner;
-        for (const SearchResult &result : runner.run(wiki.allPages(), QStringLiteral("needle")))
-            names << result.pageName();
-        QCOMPARE(names, QStringList({wiki.homePage()->name(), "Top", "Inside", "Last"}));
-    }
-
-    void longSearchShowsProgressAndKeepsItsCopies()
-    {
-        QList<Page *> pages = makePages({"<p>one</p>", "<p>one</p>", "<p>one</p>"});
-        SearchRunner runner;
-        runner.setProgressDelay(0);
-        QList<int> reported;
-        bool busyCursor = false;
-        bool reentered = false;
-        connect(&runner, &SearchRunner::progressed, this, [&](int done, int) {
-            reported << done;
-            busyCursor = busyCursor || QGuiApplication::overrideCursor();
-            // What happens meanwhile, a timer's save or a second search, changes nothing.
-            pages.at(2)->setContent(QStringLiteral("<p>two</p>"));
-            pages.at(2)->setName(QStringLiteral("Renamed"));
-            reentered = reentered || !runner.run(pages, QStringLiteral("two")).isEmpty();
-        });
-        const QList<SearchResult> results = runner.run(pages, QStringLiteral("one"));
-        QCOMPARE(results.size(), 3);
-        QCOMPARE(results.at(2).pageName(), QStringLiteral("Page 2"));
-        QVERIFY(!reported.isEmpty());
-        QCOMPARE(reported.last(), 3);
-        QVERIFY(busyCursor);
-        QVERIFY(!QGuiApplication::overrideCursor());
-        QVERIFY(!reentered);
     }
 
     void equalsFreshPagesOnAVariedCorpus_data()

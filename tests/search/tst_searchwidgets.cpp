@@ -1,9 +1,6 @@
 #include "search/searchresultswidget.h"
-#include "search/searchtextedit.h"
 
 #include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -71,38 +68,6 @@ private slots:
         QTEST(ids, "selected");
     }
 
-    void progressUntilResults()
-    {
-        SearchResultsWidget panel;
-        panel.show();
-        auto *bar = panel.findChild<QProgressBar *>("SearchResultsWidgetProgress");
-        QVERIFY(!bar->isVisibleTo(&panel));
-        panel.showProgress(40, 100);
-        QTRY_VERIFY(bar->isVisibleTo(&panel));
-        QCOMPARE(bar->value(), 40);
-        panel.setResults({});
-        QTRY_VERIFY(!bar->isVisibleTo(&panel));
-    }
-
-    void startsSearch_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("searches");
-        QTest::newRow("Return") << int(Qt::Key_Return) << 1;
-        QTest::newRow("a letter") << int(Qt::Key_A) << 0;
-    }
-
-    void startsSearch()
-    {
-        QFETCH(int, key);
-        QFETCH(int, searches);
-        SearchTextEdit box;
-        QSignalSpy spy(&box, &SearchTextEdit::runSearch);
-        QTest::keyClick(&box, Qt::Key(key));
-        QCOMPARE(spy.count(), searches);
-        QTest::mouseClick(box.findChild<QPushButton *>("SearchTextEditRunBtn"), Qt::LeftButton);
-        QCOMPARE(spy.count(), searches + 1);
-    }
 };
 
 QTEST_MAIN(TestSearchWidgets)
