@@ -18,8 +18,8 @@ public:
     // Message boxes are shown over window, which owns the checker.
     explicit UpdateChecker(QWidget *window);
 
-    // The site new checkers ask, "https://velmora.halvane.net" unless a test pointed it at a
-    // server of its own.
+    // The site new checkers ask: "https://velmora.halvane.net", unless the environment variable
+    // VELMORA_UPDATE_URL or a test names another server.
     static QUrl defaultServerUrl();
     static void setDefaultServerUrl(const QUrl &url);
     void setServerUrl(const QUrl &url);

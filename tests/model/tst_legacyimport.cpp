@@ -1,6 +1,7 @@
 #include "model/legacyimport.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
+#include "testing.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -41,15 +42,11 @@ void makeDatabase(const QString &path, int version, const QList<Row> &rows)
     QSqlDatabase::removeDatabase("writer");
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const QString pageLink = QStringLiteral("<a href=\"file://velmora/?pageid=2\">Two</a>");
 
 } // namespace
+
+using Testing::fileBytes;
 
 class TestLegacyImport : public QObject
 {
@@ -74,8 +71,6 @@ private slots:
         QTest::newRow("whole document") << "<html><head><title>T</title></head><body class=\"x\">"
                                            "<p>Hi</p></body></html>"
                                         << "<p>Hi</p>";
-        QTest::newRow("no closing body") << "<html><body><p>Cut</p>"
-                                         << "<html><body><p>Cut</p>";
         // The old cut ran to the end of the tag and took the link's address and the picture.
         QTest::newRow("styles in a page with a page link")
             << "<body><p style=\"color: red\">Red</p><a href=\"file://velmora/?pageid=2\" "
@@ -107,30 +102,6 @@ private slots:
         QCOMPARE(WikiDocument(file).homePage()->content(), imported);
     }
 
-    void filesWithoutWikiData_data()
-    {
-        QTest::addColumn<int>("version");
-        QTest::newRow("version 3") << 3;
-        QTest::newRow("no admin table") << 0;
-        QTest::newRow("empty admin table") << -1;
-    }
-
-    void filesWithoutWikiData()
-    {
-        QFETCH(int, version);
-        const QString file = path("other.velmora");
-        makeDatabase(file, version, {{1, "Home Page", "<body>x</body>"}});
-        const QByteArray original = fileBytes(file);
-        QVERIFY(importLegacyDatabase(file).isEmpty());
-        {
-            WikiDocument wiki(file);
-            QVERIFY(wiki.loadFailed());
-            QVERIFY(!wiki.save());
-        }
-        QCOMPARE(fileBytes(file), original);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"other.velmora"}));
-    }
-
     void openingALegacyWiki()
     {
         const QString file = path("old.velmora");
@@ -153,41 +124,6 @@ private slots:
         QVERIFY(reopened.legacyBackupPath().isEmpty());
     }
 
-    void olderDocumentForm_data()
-    {
-        QTest::addColumn<QJsonArray>("pages");
-        QTest::addColumn<QStringList>("order");
-        auto page = [](const QString &id, const QString &name, int position = 0) {
-            QJsonObject object {{"id", id}, {"name", name}, {"content", name}};
-            if (position)
-                object.insert("sidebar_position", position);
-            return object;
-        };
-        QTest::newRow("no positions: by name") << QJsonArray {page("5", "beta"),
-            page("1", "Home Page"), page("6", "Alpha"), page("7", "gamma")}
-                                               << QStringList({"1", "6", "5", "7"});
-        QTest::newRow("every page placed: by position, ties in array order") << QJsonArray {
-            page("5", "a", 3), page("6", "b", -1), page("1", "Home Page"), page("7", "c", 3),
-            page("8", "d", 2)} << QStringList({"1", "6", "8", "5", "7"});
-        QTest::newRow("one position zero: by name")
-            << QJsonArray {page("5", "b", 1), page("6", "a", 0), page("1", "Home Page", 5)}
-            << QStringList({"1", "6", "5"});
-        QTest::newRow("home page by name first, later id 1 sorted") << QJsonArray {page("3", "Zed"),
-            page("9", "Home Page"), page("1", "Apple")} << QStringList({"9", "1", "3"});
-    }
-
-    void olderDocumentForm()
-    {
-        QFETCH(QJsonArray, pages);
-        QFETCH(QStringList, order);
-        const QString file = path("older.velmora");
-        const QJsonObject admin {{"version", "2.3.2"}, {"password_descriptor", QJsonObject()}};
-        QVERIFY(writeWikiData(file, documentBytesFromJson({{"admin", admin}, {"pages", pages}})));
-        const QByteArray original = fileBytes(file);
-        WikiDocument wiki(file);
-        QCOMPARE(wiki.allPageIds(), order);
-        QCOMPARE(fileBytes(wiki.legacyBackupPath()), original);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLegacyImport)

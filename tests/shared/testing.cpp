@@ -1,0 +1,248 @@
+#include "testing.h"
+
+#include "app/mainwindow.h"
+#include "app/updatechecker.h"
+#include "editor/editor.h"
+#include "model/folder.h"
+#include "model/page.h"
+#include "model/wikidocument.h"
+#include "sidebar/sidebar.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QHostAddress>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QWebFrame>
+
+namespace Testing {
+namespace {
+
+// Watches for modal dialogs and hands each to the next answer given for its kind, and stands
+// in for the desktop's browser.
+class Answerer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    Answerer()
+    {
+        connect(&m_poll, &QTimer::timeout, this, &Answerer::poll);
+        m_poll.start(10);
+        for (const char *scheme : {"http", "https", "mailto"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
+    }
+
+    struct Answer
+    {
+        const char *className;
+        std::function<void(QWidget *)> run;
+    };
+    QList<Answer> answers;
+    QList<QUrl> openedUrls;
+
+public slots:
+    void open(const QUrl &url) { openedUrls << url; }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal == m_answered)
+            return;
+        if (!answers.isEmpty() && modal->inherits(answers.first().className)) {
+            m_answered = modal;
+            // Run from the event loop rather than from here, so that a dialog the answer opens
+            // in turn (the file dialog's overwrite question) is still seen by this poll.
+            QTimer::singleShot(0, modal, [this, modal, run = answers.takeFirst().run] {
+                run(modal);
+                if (modal->isVisible())
+                    m_answered = nullptr; // left open, e.g. by a wrong password
+            });
+            return;
+        }
+        // No answer can come later: the test waits inside this dialog until it closes. Some
+        // five seconds of polls leave time for an answer just queued.
+        if (modal != m_waiting) {
+            m_waiting = modal;
+            m_polls = 0;
+        }
+        if (++m_polls < 500)
+            return;
+        m_waiting = nullptr;
+        const auto *box = qobject_cast<QMessageBox *>(modal);
+        QTest::qFail(qPrintable(QStringLiteral("No answer for the %1 \"%2\"")
+                                    .arg(QLatin1String(modal->metaObject()->className()),
+                                        box ? box->text() : modal->windowTitle())),
+            __FILE__, __LINE__);
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+
+    QTimer m_poll;
+    QPointer<QWidget> m_answered;
+    QPointer<QWidget> m_waiting;
+    int m_polls = 0;
+};
+
+Answerer &answerer()
+{
+    static auto *instance = new Answerer;
+    return *instance;
+}
+
+} // namespace
+
+void answerDialog(const char *className, std::function<void(QWidget *)> answer)
+{
+    answerer().answers.append({className, std::move(answer)});
+}
+
+void answerBox(const QString &button, QString *text, QString *title)
+{
+    answerDialog("QMessageBox", [=](QWidget *dialog) {
+        auto *box = static_cast<QMessageBox *>(dialog);
+        if (text)
+            *text = box->text();
+        if (title)
+            *title = box->windowTitle();
+        for (QAbstractButton *b : box->buttons()) {
+            if (b->text().remove(QLatin1Char('&')).trimmed() == button)
+                return b->click();
+        }
+        QTest::qFail(qPrintable("No button " + button), __FILE__, __LINE__);
+        box->reject();
+    });
+}
+
+void answerFile(const QString &path)
+{
+    answerDialog("QFileDialog", [path](QWidget *dialog) {
+        auto *files = static_cast<QFileDialog *>(dialog);
+        if (path.isEmpty())
+            return files->reject();
+        // Typed in, as selectFile() leaves the name field alone while it has the focus.
+        files->setDirectory(QFileInfo(path).absolutePath());
+        files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+            ->setText(QFileInfo(path).fileName());
+        // done() rather than accept(), which would ask its own questions.
+        QMetaObject::invokeMethod(files, "done", Q_ARG(int, QDialog::Accepted));
+    });
+}
+
+void answerText(const QString &text)
+{
+    answerDialog("QInputDialog", [text](QWidget *dialog) {
+        auto *input = static_cast<QInputDialog *>(dialog);
+        input->setTextValue(text);
+        input->accept();
+    });
+}
+
+void answerPassword(const QStringList &texts)
+{
+    answerDialog("QDialog", [texts](QWidget *dialog) {
+        const QList<QLineEdit *> edits = dialog->findChildren<QLineEdit *>();
+        for (int i = 0; i < texts.size() && i < edits.size(); ++i)
+            QTest::keyClicks(edits.at(i), texts.at(i));
+        for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+            if (button->isDefault())
+                return button->click();
+        }
+    });
+}
+
+void cancelDialog()
+{
+    answerDialog("QDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+}
+
+bool allAnswered()
+{
+    const bool all = answerer().answers.isEmpty();
+    answerer().answers.clear();
+    return all;
+}
+
+QList<QUrl> takeOpenedUrls()
+{
+    return std::exchange(answerer().openedUrls, {});
+}
+
+std::unique_ptr<MainWindow> makeWindow(bool keepSettings)
+{
+    answerer();
+    if (!keepSettings)
+        QSettings().clear();
+    // The test command points the check at a closed port; a run without it must not reach out.
+    if (!QHostAddress(UpdateChecker::defaultServerUrl().host()).isLoopback()) {
+        QTest::qFail(qPrintable("The update check would ask "
+                         + UpdateChecker::defaultServerUrl().toString()),
+            __FILE__, __LINE__);
+        UpdateChecker::setDefaultServerUrl(QUrl(QStringLiteral("http://127.0.0.1:9")));
+    }
+    auto window = std::make_unique<MainWindow>();
+    const QUrl asked = window->findChild<UpdateChecker *>()->requestUrl();
+    if (!QHostAddress(asked.host()).isLoopback())
+        QTest::qFail(qPrintable("The update check asked " + asked.toString()), __FILE__, __LINE__);
+    window->resize(1000, 700);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        QTest::qFail("The main window was never shown", __FILE__, __LINE__);
+    return window;
+}
+
+WikiDocument *openSampleWiki(MainWindow *window, const QString &path)
+{
+    if (!window->openWiki(path, false, false))
+        return nullptr;
+    WikiDocument *wiki = window->currentWiki();
+    Folder *travel = wiki->createFolder(QStringLiteral("Travel"));
+    window->sidebar()->addItem(travel, nullptr);
+    window->sidebar()->addItem(wiki->createPage(QStringLiteral("Lisbon"), travel), travel);
+    window->sidebar()->addItem(wiki->createPage(QStringLiteral("Ideas"), nullptr), nullptr);
+    window->sidebar()->selectItem(QStringLiteral("1"));
+    return editorReady(window) ? wiki : nullptr;
+}
+
+bool editorReady(MainWindow *window)
+{
+    QWebFrame *frame = window->editor()->page()->mainFrame();
+    return QTest::qWaitFor(
+        [frame] { return frame->evaluateJavaScript("document.readyState") == "complete"; },
+        30000);
+}
+
+QJsonObject pageJson(const QString &id, const QString &name, const QString &content)
+{
+    return QJsonObject {{"type", "page"}, {"id", id}, {"name", name}, {"content", content}};
+}
+
+bool writeWikiJson(const QString &path, const QJsonArray &items)
+{
+    const QJsonObject admin {{"version", "2.3.2"}, {"password_descriptor", QJsonObject()}};
+    return writeWikiData(path, documentBytesFromJson({{"admin", admin}, {"wiki_items", items}}));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool putFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace Testing
+
+#include "testing.moc"

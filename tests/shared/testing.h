@@ -1,0 +1,63 @@
+#pragma once
+
+// Helpers shared by the test programs: answering dialogs as a user would, wiki files in a
+// temporary folder, and the main window built the way every window test needs it.
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStringList>
+#include <QUrl>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+class MainWindow;
+class WikiDocument;
+
+// A wait ends as soon as its condition holds; the bound only decides how long a failing test
+// takes to say so, and is generous enough for a machine that is busy with other work.
+#undef QTRY_VERIFY
+#define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 30000)
+#undef QTRY_COMPARE
+#define QTRY_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT(expr, expected, 30000)
+
+namespace Testing {
+
+// Hands the next modal dialog that inherits className to answer, in the order the answers
+// were given. A modal dialog that no answer fits is closed after a few seconds and fails the
+// running test: a dialog the test did not expect never leaves it hanging.
+void answerDialog(const char *className, std::function<void(QWidget *)> answer);
+// Clicks the message box button with this text (mnemonic left out), noting the box's texts.
+void answerBox(const QString &button = QStringLiteral("OK"), QString *text = nullptr,
+    QString *title = nullptr);
+// Chooses path in the next file dialog, or cancels it when path is empty. The choice is taken
+// as it stands, past the dialog's own questions (missing file, overwrite).
+void answerFile(const QString &path);
+void answerText(const QString &text);
+// Types texts into the next dialog's line edits in order and presses its default button.
+void answerPassword(const QStringList &texts);
+void cancelDialog();
+// False when an answer was never used, i.e. its dialog never appeared; forgets such answers.
+bool allAnswered();
+
+// The links handed to the desktop (a browser) since the last call; none is ever opened.
+QList<QUrl> takeOpenedUrls();
+
+// The main window as the program builds it, shown, with its update check at a closed port on
+// this machine, and on an empty settings store unless keepSettings. Fails the running test
+// when the check would go anywhere else.
+std::unique_ptr<MainWindow> makeWindow(bool keepSettings = false);
+// Opens a new wiki at path in window: the home page shown, "Ideas", and "Travel" holding
+// "Lisbon".
+WikiDocument *openSampleWiki(MainWindow *window, const QString &path);
+// Waits until the editor's page has loaded whole.
+bool editorReady(MainWindow *window);
+
+// A page's JSON form and a wiki file written from its items, as another writer would.
+QJsonObject pageJson(const QString &id, const QString &name, const QString &content = {});
+bool writeWikiJson(const QString &path, const QJsonArray &items);
+QByteArray fileBytes(const QString &path);
+bool putFile(const QString &path, const QByteArray &bytes);
+
+} // namespace Testing
