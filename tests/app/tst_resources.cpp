@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "widgets/applicationlook.h"
 #include "app/updatechecker.h"
 
 #include <QFile>
@@ -97,7 +98,7 @@ private slots:
     {
         QFETCH(QString, family);
         QFETCH(QString, resolved);
-        MainWindow::installApplicationLook();
+        Gui::installApplicationLook();
         const QFontInfo info(QFont(family, 12));
         QCOMPARE(info.family(), resolved);
     }

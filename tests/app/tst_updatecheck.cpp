@@ -1,5 +1,6 @@
 #include "app/aboutdialog.h"
 #include "app/mainwindow.h"
+#include "widgets/applicationlook.h"
 #include "app/updatechecker.h"
 
 #include <QDesktopServices>
@@ -72,7 +73,7 @@ private:
 private slots:
     void initTestCase()
     {
-        MainWindow::installApplicationLook();
+        Gui::installApplicationLook();
         QDesktopServices::setUrlHandler("https", this, "openUrl");
         connect(&poll, &QTimer::timeout, this, [this] {
             QWidget *modal = QApplication::activeModalWidget();

@@ -3,7 +3,7 @@
 #include "editor/editor.h"
 #include "model/page.h"
 #include "model/urls.h"
-#include "model/utils.h"
+#include "model/resourcetext.h"
 
 #include <QDesktopServices>
 #include <QWebElement>

@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/updatechecker.h"
 #include "editor/editor.h"
-#include "editor/imagebutton.h"
+#include "widgets/imagebutton.h"
 #include "editor/toolbar.h"
 #include "search/searchtextedit.h"
 #include "model/page.h"
@@ -78,7 +78,7 @@ private slots:
     void formatMenu()
     {
         QFETCH(bool, pageShown);
-        auto *editor = new Editor(window, window);
+        Editor *editor = window->editor();
         Page page(QStringLiteral("2"), QStringLiteral("Notes"));
         if (pageShown)
             editor->loadPage(&page);

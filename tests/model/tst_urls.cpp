@@ -1,5 +1,5 @@
 #include "model/urls.h"
-#include "model/utils.h"
+#include "model/resourcetext.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #include "sidebartesting.h"
 
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 #include "model/wikidocument.h"
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebarcontainer.h"
@@ -224,7 +224,7 @@ private slots:
         QCOMPARE(label->toolTip(), title);
         QCOMPARE(label->text().endsWith(QChar(0x2026)), cut);
         QVERIFY(title.startsWith(cut ? label->text().chopped(1) : label->text()));
-        QVERIFY(labelTextWidth(label) <= label->width() - 20);
+        QVERIFY(Gui::labelTextWidth(label) <= label->width() - 20);
     }
 };
 

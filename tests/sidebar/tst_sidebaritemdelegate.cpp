@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "widgets/applicationlook.h"
 #include "model/folder.h"
 #include "model/page.h"
 #include "sidebar/sidebaritemdelegate.h"
@@ -125,7 +125,7 @@ class TestSidebarItemDelegate : public QObject
     }
 
 private slots:
-    void initTestCase() { MainWindow::installApplicationLook(); }
+    void initTestCase() { Gui::installApplicationLook(); }
 
     void init()
     {

@@ -1,4 +1,4 @@
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -29,26 +29,26 @@ private slots:
         QFETCH(bool, highDensity);
         QFETCH(qreal, ratio);
         QFETCH(QString, expected);
-        QCOMPARE(imageResourcePath("new_page_icon", "png", highDensity, ratio), expected);
+        QCOMPARE(Gui::imageResourcePath("new_page_icon", "png", highDensity, ratio), expected);
     }
 
     void imagePathFollowsMainWindow()
     {
         // Offscreen screens have ratio 1, so the plain form is chosen.
-        QCOMPARE(imageResourcePath("home_icon", "png", true), QStringLiteral(":/images/home_icon.png"));
+        QCOMPARE(Gui::imageResourcePath("home_icon", "png", true), QStringLiteral(":/images/home_icon.png"));
     }
 
     void logicalSize()
     {
         const QPixmap pixmap(73, 60);
-        QCOMPARE(logicalPixmapSize(pixmap, 1.0), QSize(73, 60));
-        QCOMPARE(logicalPixmapSize(pixmap, 2.0), QSize(36, 30));
+        QCOMPARE(Gui::logicalPixmapSize(pixmap, 1.0), QSize(73, 60));
+        QCOMPARE(Gui::logicalPixmapSize(pixmap, 2.0), QSize(36, 30));
     }
 
     void layoutsHaveNoMargins()
     {
         QWidget parent;
-        QVBoxLayout *layout = makeVBoxLayout(&parent);
+        QVBoxLayout *layout = Gui::makeVBoxLayout(&parent);
         QCOMPARE(parent.layout(), layout);
         QCOMPARE(layout->contentsMargins(), QMargins());
         QCOMPARE(layout->spacing(), 0);
@@ -57,22 +57,22 @@ private slots:
     void eliding()
     {
         QLabel label(QStringLiteral("Meeting notes"));
-        label.resize(labelTextWidth(&label) + 40, 20);
-        elideLabel(&label, 10);
+        label.resize(Gui::labelTextWidth(&label) + 40, 20);
+        Gui::elideLabel(&label, 10);
         QCOMPARE(label.text(), QStringLiteral("Meeting notes"));
 
         const QString longText = QStringLiteral("A rather long title for the sidebar of a wiki");
         label.setText(longText);
         label.resize(120, 20);
-        elideLabel(&label, 10);
+        Gui::elideLabel(&label, 10);
         QVERIFY(label.text().endsWith(QChar(0x2026)));
-        QVERIFY(labelTextWidth(&label) <= 110);
+        QVERIFY(Gui::labelTextWidth(&label) <= 110);
         QVERIFY(longText.startsWith(label.text().chopped(1)));
 
         // The elided text is what is measured next time: a wider label does not widen it.
         const QString elided = label.text();
         label.resize(800, 20);
-        elideLabel(&label, 10);
+        Gui::elideLabel(&label, 10);
         QCOMPARE(label.text(), elided);
     }
 
@@ -95,13 +95,13 @@ private slots:
         };
 
         answer();
-        showErrorMessage(QStringLiteral("Cannot save the wiki."), nullptr);
+        Gui::showErrorMessage(QStringLiteral("Cannot save the wiki."), nullptr);
         QCOMPARE(title, QStringLiteral("Error"));
         QCOMPARE(text, QStringLiteral("Cannot save the wiki."));
         QCOMPARE(buttons, QStringList({"OK"}));
 
         answer();
-        showInfoMessage(QStringLiteral("Velmora"), QStringLiteral("No new updates"), nullptr);
+        Gui::showInfoMessage(QStringLiteral("Velmora"), QStringLiteral("No new updates"), nullptr);
         QCOMPARE(title, QStringLiteral("Velmora"));
         QCOMPARE(text, QStringLiteral("No new updates"));
         QCOMPARE(buttons, QStringList({"OK"}));
