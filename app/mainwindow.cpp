@@ -131,7 +131,8 @@ void MainWindow::createWidgets()
     m_editor = new Editor(this, this);
     m_editor->setEditable(false);
     m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    toolbar = new Toolbar(this, m_editor->editorActions());
+    editing = m_editor->editorActions();
+    toolbar = new Toolbar(this, editing);
 
     auto *rightColumn = new QFrame(this);
     QVBoxLayout *rightLayout = Gui::makeVBoxLayout(rightColumn);
@@ -222,7 +223,6 @@ void MainWindow::createMenus()
         &QWidget::close, QKeySequence(Qt::CTRL + Qt::Key_Q));
     updateRecentFileActions();
 
-    EditorActions *editing = m_editor->editorActions();
     connect(editing->createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
     connect(editing->insertImageAction, &QAction::triggered, this, &MainWindow::onInsertImage);
     QMenu *editMenu = addNamedMenu(menuBar(), "editMenu", tr("Edit"));
@@ -238,21 +238,6 @@ void MainWindow::createMenus()
 }
 
 // --- Enabled states ----------------------------------------------------------------------
-
-void MainWindow::updateLinkAction()
-{
-    m_editor->editorActions()->updateLinkAction();
-}
-
-void MainWindow::updateFormatActions()
-{
-    m_editor->editorActions()->updateFormatActions();
-}
-
-void MainWindow::updateEditActions()
-{
-    m_editor->editorActions()->updateEditActions();
-}
 
 WindowState MainWindow::currentState() const
 {
@@ -290,7 +275,7 @@ void MainWindow::updateActions(const WindowState &state)
     for (QAction *action : {deletePageAction, renamePageAction})
         action->setEnabled(notHome);
     exportPageMenu->setEnabled(page && !state.pageLocked);
-    m_editor->editorActions()->setEditingEnabled(editable);
+    editing->setEditingEnabled(editable);
 
     toolbar->deletePageButton->setEnabled(notHome);
     toolbar->backButton->setEnabled(idle && state.canGoBack);

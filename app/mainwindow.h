@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editoractions.h"
 #include "editor/pagehistory.h"
 
 #include <QKeySequence>
@@ -54,9 +55,9 @@ public:
 
     // Bring the link, formatting and edit actions up to date before a menu that shows them
     // opens.
-    void updateLinkAction();
-    void updateFormatActions();
-    void updateEditActions();
+    void updateLinkAction() { editing->updateLinkAction(); }
+    void updateFormatActions() { editing->updateFormatActions(); }
+    void updateEditActions() { editing->updateEditActions(); }
     // Sets every command's enabled state from state; updateActions() uses the window's own.
     void updateActions(const WindowState &state);
 
@@ -154,6 +155,7 @@ private:
     QObject focusHook;
 
     Editor *m_editor = nullptr;
+    EditorActions *editing = nullptr;
     Sidebar *m_sidebar = nullptr;
     SidebarToolbar *sidebarToolbar = nullptr;
     SidebarContainer *sidebarContainer = nullptr;
