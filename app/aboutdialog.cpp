@@ -39,7 +39,8 @@ AboutDialog::AboutDialog(QWidget *parent)
     // The double-size picture on a high-density screen, marked as such so that it is laid out
     // at the plain picture's size and drawn with every pixel it has.
     const qreal ratio = Gui::mainWindowDevicePixelRatio();
-    QPixmap picture(Gui::imageResourcePath(QStringLiteral("logo"), QStringLiteral("png"), true, ratio));
+    QPixmap picture(
+        Gui::imageResourcePath(QStringLiteral("logo"), QStringLiteral("png"), true, ratio));
     picture.setDevicePixelRatio(ratio > 1.0 ? 2.0 : 1.0);
     logo->setPixmap(picture);
     logo->setMargin(10);

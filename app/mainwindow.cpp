@@ -76,8 +76,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_editor, &Editor::linkActivated, this, &MainWindow::onLinkClicked);
     connect(m_editor, &Editor::escapePressed, this, &MainWindow::onHideSearchResults);
     connect(m_editor, &Editor::dropReceived, this, &MainWindow::onEditorReceivedDropEvent);
-    connect(m_sidebar, &Sidebar::onPageSelectionChanged, this,
-        &MainWindow::slotOnPageSelectionChanged);
+    connect(
+        m_sidebar, &Sidebar::onPageSelectionChanged, this, &MainWindow::slotOnPageSelectionChanged);
     connect(m_sidebar, &Sidebar::signalOnFolderSelected, this, &MainWindow::slotOnFolderSelected);
     connect(sidebarToolbar->newPageButton, &ImageButton::clicked, this, &MainWindow::onNewPage);
     connect(toolbar->backButton, &ImageButton::clicked, this, &MainWindow::onToolbarBackButton);
@@ -171,9 +171,9 @@ QAction *MainWindow::addMenuAction(QMenu *menu, const char *name, const QString 
 void MainWindow::createMenus()
 {
     QMenu *fileMenu = addNamedMenu(menuBar(), "fileMenu", tr("File"));
-    newWikiAction = addMenuAction(fileMenu, "newWikiAction", tr("New Wiki"),
-        tr("Create a new Velmora wiki"), &MainWindow::onNewWiki,
-        QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N));
+    newWikiAction
+        = addMenuAction(fileMenu, "newWikiAction", tr("New Wiki"), tr("Create a new Velmora wiki"),
+            &MainWindow::onNewWiki, QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N));
     openWikiAction = addMenuAction(fileMenu, "openWikiAction", tr("Open Wiki"),
         tr("Open an existing Velmora wiki"), &MainWindow::onOpenWiki,
         QKeySequence(Qt::CTRL + Qt::Key_O));
@@ -219,8 +219,8 @@ void MainWindow::createMenus()
     addMenuAction(exportWikiMenu, "exportWikiTextAction", tr("Export as Text"),
         tr("Save all the pages as text files"), &MainWindow::onExportWikiAsText);
     fileMenu->addSeparator();
-    addMenuAction(fileMenu, "exitAction", tr("Exit Velmora"), tr("Exit Velmora"),
-        &QWidget::close, QKeySequence(Qt::CTRL + Qt::Key_Q));
+    addMenuAction(fileMenu, "exitAction", tr("Exit Velmora"), tr("Exit Velmora"), &QWidget::close,
+        QKeySequence(Qt::CTRL + Qt::Key_Q));
     updateRecentFileActions();
 
     connect(editing->createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
@@ -434,8 +434,8 @@ void MainWindow::onOpenWiki()
 
 void MainWindow::onNewWiki()
 {
-    const QString path = Gui::askForSaveFileName(tr("Save Velmora Wiki As"), tr("Velmora Wiki (*.velmora)"),
-        QStringLiteral(".velmora"), this);
+    const QString path = Gui::askForSaveFileName(tr("Save Velmora Wiki As"),
+        tr("Velmora Wiki (*.velmora)"), QStringLiteral(".velmora"), this);
     if (path.isEmpty())
         return;
     QFile::resize(path, 0);
@@ -505,9 +505,10 @@ void MainWindow::reportSaveResult(bool saved)
     if (saveFailureReported)
         return;
     saveFailureReported = true;
-    Gui::showErrorMessage(tr("The wiki could not be saved to \"%1\": %2\n\nYour changes are kept "
-                             "while Velmora runs, and saving will be tried again.")
-                              .arg(QDir::toNativeSeparators(wiki->filePath()), wiki->lastSaveError()),
+    Gui::showErrorMessage(
+        tr("The wiki could not be saved to \"%1\": %2\n\nYour changes are kept "
+           "while Velmora runs, and saving will be tried again.")
+            .arg(QDir::toNativeSeparators(wiki->filePath()), wiki->lastSaveError()),
         this);
 }
 
@@ -573,7 +574,8 @@ void MainWindow::onNewPage()
 {
     if (!wiki)
         return;
-    const QString name = Gui::askForText(tr("Page Name"), tr("Enter the name of the new page:"), this);
+    const QString name
+        = Gui::askForText(tr("Page Name"), tr("Enter the name of the new page:"), this);
     if (name.isEmpty())
         return;
     if (Page *existing = wiki->findPageByName(name)) {
@@ -597,7 +599,8 @@ void MainWindow::onNewFolder()
 {
     if (!wiki)
         return;
-    const QString name = Gui::askForText(tr("Folder Name"), tr("Enter the name of the new folder:"), this);
+    const QString name
+        = Gui::askForText(tr("Folder Name"), tr("Enter the name of the new folder:"), this);
     if (name.isEmpty())
         return;
     if (wiki->findFolderByName(name)) {
@@ -613,7 +616,8 @@ void MainWindow::onRenamePage()
     Page *page = m_editor->currentPage();
     if (!wiki || !page || page->isHomePage())
         return;
-    const QString name = Gui::askForText(tr("Page Name"), tr("Enter the new name for this page:"), this);
+    const QString name
+        = Gui::askForText(tr("Page Name"), tr("Enter the new name for this page:"), this);
     if (name.isEmpty() || name == page->name())
         return;
     if (wiki->findPageByName(name)) {

@@ -16,8 +16,8 @@ class QMimeData;
 // The view in which one wiki page at a time is shown and edited in place. The page's markup is
 // wrapped in a document that loads the page stylesheets and script; every edit is read back
 // from the document body into the page. Links are never followed here: each one is handed to
-// the window through linkActivated(). Without a wiki it shows a welcome document, for a locked page a placeholder
-// that asks for the password.
+// the window through linkActivated(). Without a wiki it shows a welcome document, for a locked
+// page a placeholder that asks for the password.
 //
 // Callers bracket programmatic loads with disconnectSignals() and connectSignals(), so that
 // loading a page does not count as an edit.

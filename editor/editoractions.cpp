@@ -9,10 +9,10 @@
 
 EditorActions::EditorActions(Editor *editor, QObject *parent)
     : QObject(parent)
-    , boldAction(makeAction("boldAction", tr("Bold"), tr("Make text bold"),
-          QKeySequence(Qt::CTRL + Qt::Key_B)))
-    , italicAction(makeAction("italicAction", tr("Italic"), tr("Make text italic"),
-          QKeySequence(Qt::CTRL + Qt::Key_I)))
+    , boldAction(makeAction(
+          "boldAction", tr("Bold"), tr("Make text bold"), QKeySequence(Qt::CTRL + Qt::Key_B)))
+    , italicAction(makeAction(
+          "italicAction", tr("Italic"), tr("Make text italic"), QKeySequence(Qt::CTRL + Qt::Key_I)))
     , underlineAction(makeAction("underlineAction", tr("Underline"), tr("Underline the text"),
           QKeySequence(Qt::CTRL + Qt::Key_U)))
     , strikethroughAction(makeAction("strikethroughAction", tr("Strikethrough"),
@@ -34,8 +34,8 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
           QKeySequence(Qt::CTRL + Qt::Key_Z)))
     , redoAction(makeAction("redoAction", tr("Redo"), tr("Redo last editor action"),
           QKeySequence(Qt::CTRL + Qt::Key_Y)))
-    , cutAction(makeAction("cutAction", tr("Cut"), tr("Cut text segment"),
-          QKeySequence(Qt::CTRL + Qt::Key_X)))
+    , cutAction(makeAction(
+          "cutAction", tr("Cut"), tr("Cut text segment"), QKeySequence(Qt::CTRL + Qt::Key_X)))
     , copyAction(makeAction("copyAction", tr("Copy"), tr("Copy text segment to clipboard"),
           QKeySequence(Qt::CTRL + Qt::Key_C)))
     , pasteAction(makeAction("pasteAction", tr("Paste"), tr("Paste data from clipboard"),
@@ -68,8 +68,8 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
     connect(selectAllAction, &QAction::triggered, editor, &Editor::selectAll);
 }
 
-QAction *EditorActions::makeAction(const char *name, const QString &text,
-    const QString &statusTip, const QKeySequence &shortcut, QObject *parent)
+QAction *EditorActions::makeAction(const char *name, const QString &text, const QString &statusTip,
+    const QKeySequence &shortcut, QObject *parent)
 {
     auto *action = new QAction(text, parent ? parent : this);
     action->setObjectName(QLatin1String(name));

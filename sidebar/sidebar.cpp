@@ -1,12 +1,12 @@
 #include "sidebar/sidebar.h"
 
-#include "widgets/widgetutils.h"
 #include "model/folder.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
 #include "sidebar/sidebaritemdelegate.h"
 #include "sidebar/sidebartree.h"
 #include "sidebar/sidebartreeitem.h"
+#include "widgets/widgetutils.h"
 
 #include <QVBoxLayout>
 

@@ -12,7 +12,8 @@ ImageButton::ImageButton(QWidget *parent, const QString &imageName)
     const QString suffixes[4] = {QString(), QStringLiteral("_hover"), QStringLiteral("_pressed"),
         QStringLiteral("_disabled")};
     for (int i = 0; i < 4; ++i)
-        pixmaps[i].load(Gui::imageResourcePath(imageName + suffixes[i], QStringLiteral("png"), true));
+        pixmaps[i].load(
+            Gui::imageResourcePath(imageName + suffixes[i], QStringLiteral("png"), true));
 
     setObjectName(QStringLiteral("ImageButton_") + imageName);
     setStyleSheet(QStringLiteral("#ImageButton_%1 { background: transparent; }").arg(imageName));

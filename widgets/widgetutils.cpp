@@ -33,8 +33,8 @@ int runMessageBox(QMessageBox::Icon icon, const QString &title, const QString &t
     const QList<MessageBoxButton> &buttons, QWidget *parent, Qt::WindowType windowType)
 {
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
-    box.setWindowFlags(
-        (box.windowFlags() & ~(Qt::WindowContextHelpButtonHint | Qt::WindowType_Mask)) | windowType);
+    const Qt::WindowFlags cleared = Qt::WindowContextHelpButtonHint | Qt::WindowType_Mask;
+    box.setWindowFlags((box.windowFlags() & ~cleared) | windowType);
     QList<QAbstractButton *> added;
     for (const MessageBoxButton &button : buttons)
         added << box.addButton(button.text, button.role);

@@ -35,7 +35,8 @@ private slots:
     void imagePathFollowsMainWindow()
     {
         // Offscreen screens have ratio 1, so the plain form is chosen.
-        QCOMPARE(Gui::imageResourcePath("home_icon", "png", true), QStringLiteral(":/images/home_icon.png"));
+        QCOMPARE(Gui::imageResourcePath("home_icon", "png", true),
+            QStringLiteral(":/images/home_icon.png"));
     }
 
     void logicalSize()
