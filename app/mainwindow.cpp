@@ -15,6 +15,7 @@
 #include "model/page.h"
 #include "model/urls.h"
 #include "model/wikidocument.h"
+#include "model/wikifilecheck.h"
 #include "search/searchresultswidget.h"
 #include "search/searchrunner.h"
 #include "search/searchtextedit.h"
@@ -111,7 +112,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(
         searchRunner, &SearchRunner::progressed, searchResults, &SearchResultsWidget::showProgress);
     updateChecker = new UpdateChecker(this);
-    checkForUpdates(false);
+    if (Settings::checkForUpdatesAtStartup())
+        checkForUpdates(false);
 }
 
 MainWindow::~MainWindow()
@@ -235,6 +237,11 @@ void MainWindow::createMenus()
     QMenu *helpMenu = addNamedMenu(menuBar(), "helpMenu", tr("Help"));
     addMenuAction(helpMenu, "aboutAction", tr("About Velmora"),
         tr("Get more information about this Velmora installation"), &MainWindow::onAboutVelmora);
+    QAction *startupCheck = helpMenu->addAction(tr("Check for Updates at Start-up"), this,
+        [](bool checked) { Settings::setCheckForUpdatesAtStartup(checked); });
+    startupCheck->setObjectName(QStringLiteral("startupUpdateCheckAction"));
+    startupCheck->setCheckable(true);
+    startupCheck->setChecked(Settings::checkForUpdatesAtStartup());
 }
 
 // --- Enabled states ----------------------------------------------------------------------
@@ -354,10 +361,7 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     if (newWiki->loadFailed()) {
         // The file holds something that is no wiki: leave it, and whatever was open, alone.
         delete newWiki;
-        Gui::showErrorMessage(tr("The file \"%1\" could not be read as a Velmora wiki. It was "
-                                 "not opened and has not been changed.")
-                                  .arg(QDir::toNativeSeparators(path)),
-            this);
+        Gui::showErrorMessage(WikiFileCheck::notAWikiMessage(path), this);
         if (!wiki)
             m_editor->showWelcomePage();
         return true;
@@ -399,6 +403,32 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
             this);
     }
     return true;
+}
+
+void MainWindow::openHandedOverWiki(const QString &path)
+{
+    // A dialog of the window is answered first; the wiki opens once it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(250, this, [this, path] { openHandedOverWiki(path); });
+        return;
+    }
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+    if (!QFileInfo::exists(path)) {
+        Gui::showErrorMessage(tr("The selected file does not exist."), this);
+        return;
+    }
+    // The shown page's changes are written before the wiki is replaced; when that fails the
+    // open wiki stays, with its changes, and the user has been told why.
+    if (wiki && !saveWiki(false)) {
+        Gui::showErrorMessage(tr("\"%1\" was not opened, since the changes to the open wiki "
+                                 "could not be saved.")
+                                  .arg(QDir::toNativeSeparators(path)),
+            this);
+        return;
+    }
+    openWiki(path, true, false);
 }
 
 void MainWindow::replaceWiki(WikiDocument *newWiki)
