@@ -1,7 +1,7 @@
 #include "app/aboutdialog.h"
 
 #include "app/productinfo.h"
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -38,8 +38,9 @@ AboutDialog::AboutDialog(QWidget *parent)
     logo->setObjectName(QStringLiteral("aboutLogo"));
     // The double-size picture on a high-density screen, marked as such so that it is laid out
     // at the plain picture's size and drawn with every pixel it has.
-    const qreal ratio = mainWindowDevicePixelRatio();
-    QPixmap picture(imageResourcePath(QStringLiteral("logo"), QStringLiteral("png"), true, ratio));
+    const qreal ratio = Gui::mainWindowDevicePixelRatio();
+    QPixmap picture(
+        Gui::imageResourcePath(QStringLiteral("logo"), QStringLiteral("png"), true, ratio));
     picture.setDevicePixelRatio(ratio > 1.0 ? 2.0 : 1.0);
     logo->setPixmap(picture);
     logo->setMargin(10);

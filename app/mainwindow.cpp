@@ -1,21 +1,19 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutdialog.h"
+#include "app/createpassworddialog.h"
+#include "app/enterpassworddialog.h"
 #include "app/settings.h"
 #include "app/updatechecker.h"
-#include "app/widgetutils.h"
 #include "editor/editor.h"
-#include "editor/imagebutton.h"
-#include "editor/imagefile.h"
+#include "editor/editoractions.h"
 #include "editor/toolbar.h"
-#include "model/createpassworddialog.h"
-#include "model/enterpassworddialog.h"
+#include "model/commandline.h"
 #include "model/exporter.h"
 #include "model/folder.h"
 #include "model/htmlprocessor.h"
 #include "model/page.h"
 #include "model/urls.h"
-#include "model/utils.h"
 #include "model/wikidocument.h"
 #include "model/wikifilecheck.h"
 #include "model/wikisaver.h"
@@ -25,25 +23,22 @@
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebarcontainer.h"
 #include "sidebar/sidebartoolbar.h"
+#include "widgets/applicationlook.h"
+#include "widgets/imagebutton.h"
+#include "widgets/widgetutils.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFrame>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -60,15 +55,25 @@ QString welcomeNoWikiText()
     return MainWindow::tr("Welcome to Velmora. Open or create a new wiki to get started.");
 }
 
+// A menu of the menu bar, or a submenu, with its object name.
+template <typename Parent>
+QMenu *addNamedMenu(Parent *parent, const char *name, const QString &title)
+{
+    QMenu *menu = parent->addMenu(title);
+    menu->setObjectName(QLatin1String(name));
+    return menu;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
-    installApplicationLook();
+    Gui::installApplicationLook();
     setObjectName(QStringLiteral("MainWindow"));
 
-    createActions();
+    // The widgets come first: the menus show the editor's own actions.
+    createWidgets();
     createMenus();
     statusBar()->showMessage(welcomeNoWikiText());
     // A permanent widget: menu status tips take the message area over for a while.
@@ -77,21 +82,16 @@ MainWindow::MainWindow(QWidget *parent)
     saveState->setStyleSheet(QStringLiteral("#saveStateLabel { padding: 0 8px; }"));
     statusBar()->addPermanentWidget(saveState);
 
-    m_sidebar = new Sidebar(this);
-    sidebarToolbar = new SidebarToolbar(this);
-    sidebarToolbar->hide();
-    connect(sidebarToolbar->newPageButton, &ImageButton::clicked, this, &MainWindow::onNewPage);
-    sidebarContainer = new SidebarContainer(sidebarToolbar, m_sidebar, this);
-
-    m_editor = new Editor(this, this);
-    m_editor->setEditable(false);
-    m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(m_editor, &Editor::linkActivated, this, &MainWindow::onLinkClicked);
     // Queued: the editor's own handler stores the edit in the page first.
     connect(m_editor->page(), &QWebPage::contentsChanged, this, &MainWindow::updateSaveState,
         Qt::QueuedConnection);
-
-    toolbar = new Toolbar(this);
-    toolbar->searchEdit->setEnabled(false);
+    connect(m_editor, &Editor::escapePressed, this, &MainWindow::onHideSearchResults);
+    connect(m_editor, &Editor::dropReceived, this, &MainWindow::onEditorReceivedDropEvent);
+    connect(
+        m_sidebar, &Sidebar::onPageSelectionChanged, this, &MainWindow::slotOnPageSelectionChanged);
+    connect(m_sidebar, &Sidebar::signalOnFolderSelected, this, &MainWindow::slotOnFolderSelected);
+    connect(sidebarToolbar->newPageButton, &ImageButton::clicked, this, &MainWindow::onNewPage);
     connect(toolbar->backButton, &ImageButton::clicked, this, &MainWindow::onToolbarBackButton);
     connect(
         toolbar->forwardButton, &ImageButton::clicked, this, &MainWindow::onToolbarForwardButton);
@@ -101,32 +101,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(toolbar->deletePageButton, &ImageButton::clicked, this,
         &MainWindow::onToolbarDeletePageButton);
     connect(toolbar->searchEdit, &SearchTextEdit::runSearch, this, &MainWindow::onRunSearch);
-
-    auto *rightColumn = new QFrame(this);
-    QVBoxLayout *rightLayout = makeVBoxLayout(rightColumn);
-    auto *splitter = new QSplitter(Qt::Vertical, rightColumn);
-    splitter->setChildrenCollapsible(false);
-    searchResults = new SearchResultsWidget(splitter);
-    searchResults->hide();
     connect(searchResults, &SearchResultsWidget::hideButtonClicked, this,
         &MainWindow::onHideSearchResults);
     connect(searchResults, &SearchResultsWidget::itemSelected, this,
         &MainWindow::onSearchResultSelected);
-    splitter->addWidget(m_editor);
-    splitter->addWidget(searchResults);
-    rightLayout->addWidget(toolbar);
-    rightLayout->addWidget(splitter);
 
-    auto *central = new QWidget(this);
-    central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    QHBoxLayout *centralLayout = makeHBoxLayout(central);
-    centralLayout->addWidget(sidebarContainer);
-    centralLayout->addWidget(rightColumn);
-    setCentralWidget(central);
-
+    updateActions();
     openStartupWiki();
 
-    connect(qApp, &QApplication::focusChanged, this, &MainWindow::onWidgetFocusChanged);
+    connect(qApp, &QApplication::focusChanged, &focusHook,
+        [this](QWidget *old, QWidget *now) { onWidgetFocusChanged(old, now); });
     setUnifiedTitleAndToolBarOnMac(true);
 
     autosaveTimer = new QTimer(this);
@@ -150,241 +134,120 @@ MainWindow::~MainWindow()
     delete wiki;
 }
 
-void MainWindow::installApplicationLook()
+void MainWindow::createWidgets()
 {
-    qApp->setStyleSheet(readResourceText(QStringLiteral("qss/style.qss")));
+    m_sidebar = new Sidebar(this);
+    sidebarToolbar = new SidebarToolbar(this);
+    sidebarToolbar->hide();
+    sidebarContainer = new SidebarContainer(sidebarToolbar, m_sidebar, this);
 
-    static bool fontsRegistered = false;
-    if (fontsRegistered)
-        return;
-    fontsRegistered = true;
-    // A font that cannot be registered is skipped; widgets then fall back to another face.
-    const QStringList fonts = {
-        QStringLiteral(":/fonts/Montserrat-Regular.ttf"),
-        QStringLiteral(":/fonts/Montserrat-Bold.ttf"),
-        QStringLiteral(":/fonts/Hero-Light.otf"),
-        QStringLiteral(":/fonts/Hero-Regular.otf"),
-        QStringLiteral(":/fonts/Roboto-Light.ttf"),
-        QStringLiteral(":/fonts/Roboto-Bold.ttf"),
-        QStringLiteral(":/fonts/Roboto-Regular.ttf"),
-    };
-    for (const QString &font : fonts)
-        QFontDatabase::addApplicationFont(font);
+    m_editor = new Editor(this, this);
+    m_editor->setEditable(false);
+    m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    editing = m_editor->editorActions();
+    toolbar = new Toolbar(this, editing);
+
+    auto *rightColumn = new QFrame(this);
+    QVBoxLayout *rightLayout = Gui::makeVBoxLayout(rightColumn);
+    auto *splitter = new QSplitter(Qt::Vertical, rightColumn);
+    splitter->setChildrenCollapsible(false);
+    searchResults = new SearchResultsWidget(splitter);
+    searchResults->hide();
+    splitter->addWidget(m_editor);
+    splitter->addWidget(searchResults);
+    rightLayout->addWidget(toolbar);
+    rightLayout->addWidget(splitter);
+
+    auto *central = new QWidget(this);
+    central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    QHBoxLayout *centralLayout = Gui::makeHBoxLayout(central);
+    centralLayout->addWidget(sidebarContainer);
+    centralLayout->addWidget(rightColumn);
+    setCentralWidget(central);
 }
 
 // --- Actions and menus -------------------------------------------------------------------
 
-QAction *MainWindow::makeAction(const QString &objectName, const QString &text,
-    const QString &statusTip, const QKeySequence &shortcut, bool checkable, bool enabled)
+template <typename Slot>
+QAction *MainWindow::addMenuAction(QMenu *menu, const char *name, const QString &text,
+    const QString &statusTip, Slot slot, const QKeySequence &shortcut)
 {
     auto *action = new QAction(text, this);
-    action->setObjectName(objectName);
+    action->setObjectName(QLatin1String(name));
     action->setStatusTip(statusTip);
     action->setShortcut(shortcut);
-    action->setCheckable(checkable);
-    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, slot);
+    menu->addAction(action);
     return action;
-}
-
-void MainWindow::createActions()
-{
-    const QKeySequence none;
-    newWikiAction = makeAction("newWikiAction", tr("New Wiki"), tr("Create a new Velmora wiki"),
-        QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N), false, true);
-    connect(newWikiAction, &QAction::triggered, this, &MainWindow::onNewWiki);
-    newFolderAction = makeAction("newFolderAction", tr("New Folder"),
-        tr("Create a new folder in this wiki"), none, false, false);
-    connect(newFolderAction, &QAction::triggered, this, &MainWindow::onNewFolder);
-    deleteFolderAction = makeAction("deleteFolderAction", tr("Delete Folder"),
-        tr("Delete the current folder and all contained pages."), none, false, false);
-    connect(deleteFolderAction, &QAction::triggered, this, &MainWindow::onDeleteFolder);
-    newPageAction = makeAction("newPageAction", tr("New Page"),
-        tr("Create a new page in this wiki"), QKeySequence(Qt::CTRL + Qt::Key_N), false, false);
-    connect(newPageAction, &QAction::triggered, this, &MainWindow::onNewPage);
-    deletePageAction = makeAction(
-        "deletePageAction", tr("Delete Page"), tr("Delete the current page"), none, false, false);
-    connect(deletePageAction, &QAction::triggered, this, &MainWindow::onDeletePage);
-    renamePageAction = makeAction(
-        "renamePageAction", tr("Rename Page"), tr("Rename the current page"), none, false, false);
-    connect(renamePageAction, &QAction::triggered, this, &MainWindow::onRenamePage);
-    openWikiAction = makeAction("openWikiAction", tr("Open Wiki"),
-        tr("Open an existing Velmora wiki"), QKeySequence(Qt::CTRL + Qt::Key_O), false, true);
-    connect(openWikiAction, &QAction::triggered, this, &MainWindow::onOpenWiki);
-    for (int i = 0; i < maxRecentFiles; ++i) {
-        QAction *action = makeAction(QStringLiteral("recentFileAction%1").arg(i + 1), QString(),
-            QString(), none, false, true);
-        action->setVisible(false);
-        connect(action, &QAction::triggered, this, &MainWindow::slotOnOpenRecentWiki);
-        recentFileActions << action;
-    }
-    clearRecentAction
-        = makeAction("clearRecentAction", tr("Clear Menu"), QString(), none, false, true);
-    connect(clearRecentAction, &QAction::triggered, this, &MainWindow::onClearRecent);
-    exitAction = makeAction("exitAction", tr("Exit Velmora"), tr("Exit Velmora"),
-        QKeySequence(Qt::CTRL + Qt::Key_Q), false, true);
-    connect(exitAction, &QAction::triggered, this, &QWidget::close);
-    aboutAction = makeAction("aboutAction", tr("About Velmora"),
-        tr("Get more information about this Velmora installation"), none, false, true);
-    connect(aboutAction, &QAction::triggered, this, &MainWindow::onAboutVelmora);
-
-    boldAction = makeAction("boldAction", tr("Bold"), tr("Make text bold"),
-        QKeySequence(Qt::CTRL + Qt::Key_B), true, false);
-    connect(boldAction, &QAction::triggered, this, &MainWindow::onMakeTextBold);
-    italicAction = makeAction("italicAction", tr("Italic"), tr("Make text italic"),
-        QKeySequence(Qt::CTRL + Qt::Key_I), true, false);
-    connect(italicAction, &QAction::triggered, this, &MainWindow::onMakeTextItalic);
-    underlineAction = makeAction("underlineAction", tr("Underline"), tr("Underline the text"),
-        QKeySequence(Qt::CTRL + Qt::Key_U), true, false);
-    connect(underlineAction, &QAction::triggered, this, &MainWindow::onMakeTextUnderlined);
-    strikethroughAction = makeAction("strikethroughAction", tr("Strikethrough"),
-        tr("Apply strikethrough to the text"), QKeySequence(Qt::CTRL + Qt::Key_K), true, false);
-    connect(strikethroughAction, &QAction::triggered, this, &MainWindow::onMakeTextStrikethrough);
-    createLinkAction = makeAction("createLinkAction", tr("Create Link"),
-        tr("Create a link to another page in this wiki"), QKeySequence(Qt::CTRL + Qt::Key_L), false,
-        false);
-    connect(createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
-    insertImageAction = makeAction("insertImageAction", tr("Insert Image"),
-        tr("Insert an image into this page"), none, false, false);
-    connect(insertImageAction, &QAction::triggered, this, &MainWindow::onInsertImage);
-    smallerAction = makeAction("smallerAction", tr("Smaller"), tr("Decrease the size of the text"),
-        QKeySequence(Qt::CTRL + Qt::Key_Minus), false, false);
-    connect(smallerAction, &QAction::triggered, this, &MainWindow::onMakeTextSmaller);
-    largerAction = makeAction("largerAction", tr("Larger"), tr("Increase the size of the text"),
-        QKeySequence(Qt::CTRL + Qt::Key_Plus), false, false);
-    connect(largerAction, &QAction::triggered, this, &MainWindow::onMakeTextLarger);
-
-    alignmentGroup = new QActionGroup(this);
-    alignmentGroup->setExclusive(true);
-    auto alignAction = [this](const char *name, const QString &text, const QString &tip,
-                           const QKeySequence &shortcut) {
-        auto *action = new QAction(text, alignmentGroup);
-        action->setObjectName(QLatin1String(name));
-        action->setStatusTip(tip);
-        action->setShortcut(shortcut);
-        action->setEnabled(false);
-        return action;
-    };
-    alignLeftAction = alignAction("alignLeftAction", tr("Left"), tr("Left-align the text"),
-        QKeySequence(Qt::CTRL + Qt::Key_BraceLeft));
-    alignCenterAction = alignAction("alignCenterAction", tr("Center"), tr("Center-align the text"),
-        QKeySequence(Qt::CTRL + Qt::Key_Bar));
-    alignRightAction = alignAction("alignRightAction", tr("Right"), tr("Right-align the text"),
-        QKeySequence(Qt::CTRL + Qt::Key_BraceRight));
-    alignJustifyAction
-        = alignAction("alignJustifyAction", tr("Justify"), tr("Justify-align the text"), none);
-    connect(alignmentGroup, &QActionGroup::triggered, this, &MainWindow::onTextAlign);
-
-    // The edit commands go straight to the editor.
-    undoAction = makeAction("undoAction", tr("Undo"), tr("Undo last editor action"),
-        QKeySequence(Qt::CTRL + Qt::Key_Z), false, false);
-    connect(undoAction, &QAction::triggered, this, [this] { m_editor->undo(); });
-    redoAction = makeAction("redoAction", tr("Redo"), tr("Redo last editor action"),
-        QKeySequence(Qt::CTRL + Qt::Key_Y), false, false);
-    connect(redoAction, &QAction::triggered, this, [this] { m_editor->redo(); });
-    cutAction = makeAction("cutAction", tr("Cut"), tr("Cut text segment"),
-        QKeySequence(Qt::CTRL + Qt::Key_X), false, false);
-    connect(cutAction, &QAction::triggered, this, [this] { m_editor->cut(); });
-    copyAction = makeAction("copyAction", tr("Copy"), tr("Copy text segment to clipboard"),
-        QKeySequence(Qt::CTRL + Qt::Key_C), false, false);
-    connect(copyAction, &QAction::triggered, this, [this] { m_editor->copy(); });
-    pasteAction = makeAction("pasteAction", tr("Paste"), tr("Paste data from clipboard"),
-        QKeySequence(Qt::CTRL + Qt::Key_V), false, false);
-    connect(pasteAction, &QAction::triggered, this, [this] { m_editor->paste(); });
-    selectAllAction = makeAction("selectAllAction", tr("Select All"),
-        tr("Select all editor contents"), QKeySequence(Qt::CTRL + Qt::Key_A), false, false);
-    connect(selectAllAction, &QAction::triggered, this, [this] { m_editor->selectAll(); });
-
-    exportPageHtmlAction = makeAction("exportPageHtmlAction", tr("Export as HTML"),
-        tr("Save the current page as an HTML document"), none, false, true);
-    connect(exportPageHtmlAction, &QAction::triggered, this, &MainWindow::onExportPageAsHTML);
-    exportPageTextAction = makeAction("exportPageTextAction", tr("Export as Text"),
-        tr("Save the current page as a text file"), none, false, true);
-    connect(exportPageTextAction, &QAction::triggered, this, &MainWindow::onExportPageAsText);
-    exportWikiHtmlAction = makeAction("exportWikiHtmlAction", tr("Export as HTML"),
-        tr("Save all the pages as HTML documents"), none, false, true);
-    connect(exportWikiHtmlAction, &QAction::triggered, this, &MainWindow::onExportWikiAsHTML);
-    exportWikiTextAction = makeAction("exportWikiTextAction", tr("Export as Text"),
-        tr("Save all the pages as text files"), none, false, true);
-    connect(exportWikiTextAction, &QAction::triggered, this, &MainWindow::onExportWikiAsText);
-    wikiPasswordAction = makeAction("wikiPasswordAction", tr("Wiki Password"),
-        tr("Wiki password protection"), none, false, false);
-    connect(wikiPasswordAction, &QAction::triggered, this, &MainWindow::slotOnWikiPassword);
-    pagePasswordAction = makeAction("pagePasswordAction", tr("Page Password"),
-        tr("Page password protection"), none, false, false);
-    connect(pagePasswordAction, &QAction::triggered, this, &MainWindow::slotOnPagePassword);
 }
 
 void MainWindow::createMenus()
 {
-    fileMenu = menuBar()->addMenu(tr("File"));
-    fileMenu->setObjectName(QStringLiteral("fileMenu"));
-    fileMenu->addAction(newWikiAction);
-    fileMenu->addAction(openWikiAction);
+    QMenu *fileMenu = addNamedMenu(menuBar(), "fileMenu", tr("File"));
+    newWikiAction
+        = addMenuAction(fileMenu, "newWikiAction", tr("New Wiki"), tr("Create a new Velmora wiki"),
+            &MainWindow::onNewWiki, QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N));
+    openWikiAction = addMenuAction(fileMenu, "openWikiAction", tr("Open Wiki"),
+        tr("Open an existing Velmora wiki"), &MainWindow::onOpenWiki,
+        QKeySequence(Qt::CTRL + Qt::Key_O));
     fileMenu->addSeparator();
-    recentFilesMenu = fileMenu->addMenu(tr("Recent Files"));
-    recentFilesMenu->setObjectName(QStringLiteral("recentFilesMenu"));
-    recentFilesMenu->addActions(recentFileActions);
+    recentFilesMenu = addNamedMenu(fileMenu, "recentFilesMenu", tr("Recent Files"));
+    for (int i = 0; i < maxRecentFiles; ++i) {
+        recentFileActions << addMenuAction(recentFilesMenu,
+            QStringLiteral("recentFileAction%1").arg(i + 1).toLatin1().constData(), QString(),
+            QString(), &MainWindow::slotOnOpenRecentWiki);
+        recentFileActions.last()->setVisible(false);
+    }
     recentFilesMenu->addSeparator();
-    recentFilesMenu->addAction(clearRecentAction);
+    addMenuAction(recentFilesMenu, "clearRecentAction", tr("Clear Menu"), QString(),
+        &MainWindow::onClearRecent);
     fileMenu->addSeparator();
-    fileMenu->addAction(newFolderAction);
-    fileMenu->addAction(deleteFolderAction);
+    newFolderAction = addMenuAction(fileMenu, "newFolderAction", tr("New Folder"),
+        tr("Create a new folder in this wiki"), &MainWindow::onNewFolder);
+    deleteFolderAction = addMenuAction(fileMenu, "deleteFolderAction", tr("Delete Folder"),
+        tr("Delete the current folder and all contained pages."), &MainWindow::onDeleteFolder);
     fileMenu->addSeparator();
-    fileMenu->addAction(newPageAction);
-    fileMenu->addAction(deletePageAction);
+    newPageAction = addMenuAction(fileMenu, "newPageAction", tr("New Page"),
+        tr("Create a new page in this wiki"), &MainWindow::onNewPage,
+        QKeySequence(Qt::CTRL + Qt::Key_N));
+    deletePageAction = addMenuAction(fileMenu, "deletePageAction", tr("Delete Page"),
+        tr("Delete the current page"), &MainWindow::onDeletePage);
     fileMenu->addSeparator();
-    fileMenu->addAction(renamePageAction);
+    renamePageAction = addMenuAction(fileMenu, "renamePageAction", tr("Rename Page"),
+        tr("Rename the current page"), &MainWindow::onRenamePage);
     fileMenu->addSeparator();
-    fileMenu->addAction(wikiPasswordAction);
-    fileMenu->addAction(pagePasswordAction);
+    wikiPasswordAction = addMenuAction(fileMenu, "wikiPasswordAction", tr("Wiki Password"),
+        tr("Wiki password protection"), &MainWindow::slotOnWikiPassword);
+    pagePasswordAction = addMenuAction(fileMenu, "pagePasswordAction", tr("Page Password"),
+        tr("Page password protection"), &MainWindow::slotOnPagePassword);
     fileMenu->addSeparator();
-    exportPageMenu = fileMenu->addMenu(tr("Export Page As"));
-    exportPageMenu->setObjectName(QStringLiteral("exportPageMenu"));
-    exportPageMenu->addAction(exportPageHtmlAction);
-    exportPageMenu->addAction(exportPageTextAction);
-    exportPageMenu->setEnabled(false);
-    exportWikiMenu = fileMenu->addMenu(tr("Export Wiki As"));
-    exportWikiMenu->setObjectName(QStringLiteral("exportWikiMenu"));
-    exportWikiMenu->addAction(exportWikiHtmlAction);
-    exportWikiMenu->addAction(exportWikiTextAction);
-    exportWikiMenu->setEnabled(false);
+    exportPageMenu = addNamedMenu(fileMenu, "exportPageMenu", tr("Export Page As"));
+    addMenuAction(exportPageMenu, "exportPageHtmlAction", tr("Export as HTML"),
+        tr("Save the current page as an HTML document"), &MainWindow::onExportPageAsHTML);
+    addMenuAction(exportPageMenu, "exportPageTextAction", tr("Export as Text"),
+        tr("Save the current page as a text file"), &MainWindow::onExportPageAsText);
+    exportWikiMenu = addNamedMenu(fileMenu, "exportWikiMenu", tr("Export Wiki As"));
+    addMenuAction(exportWikiMenu, "exportWikiHtmlAction", tr("Export as HTML"),
+        tr("Save all the pages as HTML documents"), &MainWindow::onExportWikiAsHTML);
+    addMenuAction(exportWikiMenu, "exportWikiTextAction", tr("Export as Text"),
+        tr("Save all the pages as text files"), &MainWindow::onExportWikiAsText);
     fileMenu->addSeparator();
-    fileMenu->addAction(exitAction);
+    addMenuAction(fileMenu, "exitAction", tr("Exit Velmora"), tr("Exit Velmora"), &QWidget::close,
+        QKeySequence(Qt::CTRL + Qt::Key_Q));
     updateRecentFileActions();
 
-    editMenu = menuBar()->addMenu(tr("Edit"));
-    editMenu->setObjectName(QStringLiteral("editMenu"));
-    editMenu->addAction(undoAction);
-    editMenu->addAction(redoAction);
-    editMenu->addSeparator();
-    editMenu->addAction(cutAction);
-    editMenu->addAction(copyAction);
-    editMenu->addAction(pasteAction);
-    editMenu->addSeparator();
-    editMenu->addAction(selectAllAction);
-    editMenu->addSeparator();
-    editMenu->addAction(insertImageAction);
-    editMenu->addSeparator();
-    editMenu->addAction(createLinkAction);
+    connect(editing->createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
+    connect(editing->insertImageAction, &QAction::triggered, this, &MainWindow::onInsertImage);
+    QMenu *editMenu = addNamedMenu(menuBar(), "editMenu", tr("Edit"));
+    editing->addEditActions(editMenu);
     connect(editMenu, &QMenu::aboutToShow, this, &MainWindow::updateEditActions);
-
-    formatMenu = menuBar()->addMenu(tr("Format"));
-    formatMenu->setObjectName(QStringLiteral("formatMenu"));
-    formatMenu->addAction(boldAction);
-    formatMenu->addAction(italicAction);
-    formatMenu->addAction(underlineAction);
-    formatMenu->addSeparator();
-    formatMenu->addAction(strikethroughAction);
-    formatMenu->addSeparator();
-    formatMenu->addAction(smallerAction);
-    formatMenu->addAction(largerAction);
-    formatMenu->addSeparator();
-    formatMenu->addActions(alignmentGroup->actions());
+    QMenu *formatMenu = addNamedMenu(menuBar(), "formatMenu", tr("Format"));
+    editing->addFormatActions(formatMenu);
     connect(formatMenu, &QMenu::aboutToShow, this, &MainWindow::updateFormatActions);
 
-    helpMenu = menuBar()->addMenu(tr("Help"));
-    helpMenu->setObjectName(QStringLiteral("helpMenu"));
-    helpMenu->addAction(aboutAction);
+    QMenu *helpMenu = addNamedMenu(menuBar(), "helpMenu", tr("Help"));
+    addMenuAction(helpMenu, "aboutAction", tr("About Velmora"),
+        tr("Get more information about this Velmora installation"), &MainWindow::onAboutVelmora);
     QAction *startupCheck = helpMenu->addAction(tr("Check for Updates at Start-up"), this,
         [](bool checked) { Settings::setCheckForUpdatesAtStartup(checked); });
     startupCheck->setObjectName(QStringLiteral("startupUpdateCheckAction"));
@@ -394,93 +257,58 @@ void MainWindow::createMenus()
 
 // --- Enabled states ----------------------------------------------------------------------
 
-void MainWindow::updateEditActions()
+WindowState MainWindow::currentState() const
 {
-    undoAction->setEnabled(m_editor->canUndo());
-    redoAction->setEnabled(m_editor->canRedo());
-    cutAction->setEnabled(m_editor->canCut());
-    copyAction->setEnabled(m_editor->canCopy());
-    pasteAction->setEnabled(m_editor->canPaste());
-    selectAllAction->setEnabled(m_editor->canSelectAll());
-    updateLinkAction();
+    WindowState state;
+    Page *page = wiki ? m_editor->currentPage() : nullptr;
+    state.wikiOpen = wiki;
+    state.pageShown = page;
+    state.homePage = page && page->isHomePage();
+    state.pageInFolder = page && wiki->isPageInFolder(page->id());
+    state.folderSelected = folderSelected;
+    state.pageLocked = page && page->isLocked();
+    state.searchRunning = searchRunning;
+    state.canGoBack = history.canGoBack();
+    state.canGoForward = history.canGoForward();
+    return state;
 }
 
-void MainWindow::updateLinkAction()
+// Every rule for which command is available, in one place. The edit actions (Undo to Select
+// All) follow the engine instead, when the Edit menu opens.
+void MainWindow::updateActions(const WindowState &state)
 {
-    Page *page = m_editor->currentPage();
-    if (!page)
-        return;
-    const bool unlocked = page->isUnlocked();
-    createLinkAction->setEnabled(unlocked);
-    toolbar->linkUnlinkButton->setEnabled(unlocked);
-    if (!m_editor->currentLinkUrl().isEmpty()) {
-        createLinkAction->setText(tr("Remove link"));
-        createLinkAction->setStatusTip(tr("Remove the current link"));
-    } else {
-        createLinkAction->setText(tr("Create Link"));
-        createLinkAction->setStatusTip(tr("Create a link to another page in this wiki"));
-    }
-}
+    const bool idle = !state.searchRunning;
+    const bool wikiCommands = state.wikiOpen && idle;
+    const bool page = wikiCommands && state.pageShown;
+    const bool editable = page && !state.pageLocked;
+    const bool notHome = page && !state.homePage;
 
-void MainWindow::updateFormatActions()
-{
-    Page *page = m_editor->currentPage();
-    if (!page)
-        return;
-    const bool unlocked = page->isUnlocked();
-    for (QAction *action : {boldAction, italicAction, underlineAction, strikethroughAction,
-             largerAction, smallerAction, alignLeftAction, alignRightAction, alignCenterAction,
-             alignJustifyAction})
-        action->setEnabled(unlocked);
-    toolbar->formatButton->setEnabled(unlocked);
-    boldAction->setChecked(m_editor->isBold());
-    italicAction->setChecked(m_editor->isItalic());
-    underlineAction->setChecked(m_editor->isUnderlined());
-    strikethroughAction->setChecked(m_editor->isStrikethrough());
-}
+    for (QAction *action : {newWikiAction, openWikiAction})
+        action->setEnabled(idle);
+    recentFilesMenu->setEnabled(idle && recentFileActions.first()->isVisible());
+    for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction})
+        action->setEnabled(wikiCommands);
+    exportWikiMenu->setEnabled(wikiCommands);
+    deleteFolderAction->setEnabled(page && (state.pageInFolder || state.folderSelected));
+    for (QAction *action : {deletePageAction, renamePageAction})
+        action->setEnabled(notHome);
+    exportPageMenu->setEnabled(page && !state.pageLocked);
+    editing->setEditingEnabled(editable);
 
-void MainWindow::setEditingActionsEnabled(bool enabled)
-{
-    for (QAction *action : {boldAction, italicAction, underlineAction, strikethroughAction,
-             largerAction, smallerAction, createLinkAction, insertImageAction, alignLeftAction,
-             alignCenterAction, alignRightAction, alignJustifyAction})
-        action->setEnabled(enabled);
-    toolbar->formatButton->setEnabled(enabled);
-    toolbar->linkUnlinkButton->setEnabled(enabled);
-}
-
-void MainWindow::updateFocusDependentActions()
-{
-    Page *page = m_editor->currentPage();
-    if (!page || !m_editor->hasFocus())
-        return;
-    setEditingActionsEnabled(page->isUnlocked());
+    toolbar->deletePageButton->setEnabled(notHome);
+    toolbar->backButton->setEnabled(idle && state.canGoBack);
+    toolbar->forwardButton->setEnabled(idle && state.canGoForward);
+    toolbar->searchEdit->setEnabled(state.wikiOpen);
+    sidebarToolbar->setVisible(state.wikiOpen);
 }
 
 void MainWindow::onWidgetFocusChanged(QWidget *old, QWidget *now)
 {
     if (old == m_editor || now == m_editor)
-        updateFocusDependentActions();
+        updateActions();
 }
 
-void MainWindow::updateHistoryButtons()
-{
-    toolbar->backButton->setEnabled(history.canGoBack());
-    toolbar->forwardButton->setEnabled(history.canGoForward());
-}
-
-// Delete, rename and export follow the page being shown.
-void MainWindow::setPageActionsFor(Page *page)
-{
-    deleteFolderAction->setEnabled(wiki && wiki->isPageInFolder(page->id()));
-    const bool notHome = !page->isHomePage();
-    deletePageAction->setEnabled(notHome);
-    renamePageAction->setEnabled(notHome);
-    toolbar->deletePageButton->setEnabled(notHome);
-    exportPageMenu->setEnabled(!page->isLocked());
-}
-
-void MainWindow::showPageInEditor(Page *page, bool removeBrokenLinks)
+void MainWindow::showPage(Page *page, bool removeBrokenLinks)
 {
     m_editor->disconnectSignals();
     m_editor->setEditable(page->isUnlocked());
@@ -489,6 +317,10 @@ void MainWindow::showPageInEditor(Page *page, bool removeBrokenLinks)
     if (removeBrokenLinks)
         m_editor->removeBrokenLinks(wiki->allPageIds());
     m_editor->connectSignals();
+    // Showing the current entry again adds nothing to the history.
+    history.push(page->id());
+    folderSelected = false;
+    updateActions();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
@@ -502,24 +334,28 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
+void MainWindow::tell(const QString &title, const QString &text)
+{
+    Gui::runMessageBox(
+        QMessageBox::Information, title, text, {{tr("OK"), QMessageBox::AcceptRole}}, this);
+}
+
 // --- Opening, saving and closing ----------------------------------------------------------
 
 void MainWindow::openStartupWiki()
 {
-    bool opened = true;
+    // The command line's wiki, else the most recent one (silently not when protected), else none.
     const QString argument = firstCommandLineArgument();
+    const QString recent = Settings::mostRecentWiki();
+    bool opened = true;
     if (!argument.isEmpty() && QFileInfo::exists(argument)) {
         opened = openWiki(argument, true, false);
+    } else if (!recent.isEmpty() && QFileInfo::exists(recent)) {
+        opened = openWiki(recent, true, true);
     } else {
-        const QString recent = Settings::mostRecentWiki();
-        if (recent.isEmpty()) {
-            opened = openWiki(QString(), false, false);
-        } else if (QFileInfo::exists(recent)) {
-            opened = openWiki(recent, true, true);
-        } else {
+        if (!recent.isEmpty())
             Settings::removeRecentWiki(recent);
-            opened = openWiki(QString(), false, false);
-        }
+        opened = openWiki(QString(), false, false);
     }
     if (!opened)
         openWiki(QString(), false, false);
@@ -539,7 +375,7 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     if (newWiki->loadFailed()) {
         // The file holds something that is no wiki: leave it, and whatever was open, alone.
         delete newWiki;
-        showErrorMessage(WikiFileCheck::notAWikiMessage(path), this);
+        Gui::showErrorMessage(WikiFileCheck::notAWikiMessage(path), this);
         if (!wiki)
             m_editor->showWelcomePage();
         return true;
@@ -550,10 +386,7 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
             delete newWiki;
             return false;
         }
-        const PasswordDescriptor &descriptor = newWiki->passwordDescriptor();
-        EnterPasswordDialog dialog(descriptor.hashedPassword(), descriptor.salt(),
-            descriptor.passwordHint(), true, false, this);
-        if (dialog.exec() != QDialog::Accepted) {
+        if (!EnterPasswordDialog::confirm(newWiki->passwordDescriptor(), true, false, this)) {
             delete newWiki;
             return false;
         }
@@ -572,30 +405,13 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
 
     m_sidebar->setWiki(wiki);
     sidebarToolbar->setTitle(QFileInfo(path).baseName());
-
-    toolbar->searchEdit->setEnabled(true);
-    for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction})
-        action->setEnabled(true);
-    exportWikiMenu->setEnabled(true);
-    sidebarToolbar->show();
-    setPageActionsFor(home);
-    setEditingActionsEnabled(home->isUnlocked());
-
-    m_editor->disconnectSignals();
-    m_editor->setEditable(home->isUnlocked());
-    m_editor->loadPage(home);
-    m_editor->removeBrokenLinks(wiki->allPageIds());
-    m_editor->connectSignals();
-    m_editor->setFocus(Qt::OtherFocusReason);
-
-    history.push(home->id());
-    updateHistoryButtons();
+    showPage(home, true);
 
     Settings::addRecentWiki(path);
     updateRecentFileActions();
 
     if (!wiki->legacyBackupPath().isEmpty()) {
-        showInfoMessage(tr("Wiki From an Earlier Release"),
+        Gui::showInfoMessage(tr("Wiki From an Earlier Release"),
             tr("This wiki was made by an earlier release of Velmora and will be saved "
                "in the current format. A copy of the original file was kept at:\n%1")
                 .arg(QDir::toNativeSeparators(wiki->legacyBackupPath())),
@@ -615,7 +431,7 @@ void MainWindow::openHandedOverWiki(const QString &path)
     raise();
     activateWindow();
     if (!QFileInfo::exists(path)) {
-        showErrorMessage(tr("The selected file does not exist."), this);
+        Gui::showErrorMessage(tr("The selected file does not exist."), this);
         return;
     }
     // openWiki writes the open wiki's last state first and asks when that fails.
@@ -629,7 +445,6 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
     m_sidebar->setWiki(nullptr);
     onHideSearchResults();
     history = PageHistory();
-    updateHistoryButtons();
     if (wiki) {
         // Its destructor writes what an autosave during a password dialog may have queued.
         const bool busy = wiki->saver()->isBusy();
@@ -643,10 +458,12 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
     saveFailureReported = false;
     lastSaveFailed = false;
     lastSavedAt = QTime();
+    folderSelected = false;
     if (wiki) {
         connect(wiki->saver(), &WikiSaver::saveStarted, this, &MainWindow::updateSaveState);
         connect(wiki->saver(), &WikiSaver::saveFinished, this, &MainWindow::reportSaveResult);
     }
+    updateActions();
 }
 
 void MainWindow::closeWikiWithoutHomePage()
@@ -656,16 +473,6 @@ void MainWindow::closeWikiWithoutHomePage()
     updateSaveState();
     statusBar()->showMessage(welcomeNoWikiText());
     m_editor->showWelcomePage();
-    // Back to the state of a window without a wiki.
-    sidebarToolbar->hide();
-    toolbar->searchEdit->setEnabled(false);
-    for (QAction *action : {newFolderAction, deleteFolderAction, newPageAction, deletePageAction,
-             renamePageAction, wikiPasswordAction, pagePasswordAction})
-        action->setEnabled(false);
-    toolbar->deletePageButton->setEnabled(false);
-    exportWikiMenu->setEnabled(false);
-    exportPageMenu->setEnabled(false);
-    setEditingActionsEnabled(false);
 }
 
 void MainWindow::onOpenWiki()
@@ -678,26 +485,13 @@ void MainWindow::onOpenWiki()
 
 void MainWindow::onNewWiki()
 {
-    const QString path = askForSaveFileName(
-        tr("Save Velmora Wiki As"), tr("Velmora Wiki (*.velmora)"), QStringLiteral(".velmora"));
+    const QString path = Gui::askForSaveFileName(tr("Save Velmora Wiki As"),
+        tr("Velmora Wiki (*.velmora)"), QStringLiteral(".velmora"), this);
     // Written out before the file is emptied: it may be the very file of the open wiki.
     if (path.isEmpty() || !finishSaving(false))
         return;
     QFile::resize(path, 0);
     openWiki(path, false, false);
-}
-
-QString MainWindow::askForSaveFileName(
-    const QString &caption, const QString &filter, const QString &extension)
-{
-    QString name = QFileDialog::getSaveFileName(this, caption, QDir::homePath(), filter);
-    if (name.isEmpty())
-        return name;
-    if (!name.endsWith(extension, Qt::CaseInsensitive))
-        name += extension;
-    // Left as it is: an export replaces the file whole once it is written, so a failed export
-    // never leaves it emptied. New Wiki empties its file itself.
-    return name;
 }
 
 void MainWindow::slotOnOpenRecentWiki()
@@ -710,11 +504,7 @@ void MainWindow::slotOnOpenRecentWiki()
         openWiki(path, true, false);
         return;
     }
-    QMessageBox box(QMessageBox::Information, tr("Error"), tr("The selected file does not exist."),
-        QMessageBox::NoButton, this);
-    box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    box.addButton(tr("OK"), QMessageBox::AcceptRole);
-    box.exec();
+    tell(tr("Error"), tr("The selected file does not exist."));
     Settings::removeRecentWiki(path);
     updateRecentFileActions();
 }
@@ -737,7 +527,7 @@ void MainWindow::updateRecentFileActions()
     }
     for (int i = count; i < maxRecentFiles; ++i)
         recentFileActions.at(i)->setVisible(false);
-    recentFilesMenu->setEnabled(count > 0);
+    recentFilesMenu->setEnabled(count > 0 && !searchRunning);
 }
 
 void MainWindow::saveWiki(bool forced)
@@ -816,28 +606,22 @@ void MainWindow::reportSaveResult(bool saved)
     if (saveFailureReported)
         return;
     saveFailureReported = true;
-    showErrorMessage(tr("The wiki could not be saved to \"%1\": %2\n\nYour changes are kept "
-                        "while Velmora runs, and saving will be tried again.")
-                         .arg(QDir::toNativeSeparators(wiki->filePath()), wiki->lastSaveError()),
+    Gui::showErrorMessage(
+        tr("The wiki could not be saved to \"%1\": %2\n\nYour changes are kept "
+           "while Velmora runs, and saving will be tried again.")
+            .arg(QDir::toNativeSeparators(wiki->filePath()), wiki->lastSaveError()),
         this);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (autosaveTimer) {
-        autosaveTimer->stop();
-        autosaveTimer->deleteLater();
-        autosaveTimer = nullptr;
-    }
+    autosaveTimer->stop();
     if (!isMaximized() && !isMinimized())
         Settings::setLastWindowGeometry(QRect(pos(), size()));
 
     // Waits for the running save and writes the last state; asks when that fails.
     if (!finishSaving(true)) {
         event->ignore();
-        autosaveTimer = new QTimer(this);
-        autosaveTimer->setObjectName(QStringLiteral("autosaveTimer"));
-        connect(autosaveTimer, &QTimer::timeout, this, [this] { saveWiki(false); });
         autosaveTimer->start(autosaveIntervalMs);
         return;
     }
@@ -872,45 +656,30 @@ void MainWindow::slotOnPageSelectionChanged(Page *previousPage, Page *newPage)
             wiki->requestSave();
         }
     }
-    history.push(newPage->id());
-    updateHistoryButtons();
-    setPageActionsFor(newPage);
-    showPageInEditor(newPage, true);
+    showPage(newPage, true);
 }
 
 void MainWindow::slotOnFolderSelected(Folder *)
 {
-    deleteFolderAction->setEnabled(true);
-}
-
-QString MainWindow::askForText(const QString &title, const QString &label)
-{
-    return QInputDialog::getText(this, title, label, QLineEdit::Normal, QString(), nullptr,
-        Qt::WindowTitleHint | Qt::WindowSystemMenuHint)
-        .trimmed();
-}
-
-QString MainWindow::askForDirectory()
-{
-    return QFileDialog::getExistingDirectory(this, QString(), QDir::homePath(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    folderSelected = true;
+    updateActions();
 }
 
 void MainWindow::onNewPage()
 {
     if (!wiki)
         return;
-    const QString name = askForText(tr("Page Name"), tr("Enter the name of the new page:"));
+    const QString name
+        = Gui::askForText(tr("Page Name"), tr("Enter the name of the new page:"), this);
     if (name.isEmpty())
         return;
     if (Page *existing = wiki->findPageByName(name)) {
-        QMessageBox box(QMessageBox::Information, tr("Page already exists"),
-            tr("A page with that name already exists."), QMessageBox::NoButton, this);
-        box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-        QPushButton *open = box.addButton(tr("Open '%1'").arg(name), QMessageBox::AcceptRole);
-        box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-        box.exec();
-        if (box.clickedButton() == open)
+        const int choice = Gui::runMessageBox(QMessageBox::Information, tr("Page already exists"),
+            tr("A page with that name already exists."),
+            {{tr("Open '%1'").arg(name), QMessageBox::AcceptRole},
+                {tr("Cancel"), QMessageBox::RejectRole}},
+            this);
+        if (choice == 0)
             m_sidebar->selectItem(existing->id());
         return;
     }
@@ -918,29 +687,19 @@ void MainWindow::onNewPage()
     Folder *folder = m_sidebar->currentFolder();
     Page *page = wiki->createPage(name, folder);
     m_sidebar->addItem(page, folder);
-    history.push(page->id());
-    updateHistoryButtons();
-    setPageActionsFor(page);
-    m_editor->disconnectSignals();
-    m_editor->loadPage(page);
-    m_editor->setEditable(page->isUnlocked());
-    m_editor->setFocus(Qt::OtherFocusReason);
-    m_editor->connectSignals();
+    showPage(page, false);
 }
 
 void MainWindow::onNewFolder()
 {
     if (!wiki)
         return;
-    const QString name = askForText(tr("Folder Name"), tr("Enter the name of the new folder:"));
+    const QString name
+        = Gui::askForText(tr("Folder Name"), tr("Enter the name of the new folder:"), this);
     if (name.isEmpty())
         return;
     if (wiki->findFolderByName(name)) {
-        QMessageBox box(QMessageBox::Information, tr("Folder already exists"),
-            tr("A folder with that name already exists."), QMessageBox::NoButton, this);
-        box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-        box.addButton(tr("OK"), QMessageBox::AcceptRole);
-        box.exec();
+        tell(tr("Folder already exists"), tr("A folder with that name already exists."));
         return;
     }
     Folder *folder = wiki->createFolder(name);
@@ -952,7 +711,8 @@ void MainWindow::onRenamePage()
     Page *page = m_editor->currentPage();
     if (!wiki || !page || page->isHomePage())
         return;
-    const QString name = askForText(tr("Page Name"), tr("Enter the new name for this page:"));
+    const QString name
+        = Gui::askForText(tr("Page Name"), tr("Enter the new name for this page:"), this);
     if (name.isEmpty() || name == page->name())
         return;
     if (wiki->findPageByName(name)) {
@@ -967,13 +727,12 @@ void MainWindow::onRenamePage()
 
 bool MainWindow::confirmDeletion(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, this);
-    box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    box.setWindowFlags(box.windowFlags() | Qt::WindowFlags(0x9));
-    QPushButton *yes = box.addButton(tr("Yes, delete"), QMessageBox::AcceptRole);
-    box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == yes;
+    // Shown as a tool window, as the program's confirmations always were.
+    return Gui::runMessageBox(QMessageBox::Question, title, text,
+               {{tr("Yes, delete"), QMessageBox::AcceptRole},
+                   {tr("Cancel"), QMessageBox::RejectRole}},
+               this, Qt::Tool)
+        == 0;
 }
 
 void MainWindow::onDeletePage()
@@ -991,13 +750,7 @@ void MainWindow::onDeletePage()
     m_sidebar->selectItem(home->id());
     m_sidebar->connectSignals();
     history.remove(id);
-    history.push(home->id());
-    updateHistoryButtons();
-    for (QAction *action : {deleteFolderAction, deletePageAction, renamePageAction})
-        action->setEnabled(false);
-    toolbar->deletePageButton->setEnabled(false);
-    exportPageMenu->setEnabled(!home->isLocked());
-    showPageInEditor(home, true);
+    showPage(home, true);
     wiki->removePage(id);
     saveWiki(true);
 }
@@ -1021,13 +774,7 @@ void MainWindow::onDeleteFolder()
     m_sidebar->connectSignals();
     for (const Page *page : folder->pages())
         history.remove(page->id());
-    history.push(home->id());
-    updateHistoryButtons();
-    for (QAction *action : {deleteFolderAction, deletePageAction, renamePageAction})
-        action->setEnabled(false);
-    toolbar->deletePageButton->setEnabled(false);
-    exportPageMenu->setEnabled(!home->isLocked());
-    showPageInEditor(home, true);
+    showPage(home, true);
     wiki->removeFolder(folder->id());
     saveWiki(true);
 }
@@ -1065,55 +812,34 @@ void MainWindow::unlockCurrentPage()
     Page *page = m_editor->currentPage();
     if (!page || !wiki || !page->isLocked())
         return;
-    const PasswordDescriptor &descriptor = page->passwordDescriptor();
-    EnterPasswordDialog dialog(descriptor.hashedPassword(), descriptor.salt(),
-        descriptor.passwordHint(), false, false, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!EnterPasswordDialog::confirm(page->passwordDescriptor(), false, false, this))
         return;
     page->setLocked(false);
     saveWiki(true);
-    m_editor->disconnectSignals();
-    m_editor->setEditable(true);
-    m_editor->loadPage(page);
-    m_editor->setFocus(Qt::OtherFocusReason);
-    m_editor->connectSignals();
-    setEditingActionsEnabled(true);
-    exportPageMenu->setEnabled(true);
+    showPage(page, false);
 }
 
 void MainWindow::onToolbarBackButton()
 {
-    const QString id = history.previousId();
-    if (id == QLatin1String("-1"))
+    if (!history.canGoBack())
         return;
     history.back();
-    updateHistoryButtons();
-    m_sidebar->selectItem(id);
+    updateActions();
+    m_sidebar->selectItem(history.currentId());
 }
 
 void MainWindow::onToolbarForwardButton()
 {
-    const QString id = history.nextId();
-    if (id == QLatin1String("-1"))
+    if (!history.canGoForward())
         return;
     history.forward();
-    updateHistoryButtons();
-    m_sidebar->selectItem(id);
+    updateActions();
+    m_sidebar->selectItem(history.currentId());
 }
 
 void MainWindow::onToolbarFormatButton()
 {
     toolbar->showFormatMenu();
-}
-
-void MainWindow::onToolbarLinkUnlinkButton()
-{
-    onLinkUnlink();
-}
-
-void MainWindow::onToolbarDeletePageButton()
-{
-    onDeletePage();
 }
 
 void MainWindow::slotOnWikiPassword()
@@ -1128,15 +854,14 @@ void MainWindow::slotOnWikiPassword()
         if (!wiki->setPassword(dialog.password(), dialog.hint()))
             return;
         wiki->requestSave();
-        showInfoMessage(
+        Gui::showInfoMessage(
             tr("Password Protection"), tr("This wiki is now password protected."), this);
     } else {
-        EnterPasswordDialog dialog(descriptor.hashedPassword(), descriptor.salt(),
-            descriptor.passwordHint(), true, true, this);
-        if (dialog.exec() != QDialog::Accepted)
+        if (!EnterPasswordDialog::confirm(descriptor, true, true, this))
             return;
         wiki->removePassword();
-        showInfoMessage(
+        wiki->requestSave();
+        Gui::showInfoMessage(
             tr("Password Protection"), tr("This wiki is no longer password protected."), this);
     }
 }
@@ -1155,72 +880,22 @@ void MainWindow::slotOnPagePassword()
         // The page stays readable until the user leaves it.
         page->setLocked(false);
         page->setModified(true);
-        showInfoMessage(
+        Gui::showInfoMessage(
             tr("Password Protection"), tr("This page is now password protected."), this);
         saveWiki(true);
     } else {
-        const PasswordDescriptor &descriptor = page->passwordDescriptor();
-        EnterPasswordDialog dialog(descriptor.hashedPassword(), descriptor.salt(),
-            descriptor.passwordHint(), false, true, this);
-        if (dialog.exec() != QDialog::Accepted)
+        if (!EnterPasswordDialog::confirm(page->passwordDescriptor(), false, true, this))
             return;
         page->removePassword();
         page->setModified(true);
-        m_editor->disconnectSignals();
-        m_editor->setEditable(true);
-        m_editor->loadPage(page);
-        m_editor->connectSignals();
-        setEditingActionsEnabled(true);
-        exportPageMenu->setEnabled(true);
-        showInfoMessage(
+        showPage(page, false);
+        Gui::showInfoMessage(
             tr("Password Protection"), tr("This page is no longer password protected."), this);
         saveWiki(true);
     }
 }
 
-// --- Editing commands ----------------------------------------------------------------------
-
-void MainWindow::onMakeTextBold()
-{
-    m_editor->toggleBold();
-}
-
-void MainWindow::onMakeTextUnderlined()
-{
-    m_editor->toggleUnderline();
-}
-
-void MainWindow::onMakeTextItalic()
-{
-    m_editor->toggleItalic();
-}
-
-void MainWindow::onMakeTextStrikethrough()
-{
-    m_editor->toggleStrikethrough();
-}
-
-void MainWindow::onTextAlign(QAction *action)
-{
-    if (action == alignLeftAction)
-        m_editor->alignLeft();
-    else if (action == alignRightAction)
-        m_editor->alignRight();
-    else if (action == alignCenterAction)
-        m_editor->alignCenter();
-    else if (action == alignJustifyAction)
-        m_editor->alignJustify();
-}
-
-void MainWindow::onMakeTextSmaller()
-{
-    m_editor->changeFontSize(-4);
-}
-
-void MainWindow::onMakeTextLarger()
-{
-    m_editor->changeFontSize(4);
-}
+// --- Links and images ----------------------------------------------------------------------
 
 void MainWindow::onLinkUnlink()
 {
@@ -1253,13 +928,7 @@ void MainWindow::onLinkUnlink()
     m_sidebar->connectSignals();
     m_editor->createLink(pageUrl(page->id()));
     saveWiki(true);
-    m_editor->disconnectSignals();
-    m_editor->loadPage(page);
-    m_editor->connectSignals();
-    m_editor->setFocus(Qt::OtherFocusReason);
-    setPageActionsFor(page);
-    history.push(page->id());
-    updateHistoryButtons();
+    showPage(page, false);
 }
 
 void MainWindow::onInsertImage()
@@ -1269,38 +938,18 @@ void MainWindow::onInsertImage()
         return;
     const QString path = QFileDialog::getOpenFileName(
         this, tr("Open Image"), QDir::homePath(), tr("Image Files (*.jpg *.jpeg *.png *.bmp)"));
-    if (path.isEmpty())
-        return;
     QString error;
-    const ImageFile file(path, &error);
-    const QString data = file.toBase64();
-    if (data.isEmpty()) {
-        showInfoMessage(tr("Image Importer"),
+    if (!path.isEmpty() && !m_editor->insertImageFile(path, &error)) {
+        Gui::showInfoMessage(tr("Image Importer"),
             error.isEmpty() ? tr("Cannot load image. Unknown error.") : error, this);
-        return;
     }
-    m_editor->insertImage(data, file.format());
 }
 
 bool MainWindow::onEditorReceivedDropEvent(QDropEvent *event)
 {
     Page *page = m_editor->currentPage();
-    if (!page || page->isLocked() || !event)
+    if (!event || !page || page->isLocked() || !m_editor->insertDroppedImageFile(event->mimeData()))
         return false;
-    // Markup and pictures dragged from a browser carry text too; the engine inserts them best.
-    const QMimeData *mime = event->mimeData();
-    if (!mime || mime->hasHtml() || mime->hasImage() || !mime->hasText())
-        return false;
-    QString path = mime->text().trimmed();
-    // The URL's own conversion keeps the leading slash of an absolute path and decodes "%20"
-    // and the like; cutting the scheme off by hand did neither.
-    if (path.startsWith(QLatin1String("file://")))
-        path = QUrl(path, QUrl::TolerantMode).toLocalFile();
-    const ImageFile file(path, nullptr);
-    const QString data = file.toBase64();
-    if (data.isEmpty())
-        return false;
-    m_editor->insertImage(data, file.format());
     event->acceptProposedAction();
     return true;
 }
@@ -1319,43 +968,28 @@ void MainWindow::onAboutVelmora()
         checkForUpdates(true);
 }
 
-void MainWindow::onExportPageAsHTML()
+void MainWindow::exportPage(bool asHtml)
 {
     Page *page = m_editor->currentPage();
     if (!wiki || !page || page->isLocked())
         return;
-    const QString name = askForSaveFileName(
-        tr("Export Page As"), tr("HTML Document (*.html)"), QStringLiteral(".html"));
-    if (!name.isEmpty() && !exportPageAsHtml(page->content(), name))
-        showErrorMessage(tr("This page could not be exported."), this);
-}
-
-void MainWindow::onExportPageAsText()
-{
-    Page *page = m_editor->currentPage();
-    if (!wiki || !page || page->isLocked())
+    const QString name = Gui::askForSaveFileName(tr("Export Page As"),
+        asHtml ? tr("HTML Document (*.html)") : tr("Text Document (*.txt)"),
+        asHtml ? QStringLiteral(".html") : QStringLiteral(".txt"), this);
+    if (name.isEmpty())
         return;
-    const QString name = askForSaveFileName(
-        tr("Export Page As"), tr("Text Document (*.txt)"), QStringLiteral(".txt"));
-    if (!name.isEmpty() && !writeTextFile(HtmlProcessor::htmlToPlainText(page->content()), name))
-        showErrorMessage(tr("This page could not be exported."), this);
-}
-
-void MainWindow::onExportWikiAsHTML()
-{
-    exportWiki(true);
-}
-
-void MainWindow::onExportWikiAsText()
-{
-    exportWiki(false);
+    const bool exported = asHtml
+        ? exportPageAsHtml(page->content(), name)
+        : writeTextFile(HtmlProcessor::htmlToPlainText(page->content()), name);
+    if (!exported)
+        Gui::showErrorMessage(tr("This page could not be exported."), this);
 }
 
 void MainWindow::exportWiki(bool asHtml)
 {
     if (!wiki)
         return;
-    const QString folder = askForDirectory();
+    const QString folder = Gui::askForDirectory(this);
     if (folder.isEmpty())
         return;
     saveWiki(false);
@@ -1363,7 +997,7 @@ void MainWindow::exportWiki(bool asHtml)
     const bool exported
         = asHtml ? exportPagesAsHtml(pages, folder) : exportPagesAsText(pages, folder);
     if (!exported)
-        showErrorMessage(tr("Some pages could not be exported."), this);
+        Gui::showErrorMessage(tr("Some pages could not be exported."), this);
 }
 
 void MainWindow::onRunSearch()
@@ -1373,13 +1007,17 @@ void MainWindow::onRunSearch()
     searchResults->clearTree();
     searchResults->show();
     // The runner reports progress through the event loop on long searches: keep the shown page
-    // from being edited under it until it is done.
+    // from being edited, and the wiki from being changed, under it until it is done.
     const bool editable = m_editor->page()->isContentEditable();
     m_editor->setEditable(false);
+    searchRunning = true;
+    updateActions();
     QApplication::setOverrideCursor(Qt::BusyCursor);
     const QList<SearchResult> results
         = searchRunner->run(wiki->allPages(), toolbar->searchEdit->text());
     QApplication::restoreOverrideCursor();
+    searchRunning = false;
+    updateActions();
     m_editor->setEditable(editable);
     searchResults->setResults(results);
 }

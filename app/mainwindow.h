@@ -1,7 +1,9 @@
 #pragma once
 
+#include "editor/editoractions.h"
 #include "editor/pagehistory.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QTime>
 #include <QUrl>
@@ -10,7 +12,6 @@ class Editor;
 class Folder;
 class Page;
 class QAction;
-class QActionGroup;
 class QDropEvent;
 class QLabel;
 class QMenu;
@@ -24,9 +25,27 @@ class Toolbar;
 class UpdateChecker;
 class WikiDocument;
 
+// What the enabled states of the window's commands depend on.
+struct WindowState
+{
+    bool wikiOpen = false;
+    // A page of the wiki is in the editor, rather than the welcome document.
+    bool pageShown = false;
+    bool homePage = false;
+    bool pageInFolder = false;
+    // A folder's row is current in the sidebar; the page shown before stays in the editor.
+    bool folderSelected = false;
+    bool pageLocked = false;
+    // A search reads every page while it runs: nothing may change the wiki under it.
+    bool searchRunning = false;
+    bool canGoBack = false;
+    bool canGoForward = false;
+};
+
 // The program's one top-level window: it owns the sidebar, the editor with its toolbar, the
-// search panel, every action and menu, the open wiki and the page history, and every user
-// command arrives as one of its slots.
+// search panel, every menu, the open wiki and the page history, and every user command
+// arrives as one of its slots. The editor and the sidebar tell it what happened through their
+// signals.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -36,13 +55,13 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Sets the application style sheet and, once per process, registers the shipped fonts.
-    static void installApplicationLook();
-
-    // Bring the link and formatting actions up to date before a menu that shows them opens.
-    void updateLinkAction();
-    void updateFormatActions();
-    void updateEditActions();
+    // Bring the link, formatting and edit actions up to date before a menu that shows them
+    // opens.
+    void updateLinkAction() { editing->updateLinkAction(); }
+    void updateFormatActions() { editing->updateFormatActions(); }
+    void updateEditActions() { editing->updateEditActions(); }
+    // Sets every command's enabled state from state; updateActions() uses the window's own.
+    void updateActions(const WindowState &state);
 
     // Opens the wiki at path. False only when it was not opened because of its password.
     bool openWiki(const QString &path, bool checkPassword, bool quietIfProtected);
@@ -78,26 +97,19 @@ public slots:
     // forced; the status bar and the title's mark follow how it goes.
     void saveWiki(bool forced);
     void saveWiki() { saveWiki(false); }
-    void onMakeTextBold();
-    void onMakeTextUnderlined();
-    void onMakeTextItalic();
-    void onMakeTextStrikethrough();
     void onWidgetFocusChanged(QWidget *old, QWidget *now);
     void onLinkUnlink();
     void onInsertImage();
-    void onTextAlign(QAction *action);
-    void onMakeTextSmaller();
-    void onMakeTextLarger();
     void onClearRecent();
-    void onExportPageAsHTML();
-    void onExportPageAsText();
-    void onExportWikiAsHTML();
-    void onExportWikiAsText();
+    void onExportPageAsHTML() { exportPage(true); }
+    void onExportPageAsText() { exportPage(false); }
+    void onExportWikiAsHTML() { exportWiki(true); }
+    void onExportWikiAsText() { exportWiki(false); }
     void onToolbarBackButton();
     void onToolbarForwardButton();
     void onToolbarFormatButton();
-    void onToolbarLinkUnlinkButton();
-    void onToolbarDeletePageButton();
+    void onToolbarLinkUnlinkButton() { onLinkUnlink(); }
+    void onToolbarDeletePageButton() { onDeletePage(); }
     void slotOnWikiPassword();
     void slotOnPagePassword();
     void onRunSearch();
@@ -109,19 +121,21 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void createActions();
+    void createWidgets();
     void createMenus();
-    QAction *makeAction(const QString &objectName, const QString &text, const QString &statusTip,
-        const QKeySequence &shortcut, bool checkable, bool enabled);
+    template <typename Slot>
+    QAction *addMenuAction(QMenu *menu, const char *name, const QString &text,
+        const QString &statusTip, Slot slot, const QKeySequence &shortcut = QKeySequence());
+    QMenu *addSubmenu(QMenu *menu, const char *name, const QString &title);
+    WindowState currentState() const;
+    void updateActions() { updateActions(currentState()); }
     void openStartupWiki();
     void replaceWiki(WikiDocument *newWiki);
     void closeWikiWithoutHomePage();
     void updateRecentFileActions();
-    void updateHistoryButtons();
-    void updateFocusDependentActions();
-    void setEditingActionsEnabled(bool enabled);
-    void setPageActionsFor(Page *page);
-    void showPageInEditor(Page *page, bool removeBrokenLinks);
+    // The one way a page reaches the editor: loaded with its editable state, focused, recorded
+    // in the history, and the commands set for it.
+    void showPage(Page *page, bool removeBrokenLinks);
     void unlockCurrentPage();
     void reportSaveResult(bool saved);
     void updateSaveState();
@@ -129,12 +143,11 @@ private:
     // When that fails the user decides: true to go on closing (or opening another wiki) and lose
     // the changes, false to keep the wiki open.
     bool finishSaving(bool closing);
-    QString askForSaveFileName(
-        const QString &caption, const QString &filter, const QString &extension);
-    QString askForText(const QString &title, const QString &label);
-    QString askForDirectory();
+    void exportPage(bool asHtml);
     void exportWiki(bool asHtml);
     bool confirmDeletion(const QString &title, const QString &text);
+    // A message box with one "OK" button under the accept role.
+    void tell(const QString &title, const QString &text);
 
     WikiDocument *wiki = nullptr;
     PageHistory history;
@@ -146,8 +159,14 @@ private:
     bool lastSaveFailed = false;
     QTime lastSavedAt;
     bool selectingPage = false;
+    bool folderSelected = false;
+    bool searchRunning = false;
+    // The receiver of the application's focus signal: a member, so that it goes, and the
+    // connection with it, before the window's widgets are torn down and move the focus.
+    QObject focusHook;
 
     Editor *m_editor = nullptr;
+    EditorActions *editing = nullptr;
     Sidebar *m_sidebar = nullptr;
     SidebarToolbar *sidebarToolbar = nullptr;
     SidebarContainer *sidebarContainer = nullptr;
@@ -155,48 +174,18 @@ private:
     SearchResultsWidget *searchResults = nullptr;
     QLabel *saveState = nullptr;
 
+    // The actions and menus whose state changes after construction.
     QAction *newWikiAction = nullptr;
+    QAction *openWikiAction = nullptr;
     QAction *newFolderAction = nullptr;
     QAction *deleteFolderAction = nullptr;
     QAction *newPageAction = nullptr;
     QAction *deletePageAction = nullptr;
     QAction *renamePageAction = nullptr;
-    QAction *openWikiAction = nullptr;
-    QList<QAction *> recentFileActions;
-    QAction *clearRecentAction = nullptr;
-    QAction *exitAction = nullptr;
-    QAction *aboutAction = nullptr;
-    QAction *boldAction = nullptr;
-    QAction *italicAction = nullptr;
-    QAction *underlineAction = nullptr;
-    QAction *strikethroughAction = nullptr;
-    QAction *createLinkAction = nullptr;
-    QAction *insertImageAction = nullptr;
-    QAction *smallerAction = nullptr;
-    QAction *largerAction = nullptr;
-    QActionGroup *alignmentGroup = nullptr;
-    QAction *alignLeftAction = nullptr;
-    QAction *alignCenterAction = nullptr;
-    QAction *alignRightAction = nullptr;
-    QAction *alignJustifyAction = nullptr;
-    QAction *undoAction = nullptr;
-    QAction *redoAction = nullptr;
-    QAction *cutAction = nullptr;
-    QAction *copyAction = nullptr;
-    QAction *pasteAction = nullptr;
-    QAction *selectAllAction = nullptr;
-    QAction *exportPageHtmlAction = nullptr;
-    QAction *exportPageTextAction = nullptr;
-    QAction *exportWikiHtmlAction = nullptr;
-    QAction *exportWikiTextAction = nullptr;
     QAction *wikiPasswordAction = nullptr;
     QAction *pagePasswordAction = nullptr;
-
-    QMenu *fileMenu = nullptr;
+    QList<QAction *> recentFileActions;
     QMenu *recentFilesMenu = nullptr;
     QMenu *exportPageMenu = nullptr;
     QMenu *exportWikiMenu = nullptr;
-    QMenu *editMenu = nullptr;
-    QMenu *formatMenu = nullptr;
-    QMenu *helpMenu = nullptr;
 };

@@ -2,7 +2,7 @@
 // first paint of the visible rows, each repaint after it, and a scroll from the first row to the
 // last, with the number of page previews made on the way.
 
-#include "app/mainwindow.h"
+#include "widgets/applicationlook.h"
 #include "benchwiki.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
@@ -47,7 +47,7 @@ double scrollThrough(SidebarTree *tree)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    MainWindow::installApplicationLook();
+    Gui::installApplicationLook();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.velmora"));
     if (!writeWikiData(path, documentBytesFromJson(buildBenchWiki()))) {

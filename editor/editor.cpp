@@ -1,8 +1,8 @@
 #include "editor/editor.h"
 
-#include "app/mainwindow.h"
+#include "editor/editoractions.h"
+#include "editor/imagefile.h"
 #include "editor/jspagecontroller.h"
-#include "editor/toolbar.h"
 #include "editor/webpage.h"
 #include "model/page.h"
 #include "model/urls.h"
@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QUuid>
 #include <QWebElement>
@@ -64,11 +65,12 @@ const int defaultFontSize = 18;
 
 } // namespace
 
-Editor::Editor(MainWindow *mainWindow, QWidget *parent)
+Editor::Editor(QWidget *mainWindow, QWidget *parent)
     : QWebView(parent)
-    , m_mainWindow(mainWindow)
     , m_controller(new JsPageController(this))
 {
+    // The window connects to the editor's signals itself; the editor never calls it.
+    Q_UNUSED(mainWindow)
     setObjectName(QStringLiteral("Editor"));
     setStyleSheet(QStringLiteral("#Editor { background: #ffffff; border: none; }"));
 
@@ -85,6 +87,7 @@ Editor::Editor(MainWindow *mainWindow, QWidget *parent)
 
     connect(this, &QWebView::loadFinished, this, &Editor::onLoadFinished);
     connectSignals();
+    m_actions = new EditorActions(this, this);
 }
 
 void Editor::loadPage(Page *page)
@@ -169,16 +172,13 @@ void Editor::connectSignals()
 {
     connect(page(), &QWebPage::contentsChanged, this, &Editor::onPageContentsChanged,
         Qt::UniqueConnection);
-    if (m_mainWindow)
-        connect(page(), &QWebPage::linkClicked, m_mainWindow, &MainWindow::onLinkClicked,
-            Qt::UniqueConnection);
+    connect(page(), &QWebPage::linkClicked, this, &Editor::linkActivated, Qt::UniqueConnection);
 }
 
 void Editor::disconnectSignals()
 {
     disconnect(page(), &QWebPage::contentsChanged, this, &Editor::onPageContentsChanged);
-    if (m_mainWindow)
-        disconnect(page(), &QWebPage::linkClicked, m_mainWindow, &MainWindow::onLinkClicked);
+    disconnect(page(), &QWebPage::linkClicked, this, &Editor::linkActivated);
 }
 
 void Editor::setEditable(bool editable)
@@ -232,15 +232,19 @@ void Editor::removeBrokenLinksNow(const QStringList &pageIds)
 
 void Editor::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && m_mainWindow)
-        m_mainWindow->onHideSearchResults();
+    if (event->key() == Qt::Key_Escape)
+        emit escapePressed();
     QWebView::keyPressEvent(event);
 }
 
 void Editor::dropEvent(QDropEvent *event)
 {
-    if (m_mainWindow && m_mainWindow->onEditorReceivedDropEvent(event))
+    const bool accepted = event->isAccepted();
+    event->ignore();
+    emit dropReceived(event);
+    if (event->isAccepted())
         return;
+    event->setAccepted(accepted);
     QWebView::dropEvent(event);
 }
 
@@ -262,28 +266,17 @@ void Editor::onPageContentsChanged()
 
 void Editor::selectWord()
 {
-    // Where a forward word move stops differs between platforms: after the following space on
-    // Windows, at the end of the word elsewhere. Stepping back one character unconditionally
-    // cut the last letter off the word here, so only a trailing space is given back.
-    evaluateJavaScript(QStringLiteral(
-        "var sel = document.getSelection();sel.modify('move', 'forward', 'word');"
-        "sel.modify('move', 'backward', 'word');sel.modify('extend', 'forward', 'word');"
-        "if (/\\s$/.test(sel.toString())) sel.modify('extend', 'backward', 'character');"));
+    evaluateJavaScript(QStringLiteral("selectWord()"));
 }
 
 void Editor::selectLink()
 {
-    evaluateJavaScript(QStringLiteral(
-        "var selection = document.getSelection();var node = selection.anchorNode;"
-        "while (node && node.nodeName !== 'A') {node = node.parentNode;}"
-        "if (node) {var range = document.createRange();range.selectNodeContents(node);"
-        "selection.addRange(range);}"));
+    evaluateJavaScript(QStringLiteral("selectLink()"));
 }
 
 void Editor::collapseSelectionToStart()
 {
-    evaluateJavaScript(QStringLiteral(
-        "if (window.getSelection().rangeCount > 0) window.getSelection().collapseToStart();"));
+    evaluateJavaScript(QStringLiteral("collapseSelectionToStart()"));
 }
 
 void Editor::ensureSelection()
@@ -389,13 +382,7 @@ void Editor::changeFontSize(int delta)
             size = value;
     }
     const int newSize = std::max(1, size + delta);
-    evaluateJavaScript(
-        QStringLiteral("var span = document.createElement('span');span.style.fontSize = '%1px';"
-                       "var selection = document.getSelection();"
-                       "var range = selection.getRangeAt(0).cloneRange();"
-                       "range.surroundContents(span);selection.removeAllRanges();"
-                       "selection.addRange(range);")
-            .arg(newSize));
+    evaluateJavaScript(QStringLiteral("setSelectionFontSize(%1)").arg(newSize));
     emit page()->contentsChanged();
 }
 
@@ -475,18 +462,10 @@ void Editor::unlink()
     if (selectedHtml().isEmpty())
         selectLink();
     execCommand(QStringLiteral("unlink"), QStringLiteral("false"));
-    // The engine may leave a styled span around the former link text. Only such a wrapper, a
-    // span holding nothing but that text, is replaced by its text; a paragraph, the body or
-    // any other element around the selection is never touched.
+    // The engine may leave a styled span around the former link text; the script takes off
+    // only a span that holds nothing but that text.
     evaluateJavaScript(
-        QStringLiteral(
-            "(function (text) {var sel = window.getSelection();if (sel.rangeCount === 0) return;"
-            "var node = sel.getRangeAt(0).startContainer;"
-            "var wrapper = node.nodeType === 3 ? node.parentNode : node;"
-            "if (!wrapper || wrapper.nodeName !== 'SPAN' || wrapper.children.length > 0"
-            " || wrapper.textContent !== text) return;"
-            "wrapper.parentNode.replaceChild(document.createTextNode(text), wrapper);})(%1);")
-            .arg(scriptString(selectedText())));
+        QStringLiteral("unwrapUnlinkedText(%1)").arg(scriptString(selectedText())));
     emit page()->contentsChanged();
     collapseSelectionToStart();
     updatePageContent();
@@ -508,6 +487,28 @@ void Editor::insertImage(const QString &base64Data, const QString &format)
     updatePageContent();
 }
 
+bool Editor::insertImageFile(const QString &path, QString *errorText)
+{
+    const ImageFile file(path, errorText);
+    const QString data = file.toBase64();
+    if (data.isEmpty())
+        return false;
+    insertImage(data, file.format());
+    return true;
+}
+
+bool Editor::insertDroppedImageFile(const QMimeData *mime)
+{
+    if (!mime || mime->hasHtml() || mime->hasImage() || !mime->hasText())
+        return false;
+    QString path = mime->text().trimmed();
+    // The URL's own conversion keeps the leading slash of an absolute path and decodes "%20"
+    // and the like; cutting the scheme off by hand did neither.
+    if (path.startsWith(QLatin1String("file://")))
+        path = QUrl(path, QUrl::TolerantMode).toLocalFile();
+    return insertImageFile(path, nullptr);
+}
+
 void Editor::pasteHtml(const QString &html)
 {
     evaluateJavaScript(QStringLiteral("pasteHtmlAtCaret(%1);").arg(scriptString(html)));
@@ -525,19 +526,12 @@ void Editor::addRemoveImageAction(QMenu *menu, const QString &imageId)
 
 void Editor::addEditingActions(QMenu *menu)
 {
-    if (!m_mainWindow)
-        return;
     // Checked states and the link entry's text follow the selection as it is now.
-    m_mainWindow->updateLinkAction();
-    m_mainWindow->updateFormatActions();
-    QStringList names = {QStringLiteral("createLinkAction"), QString()};
-    names += Toolbar::formatActionNames;
-    for (const QString &name : qAsConst(names)) {
-        if (name.isEmpty())
-            menu->addSeparator();
-        else if (QAction *action = m_mainWindow->findChild<QAction *>(name))
-            menu->addAction(action);
-    }
+    m_actions->updateLinkAction();
+    m_actions->updateFormatActions();
+    menu->addAction(m_actions->createLinkAction);
+    menu->addSeparator();
+    m_actions->addFormatActions(menu);
 }
 
 void Editor::contextMenuEvent(QContextMenuEvent *event)
@@ -548,10 +542,8 @@ void Editor::contextMenuEvent(QContextMenuEvent *event)
     if (!m_currentPage || m_shown != Shown::PageDocument || !page()->isContentEditable())
         return;
     // The element of the last right-button press, also when the menu comes from the keyboard.
-    const QString script
-        = QStringLiteral("(function (e) {return e ? {nodeName: e.nodeName, id: e.id} : {};})"
-                         "(getRightButtonClickedElement());");
-    const QVariantMap element = evaluateJavaScript(script).toMap();
+    const QVariantMap element
+        = evaluateJavaScript(QStringLiteral("rightButtonClickedElementInfo()")).toMap();
 
     QPointer<QMenu> menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("EditorContextMenu"));

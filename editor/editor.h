@@ -7,16 +7,17 @@
 #include <QWebFrame>
 #include <QWebView>
 
+class EditorActions;
 class JsPageController;
-class MainWindow;
 class Page;
 class QMenu;
+class QMimeData;
 
 // The view in which one wiki page at a time is shown and edited in place. The page's markup is
 // wrapped in a document that loads the page stylesheets and script; every edit is read back
 // from the document body into the page. Links are never followed here: each one is handed to
-// the main window. Without a wiki it shows a welcome document, for a locked page a placeholder
-// that asks for the password.
+// the window through linkActivated(). Without a wiki it shows a welcome document, for a locked
+// page a placeholder that asks for the password.
 //
 // Callers bracket programmatic loads with disconnectSignals() and connectSignals(), so that
 // loading a page does not count as an edit.
@@ -26,7 +27,12 @@ class Editor final : public QWebView
     Q_DISABLE_COPY_MOVE(Editor)
 
 public:
-    Editor(MainWindow *mainWindow, QWidget *parent);
+    // mainWindow is the window the editor sits in; the editor reports to it only through its
+    // signals, which the window connects.
+    Editor(QWidget *mainWindow, QWidget *parent);
+
+    // The formatting, edit, link and picture actions that act on this editor.
+    EditorActions *editorActions() const { return m_actions; }
 
     void loadPage(Page *page);
     // The page last given to loadPage(), or null.
@@ -114,13 +120,28 @@ public:
     // Inserts an image stored inline in the page at the caret, with an identifier of its own,
     // and commits. Does nothing without a page or without data.
     void insertImage(const QString &base64Data, const QString &format);
+    // Reads the picture file at path and inserts it as insertImage() does. False when the file
+    // gives no picture; errorText, when given, then says why if it can.
+    bool insertImageFile(const QString &path, QString *errorText);
+    // Inserts the picture file that a drop names as text, by path or file:// URL. False when
+    // the drop carries markup or an image (the engine inserts those best) or names no picture.
+    bool insertDroppedImageFile(const QMimeData *mime);
     // Replaces the selection by the markup and leaves the caret after it; does not commit.
     void pasteHtml(const QString &html);
 
     // The context menu's entries: removing the image with that id, or the link and formatting
-    // commands as the main window's own actions.
+    // commands as the same actions the window's menus show.
     void addRemoveImageAction(QMenu *menu, const QString &imageId);
     void addEditingActions(QMenu *menu);
+
+signals:
+    // A link in the shown document was clicked; sent only between connectSignals() and
+    // disconnectSignals().
+    void linkActivated(QUrl url);
+    void escapePressed();
+    // Something was dropped onto the view. A receiver that takes the drop accepts the event;
+    // otherwise the web engine handles it.
+    void dropReceived(QDropEvent *event);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -141,9 +162,9 @@ private:
     bool isActionEnabled(QWebPage::WebAction action) const;
     void removeBrokenLinksNow(const QStringList &pageIds);
 
-    MainWindow *m_mainWindow;
     Page *m_currentPage = nullptr;
     JsPageController *m_controller;
+    EditorActions *m_actions = nullptr;
     Shown m_shown = Shown::Nothing;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;

@@ -1,33 +1,17 @@
 #include "editor/toolbar.h"
 
-#include "app/mainwindow.h"
-#include "app/widgetutils.h"
 #include "editor/editor.h"
-#include "editor/imagebutton.h"
+#include "editor/editoractions.h"
 #include "search/searchtextedit.h"
+#include "widgets/imagebutton.h"
+#include "widgets/widgetutils.h"
 
 #include <QAction>
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QMenu>
 
-const QStringList Toolbar::formatActionNames = {
-    QStringLiteral("boldAction"),
-    QStringLiteral("italicAction"),
-    QStringLiteral("underlineAction"),
-    QString(),
-    QStringLiteral("strikethroughAction"),
-    QString(),
-    QStringLiteral("smallerAction"),
-    QStringLiteral("largerAction"),
-    QString(),
-    QStringLiteral("alignLeftAction"),
-    QStringLiteral("alignCenterAction"),
-    QStringLiteral("alignRightAction"),
-    QStringLiteral("alignJustifyAction"),
-};
-
-Toolbar::Toolbar(MainWindow *mainWindow)
+Toolbar::Toolbar(QWidget *mainWindow, EditorActions *actions)
     : QWidget(mainWindow)
     , backButton(new ImageButton(this, QStringLiteral("back_icon")))
     , forwardButton(new ImageButton(this, QStringLiteral("forward_icon")))
@@ -35,7 +19,7 @@ Toolbar::Toolbar(MainWindow *mainWindow)
     , linkUnlinkButton(new ImageButton(this, QStringLiteral("link_unlink_icon")))
     , deletePageButton(new ImageButton(this, QStringLiteral("delete_page_icon")))
     , searchEdit(new SearchTextEdit(this))
-    , mainWindow(mainWindow)
+    , editorActions(actions)
 {
     setFixedHeight(62);
     setObjectName(QStringLiteral("Toolbar"));
@@ -55,8 +39,7 @@ Toolbar::Toolbar(MainWindow *mainWindow)
         {backButton, forwardButton, formatButton, linkUnlinkButton, deletePageButton})
         button->setEnabled(false);
 
-
-    QHBoxLayout *outer = makeHBoxLayout(this);
+    QHBoxLayout *outer = Gui::makeHBoxLayout(this);
     outer->setContentsMargins(5, 0, 5, 0);
     outer->setSpacing(40);
 
@@ -79,6 +62,10 @@ Toolbar::Toolbar(MainWindow *mainWindow)
     outer->addLayout(right);
 
     buildFormatMenu();
+    connect(actions->boldAction, &QAction::changed, formatButton,
+        [this] { formatButton->setEnabled(editorActions->boldAction->isEnabled()); });
+    connect(actions->createLinkAction, &QAction::changed, linkUnlinkButton,
+        [this] { linkUnlinkButton->setEnabled(editorActions->createLinkAction->isEnabled()); });
 }
 
 Toolbar::~Toolbar() = default;
@@ -88,20 +75,14 @@ void Toolbar::buildFormatMenu()
     formatMenu = std::make_unique<QMenu>();
     formatMenu->setObjectName(QStringLiteral("ToolbarFormatMenu"));
     formatMenu->setStyleSheet(QStringLiteral("#ToolbarFormatMenu { border: 0px; }"));
-    for (const QString &name : formatActionNames) {
-        if (name.isEmpty())
-            formatMenu->addSeparator();
-        else if (QAction *action = mainWindow->findChild<QAction *>(name))
-            formatMenu->addAction(action);
-    }
+    editorActions->addFormatActions(formatMenu.get());
 }
 
 void Toolbar::showFormatMenu()
 {
-    const auto *editor = mainWindow->findChild<Editor *>();
-    if (!editor || !editor->currentPage())
+    if (!editorActions->editor()->currentPage())
         return;
-    mainWindow->updateLinkAction();
-    mainWindow->updateFormatActions();
+    editorActions->updateLinkAction();
+    editorActions->updateFormatActions();
     formatMenu->exec(QCursor::pos());
 }

@@ -1,6 +1,6 @@
 #include "search/searchresultswidget.h"
 
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QAction>
 #include <QIcon>
@@ -21,7 +21,7 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     setObjectName(QStringLiteral("SearchResultsWidget"));
     setStyleSheet(QStringLiteral("#SearchResultsWidget { border: none; }"));
 
-    QVBoxLayout *layout = makeVBoxLayout(this);
+    QVBoxLayout *layout = Gui::makeVBoxLayout(this);
 
     auto *toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("SearchResultsWidgetToolBar"));
@@ -49,7 +49,7 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     m_hideButton->setObjectName(QStringLiteral("hide-btn"));
     m_hideButton->setStyleSheet(QStringLiteral("#hide-btn { border: none; }"));
     m_hideButton->setIcon(
-        QIcon(imageResourcePath(QStringLiteral("hide"), QStringLiteral("png"), true)));
+        QIcon(Gui::imageResourcePath(QStringLiteral("hide"), QStringLiteral("png"), true)));
     m_hideButton->setText(tr("Hide"));
     m_hideButton->setToolTip(tr("Click to hide"));
     m_hideButton->setFixedSize(16, 16);

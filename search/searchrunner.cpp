@@ -1,7 +1,7 @@
 #include "search/searchrunner.h"
 
 #include "model/page.h"
-#include "model/utils.h"
+#include "model/resourcetext.h"
 #include "search/collationfolding.h"
 #include "search/searchfilter.h"
 #include "search/textmatcher.h"

@@ -1,6 +1,6 @@
 #include "search/searchtextedit.h"
 
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QIcon>
 #include <QKeyEvent>
@@ -11,7 +11,7 @@ SearchTextEdit::SearchTextEdit(QWidget *parent)
     , m_runButton(new QPushButton(this))
 {
     m_runButton->setIcon(
-        QIcon(imageResourcePath(QStringLiteral("search"), QStringLiteral("png"), true)));
+        QIcon(Gui::imageResourcePath(QStringLiteral("search"), QStringLiteral("png"), true)));
     m_runButton->setText(QString());
     m_runButton->setToolTip(tr("Click to start a search"));
     m_runButton->setObjectName(QStringLiteral("SearchTextEditRunBtn"));

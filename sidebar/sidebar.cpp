@@ -1,27 +1,26 @@
 #include "sidebar/sidebar.h"
 
-#include "app/mainwindow.h"
-#include "app/widgetutils.h"
 #include "model/folder.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
 #include "sidebar/sidebaritemdelegate.h"
 #include "sidebar/sidebartree.h"
 #include "sidebar/sidebartreeitem.h"
+#include "widgets/widgetutils.h"
 
 #include <QVBoxLayout>
 
-Sidebar::Sidebar(MainWindow *mainWindow, QWidget *parent)
+Sidebar::Sidebar(QWidget *mainWindow, QWidget *parent)
     : QWidget(parent)
-    , m_mainWindow(mainWindow)
 {
+    Q_UNUSED(mainWindow)
     setObjectName(QStringLiteral("Sidebar"));
     setStyleSheet(QStringLiteral("#Sidebar { background: #2b2937; }"));
     // A QWidget subclass draws no style sheet background unless asked to.
     setAttribute(Qt::WA_StyledBackground);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_tree = new SidebarTree(this);
-    makeVBoxLayout(this)->addWidget(m_tree);
+    Gui::makeVBoxLayout(this)->addWidget(m_tree);
     // Made after the tree, so that it is deleted after it.
     m_tree->setItemDelegate(new SidebarItemDelegate(this));
 
@@ -35,12 +34,6 @@ void Sidebar::connectSignals()
         return;
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &Sidebar::slotOnCurrentItemChanged,
         Qt::UniqueConnection);
-    if (m_mainWindow) {
-        connect(this, &Sidebar::onPageSelectionChanged, m_mainWindow,
-            &MainWindow::slotOnPageSelectionChanged, Qt::UniqueConnection);
-        connect(this, &Sidebar::signalOnFolderSelected, m_mainWindow,
-            &MainWindow::slotOnFolderSelected, Qt::UniqueConnection);
-    }
 }
 
 void Sidebar::disconnectSignals()
@@ -48,12 +41,6 @@ void Sidebar::disconnectSignals()
     if (m_disconnectDepth++ > 0)
         return;
     disconnect(m_tree, &QTreeWidget::currentItemChanged, this, &Sidebar::slotOnCurrentItemChanged);
-    if (m_mainWindow) {
-        disconnect(this, &Sidebar::onPageSelectionChanged, m_mainWindow,
-            &MainWindow::slotOnPageSelectionChanged);
-        disconnect(this, &Sidebar::signalOnFolderSelected, m_mainWindow,
-            &MainWindow::slotOnFolderSelected);
-    }
 }
 
 void Sidebar::setWiki(WikiDocument *wiki)

@@ -3,7 +3,6 @@
 #include <QWidget>
 
 class Folder;
-class MainWindow;
 class Page;
 class QTreeWidgetItem;
 class SidebarTree;
@@ -11,8 +10,8 @@ class WikiDocument;
 class WikiItem;
 
 // The panel on the left that shows the open wiki's tree. It fills the tree from the wiki, adds
-// and removes rows when the main window creates or deletes items, and turns changes of the
-// current row into selection signals for the main window. Moves made by drag and drop are
+// and removes rows when the window creates or deletes items, and turns changes of the current
+// row into selection signals, which the window connects. Moves made by drag and drop are
 // applied to the wiki's lists here, and the wiki is saved at once.
 class Sidebar final : public QWidget
 {
@@ -20,11 +19,12 @@ class Sidebar final : public QWidget
     Q_DISABLE_COPY_MOVE(Sidebar)
 
 public:
-    // mainWindow receives the selection signals; it may be null.
-    explicit Sidebar(MainWindow *mainWindow, QWidget *parent = nullptr);
+    // mainWindow is the window the sidebar sits in, or null; the sidebar reports to it only
+    // through its signals.
+    explicit Sidebar(QWidget *mainWindow, QWidget *parent = nullptr);
 
-    // Changes made between disconnectSignals() and connectSignals() reach nobody as selection
-    // changes. The pairs nest: only the outermost connectSignals() connects again.
+    // Changes made between disconnectSignals() and connectSignals() are not reported as
+    // selection changes. The pairs nest: only the outermost connectSignals() connects again.
     void connectSignals();
     void disconnectSignals();
 
@@ -55,7 +55,6 @@ public slots:
 private:
     void addRow(WikiItem *item, QTreeWidgetItem *parentRow);
 
-    MainWindow *const m_mainWindow;
     WikiDocument *m_wiki = nullptr;
     int m_disconnectDepth = 0;
     SidebarTree *m_tree = nullptr;

@@ -1,6 +1,6 @@
 #include "sidebar/sidebarcontainer.h"
 
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QVBoxLayout>
 
@@ -14,7 +14,7 @@ SidebarContainer::SidebarContainer(QWidget *upper, QWidget *lower, QWidget *pare
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     setFixedWidth(350);
 
-    QVBoxLayout *layout = makeVBoxLayout(this);
+    QVBoxLayout *layout = Gui::makeVBoxLayout(this);
     layout->addWidget(upper);
     layout->addWidget(lower);
 }

@@ -1,6 +1,6 @@
 #include "sidebar/sidebaritemdelegate.h"
 
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 #include "model/wikiitem.h"
 #include "sidebar/sidebartree.h"
 #include "sidebar/sidebartreeitem.h"
@@ -36,8 +36,8 @@ QString SidebarItemDelegate::BasicPainter::displayName(const QString &name)
 SidebarItemDelegate::BasicPainter::Icon SidebarItemDelegate::BasicPainter::loadIcon(
     const QString &name)
 {
-    const QPixmap pixmap(imageResourcePath(name, QStringLiteral("png"), true));
-    return Icon {pixmap, logicalPixmapSize(pixmap)};
+    const QPixmap pixmap(Gui::imageResourcePath(name, QStringLiteral("png"), true));
+    return Icon {pixmap, Gui::logicalPixmapSize(pixmap)};
 }
 
 int SidebarItemDelegate::BasicPainter::viewportWidth(const QStyleOptionViewItem &option)

@@ -1,7 +1,7 @@
 #include "sidebar/sidebartoolbar.h"
 
-#include "app/widgetutils.h"
-#include "editor/imagebutton.h"
+#include "widgets/widgetutils.h"
+#include "widgets/imagebutton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,8 +12,8 @@ namespace {
 // The picture at the size it is laid out at, sharp when its double-resolution form was loaded.
 QPixmap loadPicture(const QString &name)
 {
-    QPixmap pixmap(imageResourcePath(name, QStringLiteral("png"), true));
-    const QSize size = logicalPixmapSize(pixmap);
+    QPixmap pixmap(Gui::imageResourcePath(name, QStringLiteral("png"), true));
+    const QSize size = Gui::logicalPixmapSize(pixmap);
     if (!size.isEmpty())
         pixmap.setDevicePixelRatio(qreal(pixmap.width()) / size.width());
     return pixmap;
@@ -107,5 +107,5 @@ void SidebarToolbar::resizeEvent(QResizeEvent *event)
 
 void SidebarToolbar::elideTitle()
 {
-    elideLabel(titleLabel, titleLeftPadding + titleRightPadding);
+    Gui::elideLabel(titleLabel, titleLeftPadding + titleRightPadding);
 }

@@ -179,6 +179,69 @@ function deleteElementWithID(elementID) {
         elem.parentNode.removeChild(elem);
 }
 
+// Selects the word at the caret. Where a forward word move stops differs between platforms:
+// after the following space on Windows, at the end of the word elsewhere. Stepping back one
+// character unconditionally cut the last letter off the word, so only a trailing space is
+// given back.
+function selectWord() {
+    var sel = document.getSelection();
+    sel.modify("move", "forward", "word");
+    sel.modify("move", "backward", "word");
+    sel.modify("extend", "forward", "word");
+    if (/\s$/.test(sel.toString()))
+        sel.modify("extend", "backward", "character");
+}
+
+// Adds the contents of the link around the selection's anchor to the selection.
+function selectLink() {
+    var selection = document.getSelection();
+    var node = selection.anchorNode;
+    while (node && node.nodeName !== "A")
+        node = node.parentNode;
+    if (node) {
+        var range = document.createRange();
+        range.selectNodeContents(node);
+        selection.addRange(range);
+    }
+}
+
+function collapseSelectionToStart() {
+    if (window.getSelection().rangeCount > 0)
+        window.getSelection().collapseToStart();
+}
+
+// Wraps the selection in a span of that font size in pixels and keeps it selected.
+function setSelectionFontSize(pixels) {
+    var span = document.createElement("span");
+    span.style.fontSize = pixels + "px";
+    var selection = document.getSelection();
+    var range = selection.getRangeAt(0).cloneRange();
+    range.surroundContents(span);
+    selection.removeAllRanges();
+    selection.addRange(range);
+}
+
+// After unlinking, the engine may leave a styled span around the former link text. Only such a
+// wrapper, a span holding nothing but that text, is replaced by its text; a paragraph, the body
+// or any other element around the selection is never touched.
+function unwrapUnlinkedText(text) {
+    var sel = window.getSelection();
+    if (sel.rangeCount === 0)
+        return;
+    var node = sel.getRangeAt(0).startContainer;
+    var wrapper = node.nodeType === 3 ? node.parentNode : node;
+    if (!wrapper || wrapper.nodeName !== "SPAN" || wrapper.children.length > 0
+        || wrapper.textContent !== text)
+        return;
+    wrapper.parentNode.replaceChild(document.createTextNode(text), wrapper);
+}
+
+// The node name and id of the element of the last right-button press; empty without one.
+function rightButtonClickedElementInfo() {
+    var e = getRightButtonClickedElement();
+    return e ? {nodeName: e.nodeName, id: e.id} : {};
+}
+
 $(document).ready(function () {
     $("body").on("dragstart", function () {
         tryRemoveResizable();

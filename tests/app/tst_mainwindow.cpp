@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "editor/editor.h"
+#include "widgets/imagebutton.h"
 #include "model/folder.h"
 #include "model/page.h"
 #include "model/urls.h"
@@ -146,6 +147,74 @@ private slots:
         QFETCH(QStringList, disabled);
         for (const QString &name : disabled)
             QVERIFY2(!isEnabled(name), qPrintable(name));
+    }
+
+    // Every command's enabled state as one function of the window's state, row by row.
+    void enabledStateRules_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("enabled");
+        const QString wiki = "newWikiAction openWikiAction newFolderAction newPageAction "
+                             "wikiPasswordAction pagePasswordAction exportWikiMenu search";
+        const QString editing = " boldAction alignJustifyAction createLinkAction "
+                                "insertImageAction formatButton linkButton";
+        QTest::newRow("no wiki") << "" << "newWikiAction openWikiAction";
+        QTest::newRow("home page") << "wiki page home" << wiki + " exportPageMenu" + editing;
+        QTest::newRow("page in a folder")
+            << "wiki page folderPage"
+            << wiki + " deleteFolderAction deletePageAction renamePageAction deleteButton"
+                      " exportPageMenu" + editing;
+        QTest::newRow("folder row selected")
+            << "wiki page home folderRow" << wiki + " deleteFolderAction exportPageMenu" + editing;
+        QTest::newRow("locked page")
+            << "wiki page locked" << wiki + " deletePageAction renamePageAction deleteButton";
+        QTest::newRow("history both ways")
+            << "wiki page home back forward"
+            << wiki + " exportPageMenu backButton forwardButton" + editing;
+        // The runner reads every page while the event loop turns: nothing may change them.
+        QTest::newRow("search running") << "wiki page back searching" << "search";
+    }
+
+    void enabledStateRules()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, enabled);
+        const QStringList flags = state.split(' ', Qt::SkipEmptyParts);
+        WindowState windowState;
+        windowState.wikiOpen = flags.contains("wiki");
+        windowState.pageShown = flags.contains("page");
+        windowState.homePage = flags.contains("home");
+        windowState.pageInFolder = flags.contains("folderPage");
+        windowState.folderSelected = flags.contains("folderRow");
+        windowState.pageLocked = flags.contains("locked");
+        windowState.searchRunning = flags.contains("searching");
+        windowState.canGoBack = flags.contains("back");
+        windowState.canGoForward = flags.contains("forward");
+
+        window->updateActions(windowState);
+        QWidget *toolbar = window->findChild<QWidget *>("Toolbar");
+        const QList<ImageButton *> buttons = toolbar->findChildren<ImageButton *>();
+        QCOMPARE(buttons.size(), 5);
+        QList<QPair<QString, QObject *>> items = {{"backButton", buttons.at(0)},
+            {"forwardButton", buttons.at(1)}, {"formatButton", buttons.at(2)},
+            {"linkButton", buttons.at(3)}, {"deleteButton", buttons.at(4)},
+            {"search", window->findChild<QWidget *>("SearchTextEdit")},
+            {"exportPageMenu", window->findChild<QMenu *>("exportPageMenu")},
+            {"exportWikiMenu", window->findChild<QMenu *>("exportWikiMenu")}};
+        for (const char *name : {"newWikiAction", "openWikiAction", "newFolderAction",
+                 "newPageAction", "wikiPasswordAction", "pagePasswordAction", "deleteFolderAction",
+                 "deletePageAction", "renamePageAction", "boldAction", "alignJustifyAction",
+                 "createLinkAction", "insertImageAction"})
+            items.append({name, window->findChild<QAction *>(name)});
+        QStringList actual;
+        for (const auto &item : items) {
+            if (item.second->property("enabled").toBool())
+                actual << item.first;
+        }
+        QStringList expected = enabled.split(' ', Qt::SkipEmptyParts);
+        actual.sort();
+        expected.sort();
+        QCOMPARE(actual, expected);
     }
 
     void searchKeys()

@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/widgetutils.h"
+#include "widgets/applicationlook.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -57,7 +57,7 @@ private slots:
     void familiesResolveToShippedFonts()
     {
         QFETCH(QString, family);
-        MainWindow::installApplicationLook();
+        Gui::installApplicationLook();
         QTEST(QFontInfo(QFont(family, 12)).family(), "resolved");
     }
 };

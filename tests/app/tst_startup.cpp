@@ -1,5 +1,5 @@
 #include "app/startupgeometry.h"
-#include "model/utils.h"
+#include "model/commandline.h"
 #include "testing.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 #include "app/aboutdialog.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
+#include "widgets/applicationlook.h"
 #include "app/updatechecker.h"
 #include "testing.h"
 

@@ -2,6 +2,7 @@
 #include "editor/editor.h"
 #include "model/page.h"
 #include "model/urls.h"
+#include "model/resourcetext.h"
 #include "testing.h"
 
 #include <QWebElement>

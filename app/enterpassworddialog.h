@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+class PasswordDescriptor;
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
@@ -17,6 +18,10 @@ class EnterPasswordDialog final : public QDialog
 public:
     EnterPasswordDialog(const QString &hashedPassword, const QString &salt, const QString &hint,
         bool forWiki, bool removal, QWidget *parent = nullptr);
+
+    // Runs the dialog for the password of descriptor; true when the right one was typed.
+    static bool confirm(
+        const PasswordDescriptor &descriptor, bool forWiki, bool removal, QWidget *parent);
 
 protected:
     void showEvent(QShowEvent *event) override;

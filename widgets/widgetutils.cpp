@@ -1,8 +1,11 @@
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -10,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWindow>
+
+namespace Gui {
 
 void showErrorMessage(const QString &message, QWidget *parent)
 {
@@ -22,6 +27,45 @@ void showInfoMessage(const QString &title, const QString &text, QWidget *parent)
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     box.addButton(QObject::tr("OK"), QMessageBox::AcceptRole);
     box.exec();
+}
+
+int runMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+    const QList<MessageBoxButton> &buttons, QWidget *parent, Qt::WindowType windowType)
+{
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    const Qt::WindowFlags cleared = Qt::WindowContextHelpButtonHint | Qt::WindowType_Mask;
+    box.setWindowFlags((box.windowFlags() & ~cleared) | windowType);
+    QList<QAbstractButton *> added;
+    for (const MessageBoxButton &button : buttons)
+        added << box.addButton(button.text, button.role);
+    box.exec();
+    return added.indexOf(box.clickedButton());
+}
+
+QString askForText(const QString &title, const QString &label, QWidget *parent)
+{
+    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), nullptr,
+        Qt::WindowTitleHint | Qt::WindowSystemMenuHint)
+        .trimmed();
+}
+
+QString askForSaveFileName(
+    const QString &caption, const QString &filter, const QString &extension, QWidget *parent)
+{
+    QString name = QFileDialog::getSaveFileName(parent, caption, QDir::homePath(), filter);
+    if (name.isEmpty())
+        return name;
+    if (!name.endsWith(extension, Qt::CaseInsensitive))
+        name += extension;
+    // Left as it is: an export replaces the file whole once it is written, so a failed export
+    // never leaves it emptied. New Wiki empties its file itself.
+    return name;
+}
+
+QString askForDirectory(QWidget *parent)
+{
+    return QFileDialog::getExistingDirectory(parent, QString(), QDir::homePath(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
 qreal mainWindowDevicePixelRatio()
@@ -93,3 +137,5 @@ void elideLabel(QLabel *label, int margin)
         return;
     label->setText(QFontMetrics(label->font()).elidedText(label->text(), Qt::ElideRight, width));
 }
+
+} // namespace Gui

@@ -1,14 +1,6 @@
-#include "model/utils.h"
+#include "model/resourcetext.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QStringList>
-
-QString firstCommandLineArgument()
-{
-    const QStringList arguments = QCoreApplication::arguments();
-    return arguments.size() > 1 ? arguments.at(1).trimmed() : QString();
-}
 
 QString readResourceText(const QString &name)
 {

@@ -1,4 +1,4 @@
-#include "model/enterpassworddialog.h"
+#include "app/enterpassworddialog.h"
 
 #include "model/passworddescriptor.h"
 
@@ -114,4 +114,12 @@ void EnterPasswordDialog::onOKClicked()
         return;
     }
     m_errorLabel->setText(tr("Invalid password. Please try again."));
+}
+
+bool EnterPasswordDialog::confirm(
+    const PasswordDescriptor &descriptor, bool forWiki, bool removal, QWidget *parent)
+{
+    EnterPasswordDialog dialog(descriptor.hashedPassword(), descriptor.salt(),
+        descriptor.passwordHint(), forWiki, removal, parent);
+    return dialog.exec() == QDialog::Accepted;
 }

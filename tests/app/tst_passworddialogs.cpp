@@ -1,5 +1,5 @@
-#include "model/createpassworddialog.h"
-#include "model/enterpassworddialog.h"
+#include "app/createpassworddialog.h"
+#include "app/enterpassworddialog.h"
 #include "model/passworddescriptor.h"
 
 #include <QDialogButtonBox>

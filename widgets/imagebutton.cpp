@@ -1,6 +1,6 @@
-#include "editor/imagebutton.h"
+#include "widgets/imagebutton.h"
 
-#include "app/widgetutils.h"
+#include "widgets/widgetutils.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,13 +12,14 @@ ImageButton::ImageButton(QWidget *parent, const QString &imageName)
     const QString suffixes[4] = {QString(), QStringLiteral("_hover"), QStringLiteral("_pressed"),
         QStringLiteral("_disabled")};
     for (int i = 0; i < 4; ++i)
-        pixmaps[i].load(imageResourcePath(imageName + suffixes[i], QStringLiteral("png"), true));
+        pixmaps[i].load(
+            Gui::imageResourcePath(imageName + suffixes[i], QStringLiteral("png"), true));
 
     setObjectName(QStringLiteral("ImageButton_") + imageName);
     setStyleSheet(QStringLiteral("#ImageButton_%1 { background: transparent; }").arg(imageName));
     setAttribute(Qt::WA_MouseTracking);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setFixedSize(logicalPixmapSize(pixmaps[Normal]));
+    setFixedSize(Gui::logicalPixmapSize(pixmaps[Normal]));
     // A button made inside a disabled parent never sees an enabled-state change.
     if (!isEnabled())
         state = Disabled;

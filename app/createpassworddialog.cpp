@@ -1,4 +1,4 @@
-#include "model/createpassworddialog.h"
+#include "app/createpassworddialog.h"
 
 #include <QDialogButtonBox>
 #include <QFont>

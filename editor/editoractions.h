@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+
+class Editor;
+class QAction;
+class QActionGroup;
+class QKeySequence;
+class QMenu;
+
+// The editor's formatting, edit, link and picture actions, with their shortcuts and the rules
+// that enable them. The window's menus, the toolbar's format menu and the editor's context menu
+// all show these same objects. The link and picture commands need the wiki and a file dialog:
+// the window connects their triggered() signals; every other action acts on the editor here.
+class EditorActions final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(EditorActions)
+
+public:
+    EditorActions(Editor *editor, QObject *parent);
+
+    Editor *editor() const { return m_editor; }
+
+    QAction *const boldAction;
+    QAction *const italicAction;
+    QAction *const underlineAction;
+    QAction *const strikethroughAction;
+    QAction *const smallerAction;
+    QAction *const largerAction;
+    // Exclusive, though its actions are not checkable.
+    QActionGroup *const alignmentGroup;
+    QAction *const alignLeftAction;
+    QAction *const alignCenterAction;
+    QAction *const alignRightAction;
+    QAction *const alignJustifyAction;
+    QAction *const undoAction;
+    QAction *const redoAction;
+    QAction *const cutAction;
+    QAction *const copyAction;
+    QAction *const pasteAction;
+    QAction *const selectAllAction;
+    QAction *const createLinkAction;
+    QAction *const insertImageAction;
+
+    // Bold to Justify in menu order, with their separators.
+    void addFormatActions(QMenu *menu) const;
+    // The Edit menu: Undo to Select All, Insert Image and Create Link, with separators.
+    void addEditActions(QMenu *menu) const;
+
+    // The formatting, link and picture actions are enabled exactly when the shown page can be
+    // edited; the window decides that.
+    void setEditingEnabled(bool enabled);
+    // Before a menu with them opens: the link action's state and text ("Remove link" inside a
+    // link), the formatting actions' states and checks, the edit actions from the engine. Each
+    // does nothing while the editor shows no page.
+    void updateLinkAction();
+    void updateFormatActions();
+    void updateEditActions();
+
+public slots:
+    void onMakeTextBold();
+    void onMakeTextUnderlined();
+    void onMakeTextItalic();
+    void onMakeTextStrikethrough();
+    void onTextAlign(QAction *action);
+    void onMakeTextSmaller();
+    void onMakeTextLarger();
+
+private:
+    QAction *makeAction(const char *name, const QString &text, const QString &statusTip,
+        const QKeySequence &shortcut, QObject *parent = nullptr);
+
+    Editor *const m_editor;
+};
