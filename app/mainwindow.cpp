@@ -556,20 +556,18 @@ bool MainWindow::finishSaving(bool closing)
         QApplication::restoreOverrideCursor();
     if (saved)
         return true;
-    QMessageBox box(QMessageBox::Warning, tr("Unsaved Changes"),
-        (closing ? tr("Your latest changes could not be saved to \"%1\". If you close "
-                      "Velmora now, they are lost.")
-                 : tr("Your latest changes could not be saved to \"%1\". If you open "
-                      "another wiki now, they are lost."))
-            .arg(QDir::toNativeSeparators(wiki->filePath())),
-        QMessageBox::NoButton, this);
-    box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    QPushButton *loseButton
-        = box.addButton(closing ? tr("Close and lose changes") : tr("Open and lose changes"),
-            QMessageBox::DestructiveRole);
-    box.addButton(closing ? tr("Keep Velmora open") : tr("Cancel"), QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == loseButton;
+    const QString text = closing
+        ? tr("Your latest changes could not be saved to \"%1\". If you close Velmora now, "
+             "they are lost.")
+        : tr("Your latest changes could not be saved to \"%1\". If you open another wiki "
+             "now, they are lost.");
+    return Gui::runMessageBox(QMessageBox::Warning, tr("Unsaved Changes"),
+               text.arg(QDir::toNativeSeparators(wiki->filePath())),
+               {{closing ? tr("Close and lose changes") : tr("Open and lose changes"),
+                    QMessageBox::DestructiveRole},
+                   {closing ? tr("Keep Velmora open") : tr("Cancel"), QMessageBox::RejectRole}},
+               this)
+        == 0;
 }
 
 void MainWindow::updateSaveState()
