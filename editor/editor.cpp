@@ -2,12 +2,18 @@
 
 #include "app/mainwindow.h"
 #include "editor/jspagecontroller.h"
+#include "editor/pictureinliner.h"
 #include "editor/toolbar.h"
 #include "editor/webpage.h"
+#include "model/htmlsanitizer.h"
 #include "model/page.h"
+#include "model/pagenetworkaccessmanager.h"
 #include "model/urls.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QContextMenuEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -101,8 +107,12 @@ void Editor::loadPage(Page *page)
         showProtectedPagePlaceholder();
     } else {
         // Only the template's own token is replaced; the page's text is not searched again.
+        // What the page brings that could run or load is left out of the shown document; the
+        // page itself keeps its content until the user edits it.
         QString html = pageTemplate;
-        html.replace(html.indexOf(contentToken), contentToken.size(), page->content());
+        html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
+        html.replace(html.indexOf(contentToken), contentToken.size(),
+            HtmlSanitizer::clean(page->content()));
         setPageHtml(html);
         m_shown = Shown::PageDocument;
     }
@@ -161,7 +171,7 @@ void Editor::updatePageContent()
     if (!m_currentPage || m_shown != Shown::PageDocument || isLoading())
         return;
     evaluateJavaScript(QStringLiteral("cleanupBeforeSaveContent()"));
-    m_currentPage->setContent(bodyHtml());
+    m_currentPage->setContent(HtmlSanitizer::clean(bodyHtml()));
     m_currentPage->setModified(true);
 }
 
@@ -234,6 +244,10 @@ void Editor::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_mainWindow)
         m_mainWindow->onHideSearchResults();
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        return;
+    }
     QWebView::keyPressEvent(event);
 }
 
@@ -241,6 +255,20 @@ void Editor::dropEvent(QDropEvent *event)
 {
     if (m_mainWindow && m_mainWindow->onEditorReceivedDropEvent(event))
         return;
+    // Markup from elsewhere goes in cleaned; a move inside the page is the engine's own.
+    const QMimeData *mime = event->mimeData();
+    if (mime && mime->hasHtml() && event->source() != this && acceptsMarkup()) {
+        QDragLeaveEvent leave;
+        QWebView::dragLeaveEvent(&leave);
+        evaluateJavaScript(QStringLiteral("(function (x, y) {var r = document.caretRangeFromPoint(x, y);"
+                                          "if (r) {getSelection().removeAllRanges();"
+                                          "getSelection().addRange(r);}})(%1, %2);")
+                               .arg(event->pos().x())
+                               .arg(event->pos().y()));
+        pasteMarkup(mime->html());
+        event->acceptProposedAction();
+        return;
+    }
     QWebView::dropEvent(event);
 }
 
@@ -368,7 +396,14 @@ void Editor::undo() { triggerAction(QWebPage::Undo); }
 void Editor::redo() { triggerAction(QWebPage::Redo); }
 void Editor::cut() { triggerAction(QWebPage::Cut); }
 void Editor::copy() { triggerAction(QWebPage::Copy); }
-void Editor::paste() { triggerAction(QWebPage::Paste); }
+void Editor::paste()
+{
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    if (mime && mime->hasHtml() && acceptsMarkup())
+        pasteMarkup(mime->html());
+    else
+        triggerAction(QWebPage::Paste);
+}
 void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
 bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
 bool Editor::canRedo() const { return isActionEnabled(QWebPage::Redo); }
@@ -402,6 +437,7 @@ void Editor::changeFontSize(int delta)
 QWebElement Editor::elementFromHtml(const QString &html)
 {
     QWebPage scratch;
+    scratch.setNetworkAccessManager(PageNetworkAccessManager::instance());
     scratch.settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
     scratch.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
     scratch.mainFrame()->setHtml(
@@ -506,6 +542,29 @@ void Editor::insertImage(const QString &base64Data, const QString &format)
               .arg(QUuid::createUuid().toString(), format, base64Data);
     pasteHtml(element);
     updatePageContent();
+}
+
+bool Editor::acceptsMarkup() const
+{
+    return m_currentPage && m_shown == Shown::PageDocument && page()->isContentEditable();
+}
+
+void Editor::pasteMarkup(const QString &html)
+{
+    if (!acceptsMarkup())
+        return;
+    // The pictures are fetched before anything is inserted, so the page never holds an
+    // address that would be fetched again each time it is shown.
+    auto *inliner = new PictureInliner(HtmlSanitizer::clean(html), this);
+    const QString pageId = m_currentPage->id();
+    connect(inliner, &PictureInliner::finished, this, [this, inliner, pageId](const QString &clean) {
+        inliner->deleteLater();
+        if (!acceptsMarkup() || m_currentPage->id() != pageId)
+            return;
+        pasteHtml(clean);
+        updatePageContent();
+    });
+    inliner->start();
 }
 
 void Editor::pasteHtml(const QString &html)

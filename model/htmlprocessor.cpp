@@ -1,5 +1,6 @@
 #include "model/htmlprocessor.h"
 
+#include "model/pagenetworkaccessmanager.h"
 #include "model/urls.h"
 
 #include <QUrl>
@@ -15,6 +16,7 @@ HtmlProcessor::HtmlProcessor(const QString &html)
     // Page content is only read and edited here, never run: scripts stored in a page must not
     // execute each time a preview or an export is made, and nothing is fetched from the web.
     // The edits below go through the DOM, which needs no script of its own.
+    m_page->setNetworkAccessManager(PageNetworkAccessManager::instance());
     QWebSettings *settings = m_page->settings();
     settings->setAttribute(QWebSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebSettings::AutoLoadImages, false);

@@ -8,19 +8,36 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Starts the real program in a private temporary and settings folder.
 class ProgramRun
 {
 public:
-    explicit ProgramRun(const QString &folder)
+    // With no runtime folder, the program finds none and falls back on the temporary one.
+    // As "nobody" when asNobody, through setpriv: tests that need two users run as root.
+    explicit ProgramRun(const QString &folder, const QString &runtime = QString(),
+        const QString &home = QString(), bool asNobody = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("TMPDIR"), folder);
-        env.insert(QStringLiteral("HOME"), folder);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder + QStringLiteral("/config"));
+        const QString homeFolder = home.isEmpty() ? folder : home;
+        env.insert(QStringLiteral("HOME"), homeFolder);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeFolder + QStringLiteral("/config"));
+        if (runtime.isEmpty())
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         process.setProcessEnvironment(env);
-        process.setProgram(QStringLiteral(VELMORA_BINARY));
+        if (asNobody) {
+            process.setProgram(QStringLiteral("setpriv"));
+            process.setArguments({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                QStringLiteral("--clear-groups"), QStringLiteral(VELMORA_BINARY)});
+        } else {
+            process.setProgram(QStringLiteral(VELMORA_BINARY));
+        }
     }
     ~ProgramRun()
     {
@@ -78,14 +95,17 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString lockPath = dir.path() + QStringLiteral("/velmora.lock");
+        const QString runtime = dir.path() + QStringLiteral("/run");
+        QVERIFY(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString lockPath = runtime + QStringLiteral("/velmora.lock");
 
-        ProgramRun first(dir.path());
+        ProgramRun first(dir.path(), runtime);
         first.process.start();
         QVERIFY(first.process.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockPath), 10000);
 
-        ProgramRun second(dir.path());
+        ProgramRun second(dir.path(), runtime);
         QElapsedTimer clock;
         clock.start();
         second.process.start();
@@ -100,7 +120,7 @@ private slots:
         QVERIFY(first.process.waitForFinished(5000));
         QVERIFY(QFile::exists(lockPath));
 
-        ProgramRun third(dir.path());
+        ProgramRun third(dir.path(), runtime);
         third.process.start();
         QVERIFY(third.process.waitForStarted());
         QVERIFY(!third.process.waitForFinished(1500));
@@ -109,7 +129,50 @@ private slots:
         QString host, app;
         QLockFile reader(lockPath);
         QTRY_VERIFY(reader.getLockInfo(&pid, &host, &app) && pid == third.process.processId());
+    }
 
+    // The lock was one file in the shared temporary folder: a second user could not start
+    // while the first one's copy ran, nor after it was killed.
+    void everyUserHasALock()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to start a copy as another user");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        // The shared temporary folder as it is on every system: anyone may write, sticky.
+        const QString shared = dir.path() + QStringLiteral("/tmp");
+        const QString nobodyHome = dir.path() + QStringLiteral("/nobody");
+        QVERIFY(QDir().mkpath(shared) && QDir().mkpath(nobodyHome));
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        QVERIFY(::chown(QFile::encodeName(nobodyHome).constData(), 65534, 65534) == 0);
+
+        ProgramRun root(shared);
+        root.process.start();
+        QVERIFY(root.process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile::exists(shared + QStringLiteral("/runtime-root/velmora.lock")), 10000);
+
+        ProgramRun nobody(shared, QString(), nobodyHome, true);
+        nobody.process.start();
+        QVERIFY(nobody.process.waitForStarted());
+        QVERIFY2(!nobody.process.waitForFinished(1500), nobody.process.readAllStandardError());
+        QCOMPARE(root.process.state(), QProcess::Running);
+
+        // The same user is still kept to one copy.
+        ProgramRun nobodyAgain(shared, QString(), nobodyHome, true);
+        nobodyAgain.process.start();
+        QVERIFY(nobodyAgain.process.waitForFinished(5000));
+        QCOMPARE(nobodyAgain.process.exitCode(), 1);
+
+        // A copy killed outright leaves its lock; that user's next start takes it over.
+        nobody.process.kill();
+        QVERIFY(nobody.process.waitForFinished(5000));
+        ProgramRun nobodyNext(shared, QString(), nobodyHome, true);
+        nobodyNext.process.start();
+        QVERIFY(nobodyNext.process.waitForStarted());
+        QVERIFY2(!nobodyNext.process.waitForFinished(1500),
+            nobodyNext.process.readAllStandardError());
     }
 };
 
