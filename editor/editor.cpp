@@ -561,7 +561,9 @@ void Editor::pasteMarkup(const QString &html)
         inliner->deleteLater();
         if (!acceptsMarkup() || m_currentPage->id() != pageId)
             return;
-        pasteHtml(clean);
+        // Inserted the way the engine pastes, so that styles copied from this page are matched
+        // the same way and the step can be undone.
+        execCommand(QStringLiteral("insertHTML"), clean);
         updatePageContent();
     });
     inliner->start();

@@ -2,6 +2,8 @@
 
 #include "model/pagenetworkaccessmanager.h"
 
+#include <QNetworkRequest>
+#include <QWebFrame>
 #include <QWebSettings>
 
 WebPage::WebPage(QObject *parent)
@@ -16,6 +18,16 @@ WebPage::WebPage(QObject *parent)
     pageSettings->setAttribute(QWebSettings::JavascriptCanAccessClipboard, false);
     pageSettings->setAttribute(QWebSettings::PluginsEnabled, false);
     pageSettings->setAttribute(QWebSettings::DnsPrefetchEnabled, false);
+}
+
+bool WebPage::acceptNavigationRequest(
+    QWebFrame *frame, const QNetworkRequest &request, NavigationType type)
+{
+    if (type == NavigationTypeLinkClicked)
+        return QWebPage::acceptNavigationRequest(frame, request, type);
+    const QUrl url = request.url();
+    return frame == mainFrame() && type == NavigationTypeOther
+        && (url.isEmpty() || url.scheme() == QLatin1String("about"));
 }
 
 void WebPage::javaScriptConsoleMessage(const QString &, int, const QString &) { }

@@ -1,5 +1,6 @@
 #include "model/htmlprocessor.h"
 
+#include "model/htmlsanitizer.h"
 #include "model/pagenetworkaccessmanager.h"
 #include "model/urls.h"
 
@@ -27,8 +28,9 @@ HtmlProcessor::~HtmlProcessor() = default;
 
 void HtmlProcessor::setHtml(const QString &html)
 {
-    // The document itself is loaded at once; only outside resources would arrive later.
-    m_page->mainFrame()->setHtml(html, QUrl());
+    // The document itself is loaded at once; only outside resources would arrive later. What
+    // could load or run is left out before the engine sees it.
+    m_page->mainFrame()->setHtml(HtmlSanitizer::clean(html), QUrl());
 }
 
 QString HtmlProcessor::toHtml() const

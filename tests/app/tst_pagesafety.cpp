@@ -216,7 +216,7 @@ private slots:
             window.close();
         }
         QTest::qWait(200);
-        QCOMPARE(listener.requests, QStringList());
+        QCOMPARE(listener.requests.join(' '), QString());
         QCOMPARE(listener.connections, 0);
         QVERIFY(fileBytes(file) == before);
     }
