@@ -248,6 +248,9 @@ QString cleaned(const QString &html, bool *changed)
         out += html.midRef(copied, from - copied);
         copied = to;
         *changed = true;
+        // A '<' left of the gap would open a tag with the text right of it.
+        if (out.endsWith(QLatin1Char('<')))
+            out.replace(out.size() - 1, 1, QStringLiteral("&lt;"));
     };
 
     int i = 0;

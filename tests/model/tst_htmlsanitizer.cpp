@@ -89,6 +89,9 @@ private slots:
             << "<style><!--</style><img src=x>-->";
         QTest::newRow("tag cut off at the end") << "a<img src=x onerror=alert(1)"
                                                 << "a";
+        QTest::newRow("tag formed around a removed script")
+            << "<<script></script>img src=x onerror=alert(1)>"
+            << "&lt;img src=x onerror=alert(1)>";
         QTest::newRow("stray script end tag") << "a</script>b"
                                               << "ab";
     }
