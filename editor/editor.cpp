@@ -12,13 +12,13 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QUuid>
 #include <QWebElement>
@@ -111,8 +111,8 @@ void Editor::loadPage(Page *page)
         // page itself keeps its content until the user edits it.
         QString html = pageTemplate;
         html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
-        html.replace(html.indexOf(contentToken), contentToken.size(),
-            HtmlSanitizer::clean(page->content()));
+        html.replace(
+            html.indexOf(contentToken), contentToken.size(), HtmlSanitizer::clean(page->content()));
         setPageHtml(html);
         m_shown = Shown::PageDocument;
     }
@@ -260,11 +260,13 @@ void Editor::dropEvent(QDropEvent *event)
     if (mime && mime->hasHtml() && event->source() != this && acceptsMarkup()) {
         QDragLeaveEvent leave;
         QWebView::dragLeaveEvent(&leave);
-        evaluateJavaScript(QStringLiteral("(function (x, y) {var r = document.caretRangeFromPoint(x, y);"
-                                          "if (r) {getSelection().removeAllRanges();"
-                                          "getSelection().addRange(r);}})(%1, %2);")
-                               .arg(event->pos().x())
-                               .arg(event->pos().y()));
+        // The caret goes where the markup was let go, as the engine's own drop would put it.
+        evaluateJavaScript(
+            QStringLiteral("(function (x, y) {var r = document.caretRangeFromPoint(x, y);"
+                           "if (r) {getSelection().removeAllRanges();"
+                           "getSelection().addRange(r);}})(%1, %2);")
+                .arg(event->pos().x())
+                .arg(event->pos().y()));
         pasteMarkup(mime->html());
         event->acceptProposedAction();
         return;
@@ -557,15 +559,16 @@ void Editor::pasteMarkup(const QString &html)
     // address that would be fetched again each time it is shown.
     auto *inliner = new PictureInliner(HtmlSanitizer::clean(html), this);
     const QString pageId = m_currentPage->id();
-    connect(inliner, &PictureInliner::finished, this, [this, inliner, pageId](const QString &clean) {
-        inliner->deleteLater();
-        if (!acceptsMarkup() || m_currentPage->id() != pageId)
-            return;
-        // Inserted the way the engine pastes, so that styles copied from this page are matched
-        // the same way and the step can be undone.
-        execCommand(QStringLiteral("insertHTML"), clean);
-        updatePageContent();
-    });
+    connect(
+        inliner, &PictureInliner::finished, this, [this, inliner, pageId](const QString &clean) {
+            inliner->deleteLater();
+            if (!acceptsMarkup() || m_currentPage->id() != pageId)
+                return;
+            // Inserted the way the engine pastes, so that styles copied from this page are matched
+            // the same way and the step can be undone.
+            execCommand(QStringLiteral("insertHTML"), clean);
+            updatePageContent();
+        });
     inliner->start();
 }
 

@@ -49,12 +49,12 @@ QString sanitisedName(const QString &name)
 bool isWindowsDeviceName(const QString &name)
 {
     const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-    static const QStringList plain = {QStringLiteral("CON"), QStringLiteral("PRN"),
-        QStringLiteral("AUX"), QStringLiteral("NUL")};
+    static const QStringList plain = {
+        QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("NUL")};
     if (plain.contains(base))
         return true;
-    return base.size() == 4 && (base.startsWith(QLatin1String("COM"))
-               || base.startsWith(QLatin1String("LPT")))
+    return base.size() == 4
+        && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT")))
         && base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9');
 }
 

@@ -50,11 +50,11 @@ const QSet<QString> &droppedAttributes()
 // Attributes the engine loads something from.
 const QSet<QString> &sourceAttributes()
 {
-    static const QSet<QString> names = {QStringLiteral("src"), QStringLiteral("lowsrc"),
-        QStringLiteral("dynsrc"), QStringLiteral("background"), QStringLiteral("poster"),
-        QStringLiteral("data"), QStringLiteral("codebase"), QStringLiteral("classid"),
-        QStringLiteral("archive"), QStringLiteral("manifest"), QStringLiteral("icon"),
-        QStringLiteral("srcset")};
+    static const QSet<QString> names
+        = {QStringLiteral("src"), QStringLiteral("lowsrc"), QStringLiteral("dynsrc"),
+            QStringLiteral("background"), QStringLiteral("poster"), QStringLiteral("data"),
+            QStringLiteral("codebase"), QStringLiteral("classid"), QStringLiteral("archive"),
+            QStringLiteral("manifest"), QStringLiteral("icon"), QStringLiteral("srcset")};
     return names;
 }
 
@@ -119,8 +119,8 @@ bool isLoadableScheme(const QString &scheme, const QString &tagName)
 struct Attribute
 {
     int start = 0; // name start
-    int end = 0;   // past the value (or the name)
-    QString name;  // lower case
+    int end = 0; // past the value (or the name)
+    QString name; // lower case
     int valueStart = -1;
     int valueEnd = -1;
 };
@@ -259,7 +259,8 @@ QString cleaned(const QString &html, bool *changed)
         if (lt < 0 || lt + 1 >= n)
             break;
         const QChar next = html.at(lt + 1);
-        const bool endTag = next == QLatin1Char('/') && lt + 2 < n && isAsciiLetter(html.at(lt + 2));
+        const bool endTag
+            = next == QLatin1Char('/') && lt + 2 < n && isAsciiLetter(html.at(lt + 2));
         if (next == QLatin1Char('!') || next == QLatin1Char('?')
             || (next == QLatin1Char('/') && !endTag)) {
             // Comments, declarations and the like: the engine never ends one before the first

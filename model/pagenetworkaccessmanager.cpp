@@ -10,8 +10,8 @@ namespace {
 class RefusedReply final : public QNetworkReply
 {
 public:
-    RefusedReply(QNetworkAccessManager::Operation op, const QNetworkRequest &request,
-        QObject *parent)
+    RefusedReply(
+        QNetworkAccessManager::Operation op, const QNetworkRequest &request, QObject *parent)
         : QNetworkReply(parent)
     {
         setRequest(request);

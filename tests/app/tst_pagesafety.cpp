@@ -77,13 +77,17 @@ QString hostileContent(const Listener &listener, const QString &folder)
         + QStringLiteral("<img src=\"%1\">").arg(listener.url("track.png"))
         + QStringLiteral("<iframe src=\"file://%1/local.html\"></iframe>").arg(folder)
         + QStringLiteral("<img src=\"file://%1/local.png\">").arg(folder)
-        + QStringLiteral("<a href=\"jav&#x61;script:%1\">run</a>").arg(ping.arg(listener.url("link")))
+        + QStringLiteral("<a href=\"jav&#x61;script:%1\">run</a>")
+              .arg(ping.arg(listener.url("link")))
         + QStringLiteral("<object data=\"%1\"></object><embed src=\"%2\">")
               .arg(listener.url("object"), listener.url("embed"))
-        + QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">").arg(listener.url("refresh"))
+        + QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">")
+              .arg(listener.url("refresh"))
         + QStringLiteral("<base href=\"%1\"><img src=\"relative.png\">").arg(listener.url("base/"))
-        + QStringLiteral("<form action=\"%1\"><input type=\"submit\"></form>").arg(listener.url("form"))
-        + QStringLiteral("<div style=\"background-image: url(%1)\">styled</div>").arg(listener.url("css"))
+        + QStringLiteral("<form action=\"%1\"><input type=\"submit\"></form>")
+              .arg(listener.url("form"))
+        + QStringLiteral("<div style=\"background-image: url(%1)\">styled</div>")
+              .arg(listener.url("css"))
         + QStringLiteral("<link rel=\"stylesheet\" href=\"%1\">").arg(listener.url("sheet"))
         + QStringLiteral("<video poster=\"%1\" src=\"%2\" autoplay></video>")
               .arg(listener.url("poster"), listener.url("video"))
@@ -120,7 +124,8 @@ private:
         QFile local(path("local.html"));
         if (!local.open(QIODevice::WriteOnly))
             return QString();
-        local.write(QStringLiteral("<img src=\"%1\">").arg(listener.url("from-local-file")).toUtf8());
+        local.write(
+            QStringLiteral("<img src=\"%1\">").arg(listener.url("from-local-file")).toUtf8());
         local.close();
         QImage(4, 4, QImage::Format_RGB32).save(path("local.png"));
         const QString file = path("hostile.velmora");
@@ -137,7 +142,8 @@ private:
 
     static void waitForEditor(MainWindow &window)
     {
-        QTRY_COMPARE(window.editor()->page()->mainFrame()->evaluateJavaScript("document.readyState"),
+        QTRY_COMPARE(
+            window.editor()->page()->mainFrame()->evaluateJavaScript("document.readyState"),
             QVariant(QStringLiteral("complete")));
     }
 
@@ -279,12 +285,17 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("answer"); // the button pressed; empty when nothing asks
         QTest::addColumn<bool>("opens");
-        QTest::newRow("web") << "https://example.org/" << "" << true;
-        QTest::newRow("local file, cancelled") << "file:///etc/passwd" << "Cancel" << false;
-        QTest::newRow("local file, opened") << "file:///etc/hosts" << "Open" << true;
-        QTest::newRow("share, cancelled") << "smb://host/share" << "Cancel" << false;
+        QTest::newRow("web") << "https://example.org/"
+                             << "" << true;
+        QTest::newRow("local file, cancelled") << "file:///etc/passwd"
+                                               << "Cancel" << false;
+        QTest::newRow("local file, opened") << "file:///etc/hosts"
+                                            << "Open" << true;
+        QTest::newRow("share, cancelled") << "smb://host/share"
+                                          << "Cancel" << false;
         // A command link whose number did not parse ran New Wiki.
-        QTest::newRow("command not a number") << "file://velmora/?commandid=0x" << "" << false;
+        QTest::newRow("command not a number") << "file://velmora/?commandid=0x"
+                                              << "" << false;
     }
 
     void links()

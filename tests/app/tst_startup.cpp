@@ -171,8 +171,8 @@ private slots:
         ProgramRun nobodyNext(shared, QString(), nobodyHome, true);
         nobodyNext.process.start();
         QVERIFY(nobodyNext.process.waitForStarted());
-        QVERIFY2(!nobodyNext.process.waitForFinished(1500),
-            nobodyNext.process.readAllStandardError());
+        QVERIFY2(
+            !nobodyNext.process.waitForFinished(1500), nobodyNext.process.readAllStandardError());
     }
 };
 

@@ -63,8 +63,9 @@ private slots:
         QTest::newRow("object and embed")
             << "<object data=\"x.swf\"><param name=a value=b>text</object><embed src=\"y\">"
             << "text";
-        QTest::newRow("meta refresh") << "<meta http-equiv=\"refresh\" content=\"0;url=http://h/\">a"
-                                      << "a";
+        QTest::newRow("meta refresh")
+            << "<meta http-equiv=\"refresh\" content=\"0;url=http://h/\">a"
+            << "a";
         QTest::newRow("meta charset kept") << "<meta charset=\"utf-8\">a"
                                            << "<meta charset=\"utf-8\">a";
         QTest::newRow("base") << "<base href=\"http://h/\"><img src=\"a.png\">"
@@ -113,7 +114,8 @@ private slots:
         QCOMPARE(HtmlSanitizer::remotePictureAddresses(html),
             QStringList({"http://h/a.png", "https://h/b&c.png"}));
         // A picture that could not be fetched is left out.
-        QCOMPARE(HtmlSanitizer::inlinePictures(html, {{"http://h/a.png", "data:image/png;base64,QQ"}}),
+        QCOMPARE(
+            HtmlSanitizer::inlinePictures(html, {{"http://h/a.png", "data:image/png;base64,QQ"}}),
             QStringLiteral("<p>a<img class=x src=\"data:image/png;base64,QQ\" alt=a>b"
                            "<img src=\"data:image/png;base64,QQ\">"
                            "<img src=\"data:image/png;base64,AA\"></p>"));

@@ -75,14 +75,15 @@ private slots:
                                                "bytes (UTF-8) would count. Please choose a "
                                                "shorter one.");
         const QString x72 = QString(72, QLatin1Char('x'));
-        QTest::newRow("72 bytes") << QStringList {x72, x72, ""} << "" << "";
+        QTest::newRow("72 bytes") << QStringList {x72, x72, ""} << ""
+                                  << "";
         QTest::newRow("73 bytes") << QStringList {x72 + "y", x72 + "y", ""} << tooLong << "";
         const QString wide = QString(36, QChar(0xe9)) + "y"; // 37 characters, 73 bytes
-        QTest::newRow("73 bytes in 37 characters") << QStringList {wide, wide, ""} << tooLong
-                                                   << "";
+        QTest::newRow("73 bytes in 37 characters") << QStringList {wide, wide, ""} << tooLong << "";
         const QString withNul = QStringLiteral("abc") + QChar(0) + QStringLiteral("def");
         QTest::newRow("NUL") << QStringList {withNul, withNul, ""}
-                             << "The password cannot contain a NUL character." << "";
+                             << "The password cannot contain a NUL character."
+                             << "";
     }
 
     void create()
@@ -116,8 +117,8 @@ private slots:
             << QStringList {"sesame", " open sesame"} << QStringList {invalid, ""} << sesame;
         // Made before such passwords were refused; it opens as it always did.
         const QString longer = QString(80, QLatin1Char('x'));
-        QTest::newRow("stored longer than 72 bytes") << QStringList {longer} << QStringList {""}
-                                                     << longer;
+        QTest::newRow("stored longer than 72 bytes")
+            << QStringList {longer} << QStringList {""} << longer;
     }
 
     void enter()

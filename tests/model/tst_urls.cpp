@@ -31,8 +31,7 @@ private slots:
         QTest::newRow("unlock page") << commandUrl(UnlockPageCommand) << true << 2;
         QTest::newRow("not a number") << QStringLiteral("file://velmora/?commandid=2x") << true
                                       << -1; // ran New Wiki as command 0
-        QTest::newRow("empty number") << QStringLiteral("file://velmora/?commandid=") << true
-                                      << -1;
+        QTest::newRow("empty number") << QStringLiteral("file://velmora/?commandid=") << true << -1;
         QTest::newRow("page link") << pageUrl(QStringLiteral("2")) << false << 0;
         QTest::newRow("web link") << QStringLiteral("https://example.org/?commandid=1") << false
                                   << 0;
