@@ -7,6 +7,7 @@
 #include "model/page.h"
 #include "model/urls.h"
 #include "model/wikidocument.h"
+#include "search/searchrunner.h"
 #include "search/searchtextedit.h"
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebartree.h"
@@ -199,6 +200,10 @@ private slots:
             }
             window.findChild<SearchTextEdit *>()->setText(QStringLiteral("text"));
             window.onRunSearch();
+            // Text a script would write is never found; the stored text is, locked page too.
+            SearchRunner runner(nullptr);
+            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("gone")).size(), 0);
+            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("Stored text")).size(), 3);
 
             // Past an autosave.
             auto *autosave = window.findChild<QTimer *>(QStringLiteral("autosaveTimer"));
