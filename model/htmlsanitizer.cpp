@@ -400,11 +400,4 @@ QString clean(const QString &html)
     return cleaned(html, &changed);
 }
 
-bool isClean(const QString &html)
-{
-    bool changed = false;
-    cleaned(html, &changed);
-    return !changed;
-}
-
 } // namespace HtmlSanitizer

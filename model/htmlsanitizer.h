@@ -16,8 +16,6 @@
 namespace HtmlSanitizer {
 
 QString clean(const QString &html);
-// Whether clean() would leave html as it is.
-bool isClean(const QString &html);
 
 // The web addresses (http:, https:) of the pictures in html, each once, in order.
 QStringList remotePictureAddresses(const QString &html);

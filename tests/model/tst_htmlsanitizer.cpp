@@ -102,7 +102,6 @@ private slots:
         QFETCH(QString, html);
         QFETCH(QString, expected);
         QCOMPARE(HtmlSanitizer::clean(html), expected);
-        QCOMPARE(HtmlSanitizer::isClean(html), html == expected);
         QCOMPARE(HtmlSanitizer::clean(expected), expected);
     }
 
