@@ -303,6 +303,11 @@ QString cleaned(const QString &html, bool *changed)
                 dropped = true;
                 continue;
             }
+            // A name can start with '=' only where no value is awaited: written after a space
+            // it would become the value of the attribute before it, and what follows would be
+            // read differently. Such a name is never a real attribute's.
+            if (attribute.name.startsWith(QLatin1Char('=')))
+                continue;
             rebuilt += QLatin1Char(' ');
             rebuilt += html.midRef(attribute.start, attribute.end - attribute.start);
         }

@@ -93,6 +93,11 @@ private slots:
         QTest::newRow("tag formed around a removed script")
             << "<<script></script>img src=x onerror=alert(1)>"
             << "&lt;img src=x onerror=alert(1)>";
+        // Joined by a space, the odd name became the title's value, and the text after the tag
+        // a handler.
+        QTest::newRow("name starting with '=' after a removed handler")
+            << "<p title/onclick=x =\"a>hello \" onmouseover=alert(1)>"
+            << "<p title>hello \" onmouseover=alert(1)>";
         QTest::newRow("stray script end tag") << "a</script>b"
                                               << "ab";
     }
