@@ -1,6 +1,6 @@
 #include "model/htmlsanitizer.h"
 
-#include "search/htmlentities.h"
+#include "model/htmlentities.h"
 
 #include <QSet>
 #include <QVector>

@@ -247,7 +247,8 @@ private slots:
                 "var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
                 "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
             QTest::keyClicks(window.editor(), QStringLiteral("!"));
-            QVERIFY(window.saveWiki(true));
+            window.saveWiki(true);
+            QVERIFY(window.currentWiki()->waitForSaves());
             window.close();
         }
         QCOMPARE(listener.connections, 0);
