@@ -113,6 +113,17 @@ void CreatePasswordDialog::onOKClicked()
         m_errorLabel->setText(tr("Password confirmation does not match the password."));
         return;
     }
+    // The stored hash reads no further than 72 bytes and stops at a NUL: what came after would
+    // not count, and another ending would open the lock too.
+    if (password.contains(QChar(0))) {
+        m_errorLabel->setText(tr("The password cannot contain a NUL character."));
+        return;
+    }
+    if (password.toUtf8().size() > maxPasswordBytes) {
+        m_errorLabel->setText(tr("The password is too long: only its first 72 bytes (UTF-8) would "
+                                 "count. Please choose a shorter one."));
+        return;
+    }
     m_password = password;
     m_hint = m_hintEdit->text().trimmed();
     accept();

@@ -16,6 +16,9 @@ class CreatePasswordDialog final : public QDialog
 public:
     explicit CreatePasswordDialog(bool forWiki, QWidget *parent = nullptr);
 
+    // The most a password may take in UTF-8: the hash reads no further.
+    static constexpr int maxPasswordBytes = 72;
+
     // The accepted password as typed and the trimmed hint; both "" until the dialog accepts.
     QString password() const { return m_password; }
     QString hint() const { return m_hint; }

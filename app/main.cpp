@@ -10,9 +10,27 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QMetaType>
+#include <QStandardPaths>
 #include <QThread>
+
+#include <unistd.h>
+
+namespace {
+
+// The user's own runtime folder, which no other user can write to; without one, the shared
+// temporary folder with the user's id in the name, so that users never block each other.
+QString lockFilePath()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/velmora.lock");
+    return QDir::tempPath() + QStringLiteral("/velmora-%1.lock").arg(::getuid());
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -23,7 +41,7 @@ int main(int argc, char **argv)
 
     // One copy per user: a second one leaves at once, before it creates or reads anything.
     // A lock left by a killed copy is recognised as stale because its process is gone.
-    QLockFile lock(QDir::tempPath() + QStringLiteral("/velmora.lock"));
+    QLockFile lock(lockFilePath());
     if (!lock.tryLock(100)) {
         // The running copy opens the wiki this one was started with.
         if (!commandLine.wikiPath().isEmpty()) {

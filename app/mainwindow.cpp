@@ -375,6 +375,11 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     if (newWiki->loadFailed()) {
         // The file holds something that is no wiki: leave it, and whatever was open, alone.
         delete newWiki;
+        // A pipe, a device or a folder never becomes readable: it leaves the recent list.
+        if (!QFileInfo(path).isFile()) {
+            Settings::removeRecentWiki(path);
+            updateRecentFileActions();
+        }
         Gui::showErrorMessage(WikiFileCheck::notAWikiMessage(path), this);
         if (!wiki)
             m_editor->showWelcomePage();
@@ -801,6 +806,22 @@ void MainWindow::onLinkClicked(QUrl url)
             break;
         }
     } else {
+        // Web and mail addresses go to the desktop unasked. Anything else may open a local
+        // file or start a program, so the user first sees where the link leads.
+        const QString scheme = url.scheme().toLower();
+        if (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+            && scheme != QLatin1String("mailto")) {
+            QMessageBox box(QMessageBox::Question, tr("Open Link"),
+                tr("This link leads to \"%1\", which is not a web page. Open it with another "
+                   "program?")
+                    .arg(url.toDisplayString()),
+                QMessageBox::NoButton, this);
+            QPushButton *open = box.addButton(tr("Open"), QMessageBox::AcceptRole);
+            box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+            box.exec();
+            if (box.clickedButton() != open)
+                return;
+        }
         QDesktopServices::openUrl(url);
     }
 }

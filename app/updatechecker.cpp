@@ -23,6 +23,9 @@ QUrl &defaultUrl()
     return url;
 }
 
+// The answer is "1" or "0"; anything much longer is no answer and is not read on.
+const qint64 maxReplyBytes = 1024;
+
 // The product web site, where the new release is offered.
 QUrl siteUrl()
 {
@@ -89,6 +92,12 @@ void UpdateChecker::check(bool verbose)
     timer->setSingleShot(true);
     connect(timer, &QTimer::timeout, reply, &QNetworkReply::abort);
     timer->start(m_timeout);
+    // The reply is held in memory: a server that streams without end is cut off at once.
+    reply->setReadBufferSize(maxReplyBytes + 1);
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
+        if (reply->bytesAvailable() > maxReplyBytes)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply, verbose] {
         reply->deleteLater();
         showAnswer(reply, verbose);

@@ -3,12 +3,17 @@
 #include "editor/editoractions.h"
 #include "editor/imagefile.h"
 #include "editor/jspagecontroller.h"
+#include "editor/pictureinliner.h"
 #include "editor/webpage.h"
+#include "model/htmlsanitizer.h"
 #include "model/page.h"
+#include "model/pagenetworkaccessmanager.h"
 #include "model/urls.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
@@ -104,8 +109,12 @@ void Editor::loadPage(Page *page)
         showProtectedPagePlaceholder();
     } else {
         // Only the template's own token is replaced; the page's text is not searched again.
+        // What the page brings that could run or load is left out of the shown document; the
+        // page itself keeps its content until the user edits it.
         QString html = pageTemplate;
-        html.replace(html.indexOf(contentToken), contentToken.size(), page->content());
+        html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
+        html.replace(
+            html.indexOf(contentToken), contentToken.size(), HtmlSanitizer::clean(page->content()));
         setPageHtml(html);
         m_shown = Shown::PageDocument;
     }
@@ -164,7 +173,7 @@ void Editor::updatePageContent()
     if (!m_currentPage || m_shown != Shown::PageDocument || isLoading())
         return;
     evaluateJavaScript(QStringLiteral("cleanupBeforeSaveContent()"));
-    m_currentPage->setContent(bodyHtml());
+    m_currentPage->setContent(HtmlSanitizer::clean(bodyHtml()));
     m_currentPage->setModified(true);
 }
 
@@ -234,6 +243,10 @@ void Editor::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         emit escapePressed();
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        return;
+    }
     QWebView::keyPressEvent(event);
 }
 
@@ -245,6 +258,22 @@ void Editor::dropEvent(QDropEvent *event)
     if (event->isAccepted())
         return;
     event->setAccepted(accepted);
+    // Markup from elsewhere goes in cleaned; a move inside the page is the engine's own.
+    const QMimeData *mime = event->mimeData();
+    if (mime && mime->hasHtml() && event->source() != this && acceptsMarkup()) {
+        QDragLeaveEvent leave;
+        QWebView::dragLeaveEvent(&leave);
+        // The caret goes where the markup was let go, as the engine's own drop would put it.
+        evaluateJavaScript(
+            QStringLiteral("(function (x, y) {var r = document.caretRangeFromPoint(x, y);"
+                           "if (r) {getSelection().removeAllRanges();"
+                           "getSelection().addRange(r);}})(%1, %2);")
+                .arg(event->pos().x())
+                .arg(event->pos().y()));
+        pasteMarkup(mime->html());
+        event->acceptProposedAction();
+        return;
+    }
     QWebView::dropEvent(event);
 }
 
@@ -361,7 +390,14 @@ void Editor::undo() { triggerAction(QWebPage::Undo); }
 void Editor::redo() { triggerAction(QWebPage::Redo); }
 void Editor::cut() { triggerAction(QWebPage::Cut); }
 void Editor::copy() { triggerAction(QWebPage::Copy); }
-void Editor::paste() { triggerAction(QWebPage::Paste); }
+void Editor::paste()
+{
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    if (mime && mime->hasHtml() && acceptsMarkup())
+        pasteMarkup(mime->html());
+    else
+        triggerAction(QWebPage::Paste);
+}
 void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
 bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
 bool Editor::canRedo() const { return isActionEnabled(QWebPage::Redo); }
@@ -389,6 +425,7 @@ void Editor::changeFontSize(int delta)
 QWebElement Editor::elementFromHtml(const QString &html)
 {
     QWebPage scratch;
+    scratch.setNetworkAccessManager(PageNetworkAccessManager::instance());
     scratch.settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
     scratch.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
     scratch.mainFrame()->setHtml(
@@ -507,6 +544,32 @@ bool Editor::insertDroppedImageFile(const QMimeData *mime)
     if (path.startsWith(QLatin1String("file://")))
         path = QUrl(path, QUrl::TolerantMode).toLocalFile();
     return insertImageFile(path, nullptr);
+}
+
+bool Editor::acceptsMarkup() const
+{
+    return m_currentPage && m_shown == Shown::PageDocument && page()->isContentEditable();
+}
+
+void Editor::pasteMarkup(const QString &html)
+{
+    if (!acceptsMarkup())
+        return;
+    // The pictures are fetched before anything is inserted, so the page never holds an
+    // address that would be fetched again each time it is shown.
+    auto *inliner = new PictureInliner(HtmlSanitizer::clean(html), this);
+    const QString pageId = m_currentPage->id();
+    connect(
+        inliner, &PictureInliner::finished, this, [this, inliner, pageId](const QString &clean) {
+            inliner->deleteLater();
+            if (!acceptsMarkup() || m_currentPage->id() != pageId)
+                return;
+            // Inserted the way the engine pastes, so that styles copied from this page are matched
+            // the same way and the step can be undone.
+            execCommand(QStringLiteral("insertHTML"), clean);
+            updatePageContent();
+        });
+    inliner->start();
 }
 
 void Editor::pasteHtml(const QString &html)

@@ -128,6 +128,9 @@ public:
     bool insertDroppedImageFile(const QMimeData *mime);
     // Replaces the selection by the markup and leaves the caret after it; does not commit.
     void pasteHtml(const QString &html);
+    // Pastes markup from outside (the clipboard, a drop) at the caret: cleaned, its web pictures
+    // stored inline, then committed. Pasting waits for the pictures to arrive.
+    void pasteMarkup(const QString &html);
 
     // The context menu's entries: removing the image with that id, or the link and formatting
     // commands as the same actions the window's menus show.
@@ -157,6 +160,8 @@ private:
     enum class Shown { Nothing, PageDocument, ProtectedPlaceholder, WelcomeDocument };
 
     bool isLoading() const;
+    // Whether a page's own document is shown for editing.
+    bool acceptsMarkup() const;
     void triggerAction(QWebPage::WebAction action);
     bool isActionChecked(QWebPage::WebAction action);
     bool isActionEnabled(QWebPage::WebAction action) const;

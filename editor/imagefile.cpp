@@ -10,6 +10,9 @@ ImageFile::ImageFile(const QString &path, QString *errorText)
         error = tr("Cannot load image - file name is empty.");
     } else if (!QFileInfo::exists(path)) {
         error = tr("Cannot load image - file does not exist.");
+    } else if (!QFileInfo(path).isFile()) {
+        // Reading a pipe would wait for a writer for good.
+        error = tr("Cannot load image - it is not a regular file.");
     } else {
         // The reader goes by the file's contents, so a picture with a misleading name still
         // loads; the name only decides the format it is stored in.

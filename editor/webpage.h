@@ -13,6 +13,10 @@ public:
     explicit WebPage(QObject *parent = nullptr);
 
 protected:
+    // Only the documents the editor sets itself are loaded: a refresh, a form or a frame in
+    // the page never navigates anywhere, and clicked links go to the window.
+    bool acceptNavigationRequest(
+        QWebFrame *frame, const QNetworkRequest &request, NavigationType type) override;
     void javaScriptConsoleMessage(
         const QString &message, int lineNumber, const QString &sourceID) override;
 };

@@ -1,6 +1,7 @@
 #include "model/exporter.h"
 
 #include "model/htmlprocessor.h"
+#include "model/htmlsanitizer.h"
 #include "model/page.h"
 
 #include <QFileInfo>
@@ -44,6 +45,19 @@ QString sanitisedName(const QString &name)
     return result.trimmed();
 }
 
+// Names Windows gives to devices, whatever the extension: such a file cannot be written there.
+bool isWindowsDeviceName(const QString &name)
+{
+    const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    static const QStringList plain = {
+        QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("NUL")};
+    if (plain.contains(base))
+        return true;
+    return base.size() == 4
+        && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT")))
+        && base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9');
+}
+
 bool usableBaseName(const QString &name)
 {
     return !name.isEmpty() && name.size() <= maxBaseNameLength
@@ -66,11 +80,11 @@ QString exportedHtml(const Page *page)
 
 bool exportPageAsHtml(const QString &html, const QString &path)
 {
-    HtmlProcessor processor(html);
+    HtmlProcessor processor(HtmlSanitizer::clean(html));
     processor.unlinkInternalLinks();
     processor.removeScripts();
     processor.removeStylesheets();
-    return writeTextFile(processor.declareUtf8(), path);
+    return writeTextFile(HtmlSanitizer::clean(processor.declareUtf8()), path);
 }
 
 bool exportPagesAsText(const QList<Page *> &pages, const QString &folder)
@@ -118,11 +132,11 @@ bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder)
     for (int i = 0; i < pages.size(); ++i) {
         if (chosen.at(i).isEmpty())
             continue;
-        HtmlProcessor processor(exportedHtml(pages.at(i)));
+        HtmlProcessor processor(HtmlSanitizer::clean(exportedHtml(pages.at(i))));
         processor.rewriteInternalLinks(fileNames);
         processor.removeScripts();
         processor.removeStylesheets();
-        const QString html = HtmlProcessor::removeScripts(processor.declareUtf8());
+        const QString html = HtmlSanitizer::clean(processor.declareUtf8());
         if (!writeTextFile(html, joinPath(folder, chosen.at(i))))
             result = false;
     }
@@ -131,7 +145,9 @@ bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder)
 
 QString safeFileBaseName(const QString &name, const QStringList &takenNames)
 {
-    const QString once = sanitisedName(name);
+    QString once = sanitisedName(name);
+    if (isWindowsDeviceName(once))
+        once += QLatin1Char('_');
     QString result = once;
     for (;;) {
         if (!usableBaseName(result))
@@ -148,7 +164,7 @@ QString uniqueFileBaseName(const QString &folder, const QString &baseName, const
 {
     for (int number = 0; number < maxNumberedNames; ++number) {
         const QString candidate = number ? baseName + QString::number(number) : baseName;
-        if (!takenNames.contains(candidate, Qt::CaseInsensitive)
+        if (!takenNames.contains(candidate, Qt::CaseInsensitive) && !isWindowsDeviceName(candidate)
             && !pathTaken(filePathFor(folder, candidate, extension)))
             return candidate;
     }

@@ -28,11 +28,13 @@ bool exportPagesAsText(const QList<Page *> &pages, const QString &folder);
 bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder);
 
 // A base name made of name's letters and digits, with "_" for every other character; a UUID
-// when that leaves nothing or too long a name. A name in takenNames (case ignored) is extended
+// when that leaves nothing or too long a name. A name Windows keeps for a device ("CON", "NUL",
+// "COM1", any case) gets a "_" added. A name in takenNames (case ignored) is extended
 // until it is free.
 QString safeFileBaseName(const QString &name, const QStringList &takenNames);
-// baseName, or baseName followed by 1 to 9998, the first for which the folder holds no file with
-// the extension and which is not in takenNames (case ignored); empty when all are taken.
+// baseName, or baseName followed by 1 to 9998, the first that is no device name, for which the
+// folder holds no file with the extension and which is not in takenNames (case ignored); empty
+// when all are taken.
 QString uniqueFileBaseName(const QString &folder, const QString &baseName, const QString &extension,
     const QStringList &takenNames = {});
 QString joinPath(const QString &folder, const QString &fileName);

@@ -1,5 +1,7 @@
 #include "model/htmlprocessor.h"
 
+#include "model/htmlsanitizer.h"
+#include "model/pagenetworkaccessmanager.h"
 #include "model/urls.h"
 
 #include <QUrl>
@@ -15,6 +17,7 @@ HtmlProcessor::HtmlProcessor(const QString &html)
     // Page content is only read and edited here, never run: scripts stored in a page must not
     // execute each time a preview or an export is made, and nothing is fetched from the web.
     // The edits below go through the DOM, which needs no script of its own.
+    m_page->setNetworkAccessManager(PageNetworkAccessManager::instance());
     QWebSettings *settings = m_page->settings();
     settings->setAttribute(QWebSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebSettings::AutoLoadImages, false);
@@ -25,8 +28,9 @@ HtmlProcessor::~HtmlProcessor() = default;
 
 void HtmlProcessor::setHtml(const QString &html)
 {
-    // The document itself is loaded at once; only outside resources would arrive later.
-    m_page->mainFrame()->setHtml(html, QUrl());
+    // The document itself is loaded at once; only outside resources would arrive later. What
+    // could load or run is left out before the engine sees it.
+    m_page->mainFrame()->setHtml(HtmlSanitizer::clean(html), QUrl());
 }
 
 QString HtmlProcessor::toHtml() const

@@ -32,5 +32,5 @@ int commandIdFromUrl(const QString &text)
 {
     bool ok = false;
     const int id = text.mid(int(qstrlen(commandUrlPrefix))).toInt(&ok, 10);
-    return ok ? id : 0;
+    return ok ? id : -1;
 }

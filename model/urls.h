@@ -18,5 +18,5 @@ QString pageIdFromUrl(const QString &text);
 
 QString commandUrl(int commandId);
 bool isCommandUrl(const QString &text);
-// 0 when the rest of the link is not a decimal number.
+// -1, which names no command, when the rest of the link is not a decimal number.
 int commandIdFromUrl(const QString &text);

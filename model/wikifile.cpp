@@ -285,6 +285,13 @@ QByteArray readWikiData(const QString &path, WikiReadStatus *status, QString *le
     if (!status)
         status = &ignored;
 
+    // Opening a pipe waits for a writer for good, and a device or a folder holds no wiki: only a
+    // regular file is opened at all.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *status = WikiReadStatus::Unreadable;
+        return QByteArray();
+    }
     QFile file(path);
     if (!file.open(file.exists() ? QIODevice::ReadOnly : QIODevice::ReadWrite)) {
         *status = WikiReadStatus::OpenFailed;

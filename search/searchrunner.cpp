@@ -1,6 +1,8 @@
 #include "search/searchrunner.h"
 
+#include "model/htmlsanitizer.h"
 #include "model/page.h"
+#include "model/pagenetworkaccessmanager.h"
 #include "model/resourcetext.h"
 #include "search/collationfolding.h"
 #include "search/searchfilter.h"
@@ -63,8 +65,11 @@ QStringList linesByFind(QWebPage *page, const QString &text, bool scriptsLoaded)
 
 QStringList linesInFreshPage(const QString &content, const QString &text)
 {
+    // The search script runs here, so nothing of the page may: it is cleaned like a shown page
+    // and can load nothing.
     QWebPage page;
-    page.mainFrame()->setHtml(content, QUrl());
+    page.setNetworkAccessManager(PageNetworkAccessManager::instance());
+    page.mainFrame()->setHtml(HtmlSanitizer::clean(content), QUrl());
     return linesByFind(&page, text, false);
 }
 
@@ -112,6 +117,7 @@ QWebPage *SearchRunner::sharedPage()
         // A plain web page with the defaults a fresh page has, its viewport of no size
         // included: the lines read from it wrap exactly where they wrap in a fresh page.
         m_sharedPage = new QWebPage(this);
+        m_sharedPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
         m_sharedPage->mainFrame()->setHtml(QStringLiteral("<html><body></body></html>"), QUrl());
         m_sharedPage->mainFrame()->evaluateJavaScript(pageScripts());
         m_sharedBody
@@ -124,7 +130,7 @@ QStringList SearchRunner::searchSharedDocument(const QString &content, Pass &pas
 {
     QWebPage *page = sharedPage();
     QWebFrame *frame = page->mainFrame();
-    m_sharedBody.setInnerXml(content);
+    m_sharedBody.setInnerXml(HtmlSanitizer::clean(content));
     ++m_statistics.pagesInSharedDocument;
 
     const QVariantMap collected = pass.readRuns

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
 
 // Cost 4: the dialog checks at whatever cost the stored setting names.
 static const QString salt = QStringLiteral("$2a$04$abcdefghijklmnopqrstuu");
@@ -29,7 +30,13 @@ static bool runDialog(QDialog *dialog, const QStringList &edits, const QList<QSt
             for (int i = 0; i < edits.size(); ++i) {
                 auto *edit = dialog->findChild<QLineEdit *>(edits.at(i));
                 edit->clear();
-                QTest::keyClicks(edit, texts.at(i));
+                // QTest types ASCII only, and a NUL can only be pasted.
+                const QString &text = texts.at(i);
+                if (std::any_of(text.begin(), text.end(),
+                        [](QChar c) { return c.unicode() == 0 || c.unicode() > 0x7e; }))
+                    edit->insert(texts.at(i));
+                else
+                    QTest::keyClicks(edit, texts.at(i));
             }
             QTest::mouseClick(okButton(dialog), Qt::LeftButton);
             *errors << dialog->findChild<QLabel *>("errorLabel")->text();
@@ -61,6 +68,22 @@ private slots:
             << "";
         QTest::newRow("matching") << QStringList {" secret ", " secret ", "  my dog  "} << ""
                                   << "my dog";
+        QTest::newRow("hint of spaces") << QStringList {"secret", "secret", "   "} << ""
+                                        << "";
+        // bcrypt reads 72 bytes and stops at a NUL: another ending would open the lock too.
+        const QString tooLong = QStringLiteral("The password is too long: only its first 72 "
+                                               "bytes (UTF-8) would count. Please choose a "
+                                               "shorter one.");
+        const QString x72 = QString(72, QLatin1Char('x'));
+        QTest::newRow("72 bytes") << QStringList {x72, x72, ""} << ""
+                                  << "";
+        QTest::newRow("73 bytes") << QStringList {x72 + "y", x72 + "y", ""} << tooLong << "";
+        const QString wide = QString(36, QChar(0xe9)) + "y"; // 37 characters, 73 bytes
+        QTest::newRow("73 bytes in 37 characters") << QStringList {wide, wide, ""} << tooLong << "";
+        const QString withNul = QStringLiteral("abc") + QChar(0) + QStringLiteral("def");
+        QTest::newRow("NUL") << QStringList {withNul, withNul, ""}
+                             << "The password cannot contain a NUL character."
+                             << "";
     }
 
     void create()
@@ -82,18 +105,28 @@ private slots:
     {
         QTest::addColumn<QStringList>("attempts");
         QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<QString>("stored"); // the password the hash was made from
         const QString invalid = QStringLiteral("Invalid password. Please try again.");
-        QTest::newRow("right") << QStringList {" open sesame"} << QStringList {""};
-        QTest::newRow("empty") << QStringList {""} << QStringList {"Please enter the password."};
+        const QString sesame = QStringLiteral(" open sesame");
+        QTest::newRow("right") << QStringList {" open sesame"} << QStringList {""} << sesame;
+        QTest::newRow("empty") << QStringList {""} << QStringList {"Please enter the password."}
+                               << sesame;
+        QTest::newRow("leading space left out")
+            << QStringList {"open sesame"} << QStringList {invalid} << sesame;
         QTest::newRow("wrong, then right")
-            << QStringList {"sesame", " open sesame"} << QStringList {invalid, ""};
+            << QStringList {"sesame", " open sesame"} << QStringList {invalid, ""} << sesame;
+        // Made before such passwords were refused; it opens as it always did.
+        const QString longer = QString(80, QLatin1Char('x'));
+        QTest::newRow("stored longer than 72 bytes")
+            << QStringList {longer} << QStringList {""} << longer;
     }
 
     void enter()
     {
         QFETCH(QStringList, attempts);
         QFETCH(QStringList, errors);
-        const QString hash = PasswordDescriptor::hashPassword(QStringLiteral(" open sesame"), salt);
+        QFETCH(QString, stored);
+        const QString hash = PasswordDescriptor::hashPassword(stored, salt);
         EnterPasswordDialog dialog(hash, salt, QString(), true, false);
         QList<QStringList> typed;
         for (const QString &attempt : attempts)
@@ -104,12 +137,48 @@ private slots:
         QCOMPARE(accepted, errors.last().isEmpty());
     }
 
+    void texts_data()
+    {
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<bool>("forWiki");
+        QTest::addColumn<bool>("removal");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("ok");
+        QTest::newRow("lock page") << true << false << false << "Lock this page with a password."
+                                   << "  Set Password  ";
+        QTest::newRow("unlock wiki")
+            << false << true << false << "This wiki is protected with a password."
+            << "OK";
+        QTest::newRow("remove from page")
+            << false << false << true << "Remove the password from this page?"
+            << "  Remove Password  ";
+    }
+
+    void texts()
+    {
+        QFETCH(bool, create);
+        QFETCH(bool, forWiki);
+        QFETCH(bool, removal);
+        QFETCH(QString, message);
+        QFETCH(QString, ok);
+        std::unique_ptr<QDialog> dialog;
+        if (create)
+            dialog = std::make_unique<CreatePasswordDialog>(forWiki);
+        else
+            dialog = std::make_unique<EnterPasswordDialog>("", "", "", forWiki, removal);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Password Protection"));
+        QCOMPARE(dialog->findChild<QLabel *>("messageLabel")->text(), message);
+        QCOMPARE(okButton(dialog.get())->text(), ok);
+    }
+
     void hintLine_data()
     {
         QTest::addColumn<QString>("hint");
         QTest::addColumn<QString>("shown");
         QTest::newRow("none") << ""
                               << "";
+        QTest::newRow("spaces only") << "   "
+                                     << "";
         QTest::newRow("surrounding spaces") << "  my dog  "
                                             << "<b>Password Hint: </b>  my dog  ";
         // Unescaped, the hint was rendered as markup and "<cat>" disappeared.

@@ -55,6 +55,18 @@ private:
     QList<QTcpSocket *> m_waiting;
 };
 
+qint64 residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
 class TestUpdateCheck : public QObject
 {
     Q_OBJECT
@@ -115,6 +127,46 @@ private slots:
             QCOMPARE(site.requests, QStringList {"GET /checkforupdates/windows/2.3.2 HTTP/1.1"});
         const QList<QUrl> webSite {QUrl("https://velmora.halvane.net")};
         QCOMPARE(takeOpenedUrls(), body == "1" ? webSite : QList<QUrl>());
+    }
+
+    // The whole reply was read into memory: a server streaming without end made the silent
+    // check hold more than a gigabyte within its time-out.
+    void endlessReplyIsCutOff()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        qint64 sent = 0;
+        const qint64 bound = 64 * 1024 * 1024;
+        const QByteArray chunk(64 * 1024, '1');
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            auto feed = [&, socket] {
+                if (sent >= bound) {
+                    socket->disconnectFromHost();
+                } else if (socket->bytesToWrite() < chunk.size()) {
+                    socket->write(chunk);
+                    sent += chunk.size();
+                }
+            };
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, feed] {
+                socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+                feed();
+            });
+            connect(socket, &QTcpSocket::bytesWritten, socket, feed);
+        });
+        const qint64 before = residentKilobytes();
+        QWidget window;
+        UpdateChecker checker(&window);
+        checker.setServerUrl(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort())));
+        checker.setTimeout(60000);
+        QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
+        checker.check(false);
+        QVERIFY(finished.wait(60000));
+        const qint64 grown = residentKilobytes() - before;
+        QVERIFY2(sent < bound, "the whole endless reply was read");
+        QVERIFY(shown.isEmpty());
+        QVERIFY2(grown < 8 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(grown)));
     }
 
     // The start-up check once waited for its answer inside the window's constructor.

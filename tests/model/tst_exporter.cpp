@@ -73,6 +73,14 @@ private slots:
         // Three bytes each in UTF-8: past the 255 bytes a file name may have.
         QTest::newRow("100 Chinese letters") << QString(100, QChar(0x4e2d)) << none << "UUID";
         QTest::newRow("taken, case ignored") << "Notes" << QStringList {"notes"} << "NotesNotes";
+        // Windows cannot write a file named after a device, whatever its extension.
+        QTest::newRow("NUL") << "NUL" << none << "NUL_";
+        QTest::newRow("con, lower case") << "con" << none << "con_";
+        QTest::newRow("COM1") << "COM1" << none << "COM1_";
+        QTest::newRow("Lpt9") << "Lpt9" << none << "Lpt9_";
+        QTest::newRow("AUX with extension") << "AUX.txt" << none << "AUX_txt";
+        QTest::newRow("COM0 is no device") << "COM0" << none << "COM0";
+        QTest::newRow("CONSOLE is no device") << "CONSOLE" << none << "CONSOLE";
     }
 
     void safeNames()

@@ -1,0 +1,370 @@
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "app/updatechecker.h"
+#include "editor/editor.h"
+#include "editor/imagefile.h"
+#include "model/page.h"
+#include "model/urls.h"
+#include "model/wikidocument.h"
+#include "search/searchrunner.h"
+#include "search/searchtextedit.h"
+#include "sidebar/sidebar.h"
+#include "sidebar/sidebartree.h"
+#include "sidebar/sidebartreeitem.h"
+
+#include "testing.h"
+
+#include <QAbstractButton>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QImage>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QWebFrame>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A web server on the loopback address that notes every request; it serves one picture.
+class Listener : public QTcpServer
+{
+public:
+    QStringList requests;
+    QByteArray picture;
+
+    Listener()
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = nextPendingConnection();
+            connections++;
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n"))
+                    return;
+                const QByteArray line = socket->readLine().trimmed();
+                socket->readAll();
+                requests << QString::fromLatin1(line);
+                const bool found = line.startsWith("GET /picture.png ");
+                const QByteArray body = found ? picture : QByteArray("none");
+                socket->write(QByteArray(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found")
+                    + "\r\nConnection: close\r\nContent-Type: image/png\r\nContent-Length: "
+                    + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    int connections = 0;
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(serverPort()).arg(path);
+    }
+};
+
+// Every construct through which page content could run, load or submit something, each
+// reporting to the listener if it ever acts.
+QString hostileContent(const Listener &listener, const QString &folder)
+{
+    const QString ping = QStringLiteral("new Image().src='%1';");
+    return QStringLiteral("<p>Stored text of the page</p>")
+        + QStringLiteral("<script>document.body.innerHTML='gone';%1</script>")
+              .arg(ping.arg(listener.url("script-ran")))
+        + QStringLiteral("<img src=\"x\" onerror=\"%1page.updatePageContent();\">")
+              .arg(ping.arg(listener.url("onerror-ran")))
+        + QStringLiteral("<img src=\"%1\">").arg(listener.url("track.png"))
+        + QStringLiteral("<iframe src=\"file://%1/local.html\"></iframe>").arg(folder)
+        + QStringLiteral("<img src=\"file://%1/local.png\">").arg(folder)
+        + QStringLiteral("<a href=\"jav&#x61;script:%1\">run</a>")
+              .arg(ping.arg(listener.url("link")))
+        + QStringLiteral("<object data=\"%1\"></object><embed src=\"%2\">")
+              .arg(listener.url("object"), listener.url("embed"))
+        + QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">")
+              .arg(listener.url("refresh"))
+        + QStringLiteral("<base href=\"%1\"><img src=\"relative.png\">").arg(listener.url("base/"))
+        + QStringLiteral("<form action=\"%1\"><input type=\"submit\"></form>")
+              .arg(listener.url("form"))
+        + QStringLiteral("<div style=\"background-image: url(%1)\">styled</div>")
+              .arg(listener.url("css"))
+        + QStringLiteral("<link rel=\"stylesheet\" href=\"%1\">").arg(listener.url("sheet"))
+        + QStringLiteral("<video poster=\"%1\" src=\"%2\" autoplay></video>")
+              .arg(listener.url("poster"), listener.url("video"))
+        + QStringLiteral("<svg><image href=\"%1\"/></svg>").arg(listener.url("svg"));
+}
+
+const QStringList activeConstructs = {"<script", "onerror", "javascript", "jav&#x61;", "<iframe",
+    "<object", "<embed", "http-equiv", "<base", "<form", "local.png", "/video\"", "poster"};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+using namespace Testing;
+
+class TestPageSafety : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openedUrl(const QUrl &url) { opened << url; }
+
+private:
+    QTemporaryDir dir;
+    QList<QUrl> opened;
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // A wiki whose home page, a second page and a locked page all hold every hostile construct.
+    QString makeHostileWiki(const Listener &listener)
+    {
+        QFile local(path("local.html"));
+        if (!local.open(QIODevice::WriteOnly))
+            return QString();
+        local.write(
+            QStringLiteral("<img src=\"%1\">").arg(listener.url("from-local-file")).toUtf8());
+        local.close();
+        QImage(4, 4, QImage::Format_RGB32).save(path("local.png"));
+        const QString file = path("hostile.velmora");
+        QFile::remove(file);
+        WikiDocument wiki(file);
+        const QString content = hostileContent(listener, dir.path());
+        wiki.homePage()->setContent(content);
+        wiki.createPage(QStringLiteral("Second"), nullptr)->setContent(content);
+        Page *locked = wiki.createPage(QStringLiteral("Locked"), nullptr);
+        locked->setContent(content);
+        locked->setPassword(QStringLiteral("secret"), QString());
+        return wiki.save() ? file : QString();
+    }
+
+    static void waitForEditor(MainWindow &window)
+    {
+        QTRY_COMPARE(
+            window.editor()->page()->mainFrame()->evaluateJavaScript("document.readyState"),
+            QVariant(QStringLiteral("complete")));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        UpdateChecker::setDefaultServerUrl(QUrl(QStringLiteral("http://127.0.0.1:9")));
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("Halvane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Velmora-tests"));
+        for (const char *scheme : {"file", "smb", "https"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "openedUrl");
+    }
+
+    void init()
+    {
+        QSettings().clear();
+        opened.clear();
+    }
+
+    void cleanup()
+    {
+        dir.setAutoRemove(!QTest::currentTestFailed());
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // Scripts in a stored page ran on opening, rewrote the file through the page bridge and
+    // reached the network; the search and the export carried them on.
+    void hostileWikiDoesNothing()
+    {
+        Listener listener;
+        const QString file = makeHostileWiki(listener);
+        QVERIFY(!file.isEmpty());
+        const QByteArray before = fileBytes(file);
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(window.openWiki(file, true, false));
+            WikiDocument *wiki = window.currentWiki();
+            for (Page *page : wiki->allPages()) {
+                window.sidebar()->selectItem(page->id());
+                waitForEditor(window);
+                QTest::qWait(100);
+                if (page->isLocked())
+                    continue;
+                QCOMPARE(window.editor()->page()->mainFrame()->findFirstElement("p").toPlainText(),
+                    QStringLiteral("Stored text of the page"));
+                const QString preview
+                    = window.sidebar()->findChild<SidebarTree *>()->itemById(page->id())->preview();
+                QVERIFY2(preview.startsWith(QStringLiteral("Stored text of the page")),
+                    qPrintable(preview));
+            }
+            window.findChild<SearchTextEdit *>()->setText(QStringLiteral("text"));
+            window.onRunSearch();
+            // Text a script would write is never found; the stored text is, locked page too.
+            SearchRunner runner(nullptr);
+            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("gone")).size(), 0);
+            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("Stored text")).size(), 3);
+
+            // Past an autosave.
+            auto *autosave = window.findChild<QTimer *>(QStringLiteral("autosaveTimer"));
+            QVERIFY(autosave);
+            autosave->start(1);
+            QTest::qWait(100);
+
+            const QString exported = path("exported");
+            QVERIFY(QDir().mkpath(exported));
+            answerFile(exported);
+            window.onExportWikiAsHTML();
+            const QStringList files = QDir(exported).entryList(QDir::Files);
+            QCOMPARE(files.size(), 3);
+            for (const QString &name : files) {
+                const QString html = QString::fromUtf8(fileBytes(exported + "/" + name));
+                for (const QString &construct : activeConstructs)
+                    QVERIFY2(!html.contains(construct, Qt::CaseInsensitive),
+                        qPrintable(name + " holds " + construct));
+            }
+            QTest::qWait(200);
+            window.close();
+        }
+        QTest::qWait(200);
+        QCOMPARE(listener.requests.join(' '), QString());
+        QCOMPARE(listener.connections, 0);
+        QVERIFY(fileBytes(file) == before);
+    }
+
+    void editedHostilePageIsSavedClean()
+    {
+        Listener listener;
+        const QString file = makeHostileWiki(listener);
+        QVERIFY(!file.isEmpty());
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(window.openWiki(file, true, false));
+            waitForEditor(window);
+            window.editor()->setFocus();
+            window.editor()->page()->mainFrame()->evaluateJavaScript(
+                "var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
+                "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+            QTest::keyClicks(window.editor(), QStringLiteral("!"));
+            window.saveWiki(true);
+            QVERIFY(window.currentWiki()->waitForSaves());
+            window.close();
+        }
+        QCOMPARE(listener.connections, 0);
+        WikiDocument saved(file);
+        const QString content = saved.homePage()->content();
+        QVERIFY2(content.contains(QStringLiteral("Stored text of the page!")), qPrintable(content));
+        for (const QString &construct : activeConstructs)
+            QVERIFY2(!content.contains(construct, Qt::CaseInsensitive), qPrintable(construct));
+        // The pages the user did not touch keep what they held.
+        QVERIFY(saved.findPageByName(QStringLiteral("Second"))->content().contains("<script>"));
+    }
+
+    void pastedPictureIsStoredInline()
+    {
+        Listener listener;
+        QBuffer png(&listener.picture);
+        QImage(3, 2, QImage::Format_RGB32).save(&png, "PNG");
+        MainWindow window;
+        window.show();
+        QVERIFY(window.openWiki(path("paste.velmora"), false, false));
+        waitForEditor(window);
+        window.editor()->setFocus();
+        auto *mime = new QMimeData;
+        mime->setHtml(QStringLiteral("<p>pasted<img src=\"x\" onerror=\"page.updatePageContent()\">"
+                                     "<img src=\"%1\"><img src=\"%2\"></p>")
+                          .arg(listener.url("picture.png"), listener.url("missing.png")));
+        QGuiApplication::clipboard()->setMimeData(mime);
+        QTest::keyClick(window.editor(), Qt::Key_V, Qt::ControlModifier);
+        Page *page = window.editor()->currentPage();
+        QTRY_VERIFY(page->content().contains(QStringLiteral("data:image/png;base64,")));
+        QCOMPARE(listener.requests.size(), 2);
+        QVERIFY(page->content().contains(QStringLiteral("pasted")));
+        QVERIFY(!page->content().contains(QStringLiteral("onerror")));
+        QVERIFY(!page->content().contains(QStringLiteral("127.0.0.1")));
+        window.close();
+    }
+
+    void links_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("answer"); // the button pressed; empty when nothing asks
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("web") << "https://example.org/"
+                             << "" << true;
+        QTest::newRow("local file, cancelled") << "file:///etc/passwd"
+                                               << "Cancel" << false;
+        QTest::newRow("local file, opened") << "file:///etc/hosts"
+                                            << "Open" << true;
+        QTest::newRow("share, cancelled") << "smb://host/share"
+                                          << "Cancel" << false;
+        // A command link whose number did not parse ran New Wiki.
+        QTest::newRow("command not a number") << "file://velmora/?commandid=0x"
+                                              << "" << false;
+    }
+
+    void links()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, answer);
+        QFETCH(bool, opens);
+        MainWindow window;
+        QString text;
+        QStringList asked;
+        // Watches for the whole call, so that a dialog that should not come is seen too.
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            if (!dialog || !dialog->isVisible())
+                return;
+            asked << dialog->metaObject()->className();
+            if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+                text = box->text();
+                for (QAbstractButton *button : box->buttons()) {
+                    if (button->text() == answer)
+                        return button->click();
+                }
+            }
+            QMetaObject::invokeMethod(dialog, "reject");
+        });
+        watcher.start(10);
+        window.onLinkClicked(QUrl(link));
+        QCOMPARE(asked, answer.isEmpty() ? QStringList() : QStringList {"QMessageBox"});
+        if (!answer.isEmpty())
+            QVERIFY2(text.contains(QUrl(link).toDisplayString()), qPrintable(text));
+        QCOMPARE(opened, opens ? QList<QUrl> {QUrl(link)} : QList<QUrl>());
+    }
+
+    // Opening a pipe waited for a writer for good, at every start.
+    void pipeIsNoWiki()
+    {
+        const QString fifo = path("pipe.velmora");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        Settings::addRecentWiki(fifo);
+        QString title, text;
+        answerBox(QStringLiteral("OK"), &text, &title);
+        QElapsedTimer clock;
+        clock.start();
+        MainWindow window;
+        qInfo("window made in %lld ms", clock.elapsed());
+        QVERIFY2(text.contains(QStringLiteral("could not be read")), qPrintable(text));
+        QVERIFY(!Settings::recentWikiList().contains(fifo));
+
+        // Named on the command line, and dropped as a picture.
+        answerBox(QStringLiteral("OK"), &text, &title);
+        text.clear();
+        window.openWiki(path("pipe.velmora"), true, false);
+        QVERIFY2(text.contains(QStringLiteral("could not be read")), qPrintable(text));
+        QString error;
+        QVERIFY(!ImageFile(fifo, &error).isValid());
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPageSafety)
+
+#include "tst_pagesafety.moc"
