@@ -811,15 +811,13 @@ void MainWindow::onLinkClicked(QUrl url)
         const QString scheme = url.scheme().toLower();
         if (scheme != QLatin1String("http") && scheme != QLatin1String("https")
             && scheme != QLatin1String("mailto")) {
-            QMessageBox box(QMessageBox::Question, tr("Open Link"),
+            const int choice = Gui::runMessageBox(QMessageBox::Question, tr("Open Link"),
                 tr("This link leads to \"%1\", which is not a web page. Open it with another "
                    "program?")
                     .arg(url.toDisplayString()),
-                QMessageBox::NoButton, this);
-            QPushButton *open = box.addButton(tr("Open"), QMessageBox::AcceptRole);
-            box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-            box.exec();
-            if (box.clickedButton() != open)
+                {{tr("Open"), QMessageBox::AcceptRole}, {tr("Cancel"), QMessageBox::RejectRole}},
+                this);
+            if (choice != 0)
                 return;
         }
         QDesktopServices::openUrl(url);
