@@ -34,6 +34,8 @@ QString describeWriteFailure(const QString &path)
 
 WikiDocument::WikiDocument(const QString &filePath)
     : m_filePath(filePath)
+    , m_fileGuard(filePath)
+    , m_versions(filePath)
 {
     load();
 }
@@ -297,6 +299,11 @@ void WikiDocument::load()
         return;
     }
 
+    m_storedDocumentSize = bytes.size();
+    // A file of an earlier release is no wiki file to keep as a version or to compare with.
+    if (status == WikiReadStatus::Read && m_legacyBackupPath.isEmpty())
+        m_fileGuard.rememberFile();
+
     const QString itemsKey = QStringLiteral("wiki_items");
     const bool olderForm = !root.isEmpty() && !root.contains(itemsKey);
     if (olderForm) {
@@ -334,15 +341,8 @@ void WikiDocument::load()
         initializeNewWiki();
 }
 
-bool WikiDocument::save()
+QJsonObject WikiDocument::rootObject() const
 {
-    QMutexLocker saveLocker(&m_saveMutex);
-    if (m_loadFailed) {
-        m_lastSaveError = QCoreApplication::translate(
-            "WikiDocument", "The file could not be read as a wiki, so it is not overwritten.");
-        return false;
-    }
-
     QJsonObject admin;
     admin.insert(QStringLiteral("version"), m_version);
     admin.insert(QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson());
@@ -355,17 +355,52 @@ bool WikiDocument::save()
     QJsonObject root;
     root.insert(QStringLiteral("admin"), admin);
     root.insert(QStringLiteral("wiki_items"), items);
+    return root;
+}
 
-    const QByteArray bytes = documentBytesFromJson(root);
+qint64 WikiDocument::currentDocumentSize() const
+{
+    return documentSizeOfJson(rootObject());
+}
+
+bool WikiDocument::saveCopyTo(const QString &path) const
+{
+    const QByteArray bytes = documentBytesFromJson(rootObject());
+    return !bytes.isEmpty() && writeWikiData(path, bytes);
+}
+
+bool WikiDocument::keepInVersions()
+{
+    const QByteArray bytes = documentBytesFromJson(rootObject());
+    return !bytes.isEmpty() && m_versions.keepDocument(bytes);
+}
+
+bool WikiDocument::save()
+{
+    QMutexLocker saveLocker(&m_saveMutex);
+    if (m_loadFailed) {
+        m_lastSaveError = QCoreApplication::translate(
+            "WikiDocument", "The file could not be read as a wiki, so it is not overwritten.");
+        return false;
+    }
+
+    const QByteArray bytes = documentBytesFromJson(rootObject());
     if (bytes.isEmpty()) {
         m_lastSaveError = QCoreApplication::translate(
             "WikiDocument", "The wiki has grown too large to be stored in one file.");
         return false;
     }
-    if (!writeWikiData(m_filePath, bytes)) {
+    m_lastWrite = writeWikiDataGuarded(m_filePath, bytes, &m_fileGuard, &m_versions);
+    if (m_lastWrite == GuardedWrite::ChangedOutside) {
+        m_lastSaveError = QCoreApplication::translate(
+            "WikiDocument", "The wiki file was changed outside Velmora since it was opened.");
+        return false;
+    }
+    if (m_lastWrite == GuardedWrite::Failed) {
         m_lastSaveError = describeWriteFailure(m_filePath);
         return false;
     }
+    m_storedDocumentSize = bytes.size();
     m_lastSaveError.clear();
     return true;
 }
