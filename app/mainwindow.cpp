@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "app/updatechecker.h"
 #include "app/widgetutils.h"
+#include "app/wikisafeguards.h"
 #include "editor/editor.h"
 #include "editor/imagebutton.h"
 #include "editor/imagefile.h"
@@ -77,6 +78,13 @@ MainWindow::MainWindow(QWidget *parent)
     m_editor = new Editor(this, this);
     m_editor->setEditable(false);
     m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    safeguards = new WikiSafeguards(this, m_editor, statusBar());
+    connect(safeguards, &WikiSafeguards::reopenRequested, this,
+        [this](const QString &path, bool checkPassword) { openWiki(path, checkPassword, false); });
+    connect(safeguards, &WikiSafeguards::pageRequested, this,
+        [this](const QString &id) { m_sidebar->selectItem(id); });
+    connect(m_editor, &Editor::pasteRequested, this,
+        [this](bool *handled) { *handled = safeguards->interceptPaste(); });
 
     toolbar = new Toolbar(this);
     toolbar->searchEdit->setEnabled(false);
@@ -299,6 +307,12 @@ void MainWindow::createActions()
     pagePasswordAction = makeAction("pagePasswordAction", tr("Page Password"),
         tr("Page password protection"), none, false, false);
     connect(pagePasswordAction, &QAction::triggered, this, &MainWindow::slotOnPagePassword);
+    restoreBackupAction = makeAction("restoreBackupAction", tr("Restore From Backup…"),
+        tr("Look at or restore an earlier version of this wiki"), none, false, false);
+    connect(restoreBackupAction, &QAction::triggered, this, [this] { safeguards->showVersions(); });
+    wikiSizeAction = makeAction("wikiSizeAction", tr("Wiki Size…"),
+        tr("How full this wiki is, and its largest pages and pictures"), none, false, false);
+    connect(wikiSizeAction, &QAction::triggered, this, [this] { safeguards->showSizes(); });
 }
 
 void MainWindow::createMenus()
@@ -335,6 +349,9 @@ void MainWindow::createMenus()
     exportWikiMenu->addAction(exportWikiHtmlAction);
     exportWikiMenu->addAction(exportWikiTextAction);
     exportWikiMenu->setEnabled(false);
+    fileMenu->addSeparator();
+    fileMenu->addAction(restoreBackupAction);
+    fileMenu->addAction(wikiSizeAction);
     fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
     updateRecentFileActions();
@@ -555,7 +572,8 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     sidebarToolbar->setTitle(QFileInfo(path).baseName());
 
     toolbar->searchEdit->setEnabled(true);
-    for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction})
+    for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction,
+             restoreBackupAction, wikiSizeAction})
         action->setEnabled(true);
     exportWikiMenu->setEnabled(true);
     sidebarToolbar->show();
@@ -595,6 +613,7 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
     updateHistoryButtons();
     delete wiki;
     wiki = newWiki;
+    safeguards->setWiki(wiki);
     saveFailureReported = false;
     lastSaveFailed = false;
 }
@@ -609,7 +628,8 @@ void MainWindow::closeWikiWithoutHomePage()
     sidebarToolbar->hide();
     toolbar->searchEdit->setEnabled(false);
     for (QAction *action : {newFolderAction, deleteFolderAction, newPageAction, deletePageAction,
-             renamePageAction, wikiPasswordAction, pagePasswordAction})
+             renamePageAction, wikiPasswordAction, pagePasswordAction, restoreBackupAction,
+             wikiSizeAction})
         action->setEnabled(false);
     toolbar->deletePageButton->setEnabled(false);
     exportWikiMenu->setEnabled(false);
@@ -707,6 +727,7 @@ bool MainWindow::saveWiki(bool forced)
 // The wiki stays in memory and autosave keeps trying.
 void MainWindow::reportSaveResult(bool saved)
 {
+    saved = safeguards->afterSave(saved);
     lastSaveFailed = !saved;
     if (saved) {
         saveFailureReported = false;
@@ -1182,13 +1203,12 @@ void MainWindow::onInsertImage()
         return;
     QString error;
     const ImageFile file(path, &error);
-    const QString data = file.toBase64();
-    if (data.isEmpty()) {
+    if (!file.isValid()) {
         showInfoMessage(tr("Image Importer"),
             error.isEmpty() ? tr("Cannot load image. Unknown error.") : error, this);
         return;
     }
-    m_editor->insertImage(data, file.format());
+    safeguards->insertPicture(file);
 }
 
 bool MainWindow::onEditorReceivedDropEvent(QDropEvent *event)
@@ -1206,11 +1226,10 @@ bool MainWindow::onEditorReceivedDropEvent(QDropEvent *event)
     if (path.startsWith(QLatin1String("file://")))
         path = QUrl(path, QUrl::TolerantMode).toLocalFile();
     const ImageFile file(path, nullptr);
-    const QString data = file.toBase64();
-    if (data.isEmpty())
+    if (!file.isValid())
         return false;
-    m_editor->insertImage(data, file.format());
     event->acceptProposedAction();
+    safeguards->insertPicture(file);
     return true;
 }
 

@@ -21,6 +21,7 @@ class SidebarToolbar;
 class Toolbar;
 class UpdateChecker;
 class WikiDocument;
+class WikiSafeguards;
 
 // The program's one top-level window: it owns the sidebar, the editor with its toolbar, the
 // search panel, every action and menu, the open wiki and the page history, and every user
@@ -130,6 +131,7 @@ private:
     PageHistory history;
     UpdateChecker *updateChecker = nullptr;
     SearchRunner *searchRunner = nullptr;
+    WikiSafeguards *safeguards = nullptr;
     QTimer *autosaveTimer = nullptr;
     // A failed save is told once; the next failure is told again only after a save succeeded.
     bool saveFailureReported = false;
@@ -179,6 +181,8 @@ private:
     QAction *exportWikiTextAction = nullptr;
     QAction *wikiPasswordAction = nullptr;
     QAction *pagePasswordAction = nullptr;
+    QAction *restoreBackupAction = nullptr;
+    QAction *wikiSizeAction = nullptr;
 
     QMenu *fileMenu = nullptr;
     QMenu *recentFilesMenu = nullptr;

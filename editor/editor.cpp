@@ -234,6 +234,11 @@ void Editor::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_mainWindow)
         m_mainWindow->onHideSearchResults();
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        event->accept();
+        return;
+    }
     QWebView::keyPressEvent(event);
 }
 
@@ -368,7 +373,13 @@ void Editor::undo() { triggerAction(QWebPage::Undo); }
 void Editor::redo() { triggerAction(QWebPage::Redo); }
 void Editor::cut() { triggerAction(QWebPage::Cut); }
 void Editor::copy() { triggerAction(QWebPage::Copy); }
-void Editor::paste() { triggerAction(QWebPage::Paste); }
+void Editor::paste()
+{
+    bool handled = false;
+    emit pasteRequested(&handled);
+    if (!handled)
+        triggerAction(QWebPage::Paste);
+}
 void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
 bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
 bool Editor::canRedo() const { return isActionEnabled(QWebPage::Redo); }

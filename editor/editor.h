@@ -122,6 +122,11 @@ public:
     void addRemoveImageAction(QMenu *menu, const QString &imageId);
     void addEditingActions(QMenu *menu);
 
+signals:
+    // Before every paste, by key or command: a receiver that takes care of it (or refuses it)
+    // sets *handled, and the engine then pastes nothing.
+    void pasteRequested(bool *handled);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
