@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace {
 
 // What an inserted picture adds to the page besides its data: the element and its identifier.
@@ -176,12 +178,12 @@ void WikiSafeguards::reopenLater(const QString &path, bool checkPassword)
         this, [=] { emit reopenRequested(path, checkPassword); }, Qt::QueuedConnection);
 }
 
-bool WikiSafeguards::fits(qint64 insertedCharacters)
+bool WikiSafeguards::fits(qint64 insertedCharacters, bool latin1)
 {
     Page *page = m_editor->currentPage();
     if (!m_wiki || !page)
         return false;
-    if (WikiSizeBudget::fits(*m_wiki, page->content(), insertedCharacters))
+    if (WikiSizeBudget::fits(*m_wiki, page->content(), insertedCharacters, latin1))
         return true;
     showErrorMessage(tr("This would make the wiki larger than one wiki file can hold (%1 MB), so "
                         "it was not added. File > Wiki Size shows the largest pages and "
@@ -229,7 +231,7 @@ void WikiSafeguards::insertPicture(const ImageFile &picture)
             m_window);
         return;
     }
-    if (fits(data.size() + pictureMarkup))
+    if (fits(data.size() + pictureMarkup, true))
         m_editor->insertImage(data, stored.format());
 }
 
@@ -246,8 +248,10 @@ bool WikiSafeguards::interceptPaste()
         }
     }
     // Markup may grow by its escaping; text is stored escaped as well.
-    const qint64 size = mime->hasHtml() ? mime->html().size() : mime->text().size() * 2;
-    return !fits(size);
+    const QString pasted = mime->hasHtml() ? mime->html() : mime->text();
+    const bool latin1 = std::all_of(
+        pasted.begin(), pasted.end(), [](QChar c) { return c.unicode() <= 0xff; });
+    return !fits(pasted.size() * 2, latin1);
 }
 
 void WikiSafeguards::showVersions()

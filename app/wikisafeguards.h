@@ -50,7 +50,7 @@ private:
     void resolveOutsideChange();
     void reopenLater(const QString &path, bool checkPassword);
     void showSize();
-    bool fits(qint64 insertedCharacters);
+    bool fits(qint64 insertedCharacters, bool latin1);
 
     QWidget *m_window;
     Editor *m_editor;

@@ -299,7 +299,7 @@ void WikiDocument::load()
         return;
     }
 
-    m_storedDocumentSize = bytes.size();
+    m_fileGuard.setLastWrite(GuardedWrite::Written, bytes.size());
     // A file of an earlier release is no wiki file to keep as a version or to compare with.
     if (status == WikiReadStatus::Read && m_legacyBackupPath.isEmpty())
         m_fileGuard.rememberFile();
@@ -386,21 +386,21 @@ bool WikiDocument::save()
 
     const QByteArray bytes = documentBytesFromJson(rootObject());
     if (bytes.isEmpty()) {
+        m_fileGuard.setLastWrite(GuardedWrite::Failed, 0);
         m_lastSaveError = QCoreApplication::translate(
             "WikiDocument", "The wiki has grown too large to be stored in one file.");
         return false;
     }
-    m_lastWrite = writeWikiDataGuarded(m_filePath, bytes, &m_fileGuard, &m_versions);
-    if (m_lastWrite == GuardedWrite::ChangedOutside) {
+    const GuardedWrite write = writeWikiDataGuarded(m_filePath, bytes, &m_fileGuard, &m_versions);
+    if (write == GuardedWrite::ChangedOutside) {
         m_lastSaveError = QCoreApplication::translate(
             "WikiDocument", "The wiki file was changed outside Velmora since it was opened.");
         return false;
     }
-    if (m_lastWrite == GuardedWrite::Failed) {
+    if (write == GuardedWrite::Failed) {
         m_lastSaveError = describeWriteFailure(m_filePath);
         return false;
     }
-    m_storedDocumentSize = bytes.size();
     m_lastSaveError.clear();
     return true;
 }

@@ -75,13 +75,13 @@ public:
     // Why the last save wrote nothing, in words for the user; empty after a save that worked.
     QString lastSaveError() const { return m_lastSaveError; }
     // How the last save's write went: ChangedOutside when someone else had changed the file.
-    GuardedWrite lastWrite() const { return m_lastWrite; }
+    GuardedWrite lastWrite() const { return m_fileGuard.lastWrite(); }
 
     // What the file was when last read or written, checked before every save.
     WikiFileGuard &fileGuard() { return m_fileGuard; }
     WikiVersions &versions() { return m_versions; }
     // The size of the document bytes last read or written: what the file holds now.
-    qint64 storedDocumentSize() const { return m_storedDocumentSize; }
+    qint64 storedDocumentSize() const { return m_fileGuard.documentSize(); }
     // The size the document would have if it were saved now.
     qint64 currentDocumentSize() const;
     // Writes the wiki as it is in memory to another file, leaving its own file alone.
@@ -106,8 +106,6 @@ private:
     bool m_loadFailed = false;
     QString m_legacyBackupPath;
     QString m_lastSaveError;
-    GuardedWrite m_lastWrite = GuardedWrite::Written;
     WikiFileGuard m_fileGuard;
     WikiVersions m_versions;
-    qint64 m_storedDocumentSize = 0;
 };

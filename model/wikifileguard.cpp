@@ -68,6 +68,26 @@ void WikiFileGuard::rememberWritten(const QByteArray &fileBytes)
     rememberLocked(fileBytes.size(), facts.modified, digest(fileBytes));
 }
 
+GuardedWrite WikiFileGuard::lastWrite() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_lastWrite;
+}
+
+qint64 WikiFileGuard::documentSize() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_documentSize;
+}
+
+void WikiFileGuard::setLastWrite(GuardedWrite outcome, qint64 documentSize)
+{
+    QMutexLocker locker(&m_mutex);
+    m_lastWrite = outcome;
+    if (outcome == GuardedWrite::Written || outcome == GuardedWrite::WrittenAgain)
+        m_documentSize = documentSize;
+}
+
 void WikiFileGuard::acceptDisk()
 {
     rememberFile();
@@ -128,7 +148,9 @@ quint32 WikiFileGuard::digest(const QByteArray &bytes)
     return quint32(crc);
 }
 
-GuardedWrite writeWikiDataGuarded(const QString &path, const QByteArray &documentBytes,
+namespace {
+
+GuardedWrite writeGuarded(const QString &path, const QByteArray &documentBytes,
     WikiFileGuard *guard, WikiVersions *versions)
 {
     const auto state = guard ? guard->check() : WikiFileGuard::DiskState::Unchanged;
@@ -154,4 +176,15 @@ GuardedWrite writeWikiDataGuarded(const QString &path, const QByteArray &documen
         guard->rememberWritten(fileBytes);
     return state == WikiFileGuard::DiskState::Vanished ? GuardedWrite::WrittenAgain
                                                         : GuardedWrite::Written;
+}
+
+} // namespace
+
+GuardedWrite writeWikiDataGuarded(const QString &path, const QByteArray &documentBytes,
+    WikiFileGuard *guard, WikiVersions *versions)
+{
+    const GuardedWrite outcome = writeGuarded(path, documentBytes, guard, versions);
+    if (guard)
+        guard->setLastWrite(outcome, documentBytes.size());
+    return outcome;
 }

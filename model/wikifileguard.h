@@ -6,6 +6,14 @@
 
 class WikiVersions;
 
+// How a guarded write went.
+enum class GuardedWrite {
+    Written,
+    WrittenAgain, // the file had vanished and was written anew
+    ChangedOutside, // nothing written: someone else changed the file
+    Failed, // nothing written, or not all of it (see writeWikiData())
+};
+
 // What the wiki file was when this program last read or wrote it (size, modification time and a
 // digest of its bytes), so that a file someone else replaced in the meantime is never written
 // over unasked. Used by the thread that saves as well as by the window: every member locks.
@@ -26,6 +34,11 @@ public:
     void rememberFile();
     // After a write: remembers the file as holding exactly these bytes.
     void rememberWritten(const QByteArray &fileBytes);
+    // How the last write through writeWikiDataGuarded() went, and the size of the document
+    // bytes the file holds since the last load or write that worked.
+    GuardedWrite lastWrite() const;
+    qint64 documentSize() const;
+    void setLastWrite(GuardedWrite outcome, qint64 documentSize);
     // The file on disk, whatever it holds, becomes the one remembered (the user chose to write
     // over it).
     void acceptDisk();
@@ -47,18 +60,12 @@ private:
     qint64 m_modified = 0; // milliseconds since the epoch
     qint64 m_rememberedAt = 0;
     quint32 m_digest = 0;
-};
-
-// How a guarded write went.
-enum class GuardedWrite {
-    Written,
-    WrittenAgain, // the file had vanished and was written anew
-    ChangedOutside, // nothing written: someone else changed the file
-    Failed, // nothing written, or not all of it (see writeWikiData())
+    GuardedWrite m_lastWrite = GuardedWrite::Written;
+    qint64 m_documentSize = 0;
 };
 
 // The save path's write: checks the file against guard, keeps a version of it through versions
-// when one is due, writes the document bytes through writeWikiData() and remembers what went
-// into the file. Either pointer may be null.
+// when one is due, writes the document bytes through writeWikiData() and remembers in the guard
+// what went into the file and how the write went. Either pointer may be null.
 GuardedWrite writeWikiDataGuarded(const QString &path, const QByteArray &documentBytes,
     WikiFileGuard *guard, WikiVersions *versions);

@@ -47,17 +47,23 @@ bool WikiSizeBudget::isNearlyFull(qint64 documentSize)
     return documentSize > limit() / 5 * 4;
 }
 
-qint64 WikiSizeBudget::costOfInsertion(const QString &content, qint64 insertedCharacters)
+qint64 WikiSizeBudget::costOfInsertion(
+    const QString &content, qint64 insertedCharacters, bool latin1)
 {
-    // At worst the content was stored one byte a character and now needs two.
+    // Long contents are stored two bytes a character whatever they hold; only a short one needs
+    // looking at.
     const qint64 length = content.size();
-    return documentSizeOfString(length + insertedCharacters, false)
-        - documentSizeOfString(length, true);
+    const bool wasLatin1 = length <= 0x7fff
+        && std::all_of(content.begin(), content.end(), [](QChar c) { return c.unicode() <= 0xff; });
+    return documentSizeOfString(length + insertedCharacters, wasLatin1 && latin1)
+        - documentSizeOfString(length, wasLatin1);
 }
 
-bool WikiSizeBudget::fits(const WikiDocument &wiki, const QString &content, qint64 insertedCharacters)
+bool WikiSizeBudget::fits(
+    const WikiDocument &wiki, const QString &content, qint64 insertedCharacters, bool latin1)
 {
-    return wiki.currentDocumentSize() + costOfInsertion(content, insertedCharacters) <= limit();
+    return wiki.currentDocumentSize() + costOfInsertion(content, insertedCharacters, latin1)
+        <= limit();
 }
 
 QVector<WikiSizeBudget::Entry> WikiSizeBudget::largestPages(const WikiDocument &wiki, int count)

@@ -29,10 +29,13 @@ public:
     static QString describe(qint64 documentSize);
     // Past 80% of the limit.
     static bool isNearlyFull(qint64 documentSize);
-    // The most inserting that many characters into a page of that content can add.
-    static qint64 costOfInsertion(const QString &content, qint64 insertedCharacters);
+    // The most inserting that many characters into a page of that content can add; latin1
+    // says that they are all Latin-1 characters.
+    static qint64 costOfInsertion(
+        const QString &content, qint64 insertedCharacters, bool latin1 = false);
     // Whether the wiki as it is now, with that insertion into content, still fits.
-    static bool fits(const WikiDocument &wiki, const QString &content, qint64 insertedCharacters);
+    static bool fits(const WikiDocument &wiki, const QString &content, qint64 insertedCharacters,
+        bool latin1 = false);
 
     // The largest first, at most count of each.
     static QVector<Entry> largestPages(const WikiDocument &wiki, int count);
