@@ -80,7 +80,7 @@ void VersionsDialog::viewSelected()
     const QTreeWidgetItem *row = m_list->currentItem();
     if (!row)
         return;
-    VersionViewer viewer(selectedPath(),
-        tr("Version of %1 %2").arg(row->text(0), row->text(1)), this);
+    VersionViewer viewer(
+        selectedPath(), tr("Version of %1 %2").arg(row->text(0), row->text(1)), this);
     viewer.exec();
 }

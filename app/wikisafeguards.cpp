@@ -64,6 +64,7 @@ void WikiSafeguards::setWiki(WikiDocument *wiki)
 {
     m_wiki = wiki;
     m_resolving = false;
+    m_lastSaveFailed = false;
     if (wiki)
         wiki->versions().setEnabled(Settings::keepVersions());
     showSize();
@@ -99,7 +100,10 @@ bool WikiSafeguards::afterSave(bool saved)
         resolveOutsideChange();
         return true;
     }
-    if (saved && write == GuardedWrite::WrittenAgain
+    // After a failed save the user has been told already that the file could not be written.
+    const bool failedBefore = m_lastSaveFailed;
+    m_lastSaveFailed = !saved;
+    if (saved && write == GuardedWrite::WrittenAgain && !failedBefore
         && !m_vanishReported.contains(m_wiki->filePath())) {
         m_vanishReported.insert(m_wiki->filePath());
         showInfoMessage(tr("Wiki File Written Again"),
@@ -118,8 +122,8 @@ void WikiSafeguards::resolveOutsideChange()
     WikiDocument *wiki = m_wiki;
     const QString path = wiki->filePath();
     QMessageBox box(QMessageBox::Warning, tr("Wiki Changed Outside Velmora"),
-        tr("The wiki file was changed outside Velmora since it was opened."),
-        QMessageBox::NoButton, m_window);
+        tr("The wiki file was changed outside Velmora since it was opened."), QMessageBox::NoButton,
+        m_window);
     box.setObjectName(QStringLiteral("OutsideChangeBox"));
     box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
     box.setInformativeText(
@@ -152,8 +156,8 @@ void WikiSafeguards::resolveOutsideChange()
     if (box.clickedButton() == reload) {
         if (!wiki->keepInVersions()) {
             m_resolving = false;
-            showErrorMessage(tr("Your version could not be kept, so the file was not reloaded."),
-                m_window);
+            showErrorMessage(
+                tr("Your version could not be kept, so the file was not reloaded."), m_window);
             return;
         }
         reopenLater(path, true);
@@ -217,8 +221,8 @@ void WikiSafeguards::insertPicture(const ImageFile &picture)
             remember->setObjectName(QStringLiteral("rememberChoice"));
             box.setCheckBox(remember);
             box.exec();
-            choice = box.clickedButton() == scale ? QStringLiteral("scale")
-                                                  : QStringLiteral("keep");
+            choice
+                = box.clickedButton() == scale ? QStringLiteral("scale") : QStringLiteral("keep");
             if (remember->isChecked())
                 Settings::setLargePictureChoice(choice);
         }
@@ -227,8 +231,8 @@ void WikiSafeguards::insertPicture(const ImageFile &picture)
     }
     const QString data = stored.toBase64();
     if (data.isEmpty()) {
-        showInfoMessage(tr("Image Importer"), ImageFile::tr("Cannot load image. Unknown error."),
-            m_window);
+        showInfoMessage(
+            tr("Image Importer"), ImageFile::tr("Cannot load image. Unknown error."), m_window);
         return;
     }
     if (fits(data.size() + pictureMarkup, true))
@@ -249,8 +253,8 @@ bool WikiSafeguards::interceptPaste()
     }
     // Markup may grow by its escaping; text is stored escaped as well.
     const QString pasted = mime->hasHtml() ? mime->html() : mime->text();
-    const bool latin1 = std::all_of(
-        pasted.begin(), pasted.end(), [](QChar c) { return c.unicode() <= 0xff; });
+    const bool latin1
+        = std::all_of(pasted.begin(), pasted.end(), [](QChar c) { return c.unicode() <= 0xff; });
     return !fits(pasted.size() * 2, latin1);
 }
 
@@ -266,8 +270,8 @@ void WikiSafeguards::showVersions()
     if (!wiki->save())
         wiki->keepInVersions();
     if (!wiki->versions().restore(dialog.chosenVersion())) {
-        showErrorMessage(tr("This version could not be restored. The wiki was not changed."),
-            m_window);
+        showErrorMessage(
+            tr("This version could not be restored. The wiki was not changed."), m_window);
         return;
     }
     emit reopenRequested(wiki->filePath(), false);

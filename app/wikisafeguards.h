@@ -17,7 +17,8 @@ class WikiDocument;
 // into a page, and the Restore From Backup and Wiki Size commands.
 //
 // Whatever would replace the open wiki is asked of the window through reopenRequested(), queued
-// when it follows a save, so that no caller up the stack is left holding the items of a wiki that is gone.
+// when it follows a save, so that no caller up the stack is left holding the items of a wiki that
+// is gone.
 class WikiSafeguards final : public QObject
 {
     Q_OBJECT
@@ -57,6 +58,7 @@ private:
     QLabel *m_sizeLabel;
     WikiDocument *m_wiki = nullptr;
     bool m_resolving = false;
+    bool m_lastSaveFailed = false;
     QSet<QString> m_vanishReported;
     QSet<QString> m_sizeWarned;
 };

@@ -50,8 +50,9 @@ WikiSizeDialog::WikiSizeDialog(const WikiDocument &wiki, QWidget *parent)
     };
     QTreeWidget *pages = makeList("largestPages", {tr("Page"), tr("Size")},
         WikiSizeBudget::largestPages(wiki, rowsShown), false);
-    QTreeWidget *pictures = makeList("largestPictures", {tr("Picture in page"), tr("Type"), tr("Size")},
-        WikiSizeBudget::largestPictures(wiki, rowsShown), true);
+    QTreeWidget *pictures
+        = makeList("largestPictures", {tr("Picture in page"), tr("Type"), tr("Size")},
+            WikiSizeBudget::largestPictures(wiki, rowsShown), true);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     auto *layout = new QVBoxLayout(this);

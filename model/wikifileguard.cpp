@@ -129,7 +129,7 @@ WikiFileGuard::DiskState WikiFileGuard::check() const
     if (!readFile(m_path, &bytes))
         return DiskState::Changed;
     return bytes.size() == m_size && digest(bytes) == m_digest ? DiskState::Unchanged
-                                                                : DiskState::Changed;
+                                                               : DiskState::Changed;
 }
 
 quint32 WikiFileGuard::digest(const QByteArray &bytes)
@@ -175,7 +175,7 @@ GuardedWrite writeGuarded(const QString &path, const QByteArray &documentBytes,
     if (guard)
         guard->rememberWritten(fileBytes);
     return state == WikiFileGuard::DiskState::Vanished ? GuardedWrite::WrittenAgain
-                                                        : GuardedWrite::Written;
+                                                       : GuardedWrite::Written;
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QList>
 #include <QMutex>
 #include <QString>
 #include <QVector>

@@ -10,8 +10,8 @@
 #include "sidebar/sidebar.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -74,7 +74,8 @@ QStringList boxesDuring(const std::function<void()> &step)
 QPair<QString, QByteArray> storedPicture(const QString &content)
 {
     const QRegularExpressionMatch match
-        = QRegularExpression(QStringLiteral("data:image/([a-z]+);base64,([^\"]+)\"")).match(content);
+        = QRegularExpression(QStringLiteral("data:image/([a-z]+);base64,([^\"]+)\""))
+              .match(content);
     return {match.captured(1), QByteArray::fromBase64(match.captured(2).toLatin1())};
 }
 
@@ -187,7 +188,8 @@ private slots:
         QString text;
         clickBox(answer, &text);
         window->saveWiki(false);
-        QCOMPARE(text, QStringLiteral("The wiki file was changed outside Velmora since it was opened."));
+        QCOMPARE(
+            text, QStringLiteral("The wiki file was changed outside Velmora since it was opened."));
 
         if (answer == QLatin1String("Keep Both")) {
             const QString copy = dir.filePath(tag + QStringLiteral(" (my version).velmora"));
@@ -220,7 +222,8 @@ private slots:
             editHome(QStringLiteral("<p>round %1</p>").arg(round));
             const QStringList boxes = boxesDuring([&] { QVERIFY(window->saveWiki(false)); });
             QCOMPARE(boxes,
-                round == 0 ? QStringList {QStringLiteral("Wiki File Written Again")} : QStringList());
+                round == 0 ? QStringList {QStringLiteral("Wiki File Written Again")}
+                           : QStringList());
             QCOMPARE(WikiDocument(path).homePage()->content(),
                 QStringLiteral("<p>round %1</p>").arg(round));
         }
@@ -260,8 +263,8 @@ private slots:
         QCOMPARE(boxesDuring([&] { action("insertImageAction")->trigger(); }),
             QStringList {QStringLiteral("Error")});
         QApplication::clipboard()->setText(QString(3000, QLatin1Char('p')));
-        QCOMPARE(boxesDuring([&] { window->editor()->paste(); }),
-            QStringList {QStringLiteral("Error")});
+        QCOMPARE(
+            boxesDuring([&] { window->editor()->paste(); }), QStringList {QStringLiteral("Error")});
         QCOMPARE(wiki()->homePage()->content(), content);
         QVERIFY(window->saveWiki(false));
         QCOMPARE(fileBytes(path), file);
@@ -279,14 +282,24 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("remember");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("photo, scaled") << "photo" << "ask" << "Scale Down" << false << "scaled";
-        QTest::newRow("photo, kept") << "photo" << "ask" << "Keep Original" << false << "as is";
-        QTest::newRow("photo, choice remembered")
-            << "photo" << "ask" << "Scale Down" << true << "scaled";
-        QTest::newRow("photo, remembered earlier") << "photo" << "scale" << "" << false << "scaled";
-        QTest::newRow("wide picture with transparency")
-            << "transparent" << "ask" << "Scale Down" << false << "png";
-        QTest::newRow("small PNG") << "small" << "ask" << "" << false << "as is";
+        QTest::newRow("photo, scaled") << "photo"
+                                       << "ask"
+                                       << "Scale Down" << false << "scaled";
+        QTest::newRow("photo, kept") << "photo"
+                                     << "ask"
+                                     << "Keep Original" << false << "as is";
+        QTest::newRow("photo, choice remembered") << "photo"
+                                                  << "ask"
+                                                  << "Scale Down" << true << "scaled";
+        QTest::newRow("photo, remembered earlier") << "photo"
+                                                   << "scale"
+                                                   << "" << false << "scaled";
+        QTest::newRow("wide picture with transparency") << "transparent"
+                                                        << "ask"
+                                                        << "Scale Down" << false << "png";
+        QTest::newRow("small PNG") << "small"
+                                   << "ask"
+                                   << "" << false << "as is";
     }
 
     void largePictures()
@@ -318,13 +331,12 @@ private slots:
         QVERIFY2(otherBoxes.isEmpty(), qPrintable(otherBoxes.join(", ")));
         QCOMPARE(question.isEmpty(), answer.isEmpty());
         if (kind == QLatin1String("photo") && !answer.isEmpty()) {
-            QVERIFY2(question.startsWith(QStringLiteral(
-                         "This picture is 4000 × 3000 pixels and takes ")),
+            QVERIFY2(question.startsWith(
+                         QStringLiteral("This picture is 4000 × 3000 pixels and takes ")),
                 qPrintable(question));
             QVERIFY2(question.contains(QStringLiteral("2560 × 1920 pixels")), qPrintable(question));
         }
-        QCOMPARE(Settings::largePictureChoice(),
-            remember ? QStringLiteral("scale") : setting);
+        QCOMPARE(Settings::largePictureChoice(), remember ? QStringLiteral("scale") : setting);
 
         const auto picture = storedPicture(wiki()->homePage()->content());
         const QImage image = QImage::fromData(picture.second);
@@ -378,8 +390,8 @@ private slots:
             },
             "VersionsDialog");
         action("restoreBackupAction")->trigger();
-        QCOMPARE(QApplication::clipboard()->mimeData()->html(),
-            QStringLiteral("<p>precious words</p>"));
+        QCOMPARE(
+            QApplication::clipboard()->mimeData()->html(), QStringLiteral("<p>precious words</p>"));
         QVERIFY(wiki()->findPageById(goneId));
         QCOMPARE(wiki()->findPageById(goneId)->content(), QStringLiteral("<p>precious words</p>"));
         QCOMPARE(wiki()->versions().list().size(), 2);

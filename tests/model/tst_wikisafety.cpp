@@ -77,7 +77,8 @@ private slots:
     {
         QFETCH(QString, change);
         QFETCH(int, state);
-        const QString path = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
+        const QString path
+            = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
         const QString theirs = path + QStringLiteral(".theirs");
         const QString same = path + QStringLiteral(".same");
         {
@@ -148,7 +149,8 @@ private slots:
         QFETCH(qint64, maxBytes);
         QFETCH(bool, enabled);
         QFETCH(int, kept);
-        const QString path = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
+        const QString path
+            = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
         {
             WikiDocument earlier(path);
             earlier.createPage(QStringLiteral("Save 0"), nullptr);
@@ -235,7 +237,8 @@ private slots:
             {QStringLiteral("wiki_items"), items}};
         QCOMPARE(documentSizeOfJson(root), qint64(documentBytesFromJson(root).size()));
 
-        const QString path = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
+        const QString path
+            = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
         QVERIFY(writeWikiData(path, documentBytesFromJson(root)));
         WikiDocument wiki(path);
         QVERIFY(wiki.save());
@@ -268,9 +271,10 @@ private slots:
         QCOMPARE(pictures.at(0).format, QStringLiteral("jpeg"));
         QVERIFY(pictures.at(0).size > 180000);
         QCOMPARE(pictures.at(1).format, QStringLiteral("png"));
-        QCOMPARE(WikiSizeBudget::largestPages(wiki, 1).constFirst().pageName,
-            QStringLiteral("Big"));
-        QCOMPARE(WikiSizeBudget::describe(48864051), QStringLiteral("Wiki size: 46.6 MB of 128 MB"));
+        QCOMPARE(
+            WikiSizeBudget::largestPages(wiki, 1).constFirst().pageName, QStringLiteral("Big"));
+        QCOMPARE(
+            WikiSizeBudget::describe(48864051), QStringLiteral("Wiki size: 46.6 MB of 128 MB"));
     }
 };
 
