@@ -18,6 +18,7 @@
 #include "model/urls.h"
 #include "model/utils.h"
 #include "model/wikidocument.h"
+#include "model/wikifilecheck.h"
 #include "search/searchresultswidget.h"
 #include "search/searchrunner.h"
 #include "search/searchtextedit.h"
@@ -135,7 +136,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(
         searchRunner, &SearchRunner::progressed, searchResults, &SearchResultsWidget::showProgress);
     updateChecker = new UpdateChecker(this);
-    checkForUpdates(false);
+    if (Settings::checkForUpdatesAtStartup())
+        checkForUpdates(false);
 }
 
 MainWindow::~MainWindow()
@@ -389,6 +391,11 @@ void MainWindow::createMenus()
     helpMenu = menuBar()->addMenu(tr("Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
     helpMenu->addAction(aboutAction);
+    QAction *startupCheck = helpMenu->addAction(tr("Check for Updates at Start-up"), this,
+        [](bool checked) { Settings::setCheckForUpdatesAtStartup(checked); });
+    startupCheck->setObjectName(QStringLiteral("startupUpdateCheckAction"));
+    startupCheck->setCheckable(true);
+    startupCheck->setChecked(Settings::checkForUpdatesAtStartup());
 }
 
 // --- Enabled states ----------------------------------------------------------------------
@@ -535,10 +542,7 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     if (newWiki->loadFailed()) {
         // The file holds something that is no wiki: leave it, and whatever was open, alone.
         delete newWiki;
-        showErrorMessage(tr("The file \"%1\" could not be read as a Velmora wiki. It was not "
-                            "opened and has not been changed.")
-                             .arg(QDir::toNativeSeparators(path)),
-            this);
+        showErrorMessage(WikiFileCheck::notAWikiMessage(path), this);
         if (!wiki)
             m_editor->showWelcomePage();
         return true;
@@ -601,6 +605,32 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
             this);
     }
     return true;
+}
+
+void MainWindow::openHandedOverWiki(const QString &path)
+{
+    // A dialog of the window is answered first; the wiki opens once it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(250, this, [this, path] { openHandedOverWiki(path); });
+        return;
+    }
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+    if (!QFileInfo::exists(path)) {
+        showErrorMessage(tr("The selected file does not exist."), this);
+        return;
+    }
+    // The shown page's changes are written before the wiki is replaced; when that fails the
+    // open wiki stays, with its changes, and the user has been told why.
+    if (wiki && !saveWiki(false)) {
+        showErrorMessage(tr("\"%1\" was not opened, since the changes to the open wiki could not "
+                            "be saved.")
+                             .arg(QDir::toNativeSeparators(path)),
+            this);
+        return;
+    }
+    openWiki(path, true, false);
 }
 
 void MainWindow::replaceWiki(WikiDocument *newWiki)

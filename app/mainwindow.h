@@ -45,6 +45,9 @@ public:
 
     // Opens the wiki at path. False only when it was not opened because of its password.
     bool openWiki(const QString &path, bool checkPassword, bool quietIfProtected);
+    // Opens a wiki another copy of the program was started with, once the window's dialogs
+    // are closed and the shown page is saved.
+    void openHandedOverWiki(const QString &path);
     WikiDocument *currentWiki() const { return wiki; }
     // Asks the web site for a newer release and returns at once; the answer comes later.
     void checkForUpdates(bool verbose);

@@ -8,6 +8,7 @@ const QString recentWikiListKey = QStringLiteral("recent_wiki_list");
 const QString lastWindowGeometryKey = QStringLiteral("last_window_geometry");
 const QString keepVersionsKey = QStringLiteral("keep_versions");
 const QString largePictureChoiceKey = QStringLiteral("large_picture_choice");
+const QString startupUpdateCheckKey = QStringLiteral("check_for_updates_at_startup");
 const int maxRecentWikis = 5;
 
 } // namespace
@@ -103,6 +104,17 @@ QString largePictureChoice()
 void setLargePictureChoice(const QString &choice)
 {
     writeString(largePictureChoiceKey, choice);
+}
+
+bool checkForUpdatesAtStartup()
+{
+    // Distributions that contact no server without asking build with the check off.
+    return QSettings().value(startupUpdateCheckKey, bool(VELMORA_STARTUP_UPDATE_CHECK)).toBool();
+}
+
+void setCheckForUpdatesAtStartup(bool check)
+{
+    QSettings().setValue(startupUpdateCheckKey, check);
 }
 
 } // namespace Settings
