@@ -234,6 +234,11 @@ void Editor::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         emit escapePressed();
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        event->accept();
+        return;
+    }
     QWebView::keyPressEvent(event);
 }
 
@@ -361,7 +366,13 @@ void Editor::undo() { triggerAction(QWebPage::Undo); }
 void Editor::redo() { triggerAction(QWebPage::Redo); }
 void Editor::cut() { triggerAction(QWebPage::Cut); }
 void Editor::copy() { triggerAction(QWebPage::Copy); }
-void Editor::paste() { triggerAction(QWebPage::Paste); }
+void Editor::paste()
+{
+    bool handled = false;
+    emit pasteRequested(&handled);
+    if (!handled)
+        triggerAction(QWebPage::Paste);
+}
 void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
 bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
 bool Editor::canRedo() const { return isActionEnabled(QWebPage::Redo); }
@@ -487,26 +498,16 @@ void Editor::insertImage(const QString &base64Data, const QString &format)
     updatePageContent();
 }
 
-bool Editor::insertImageFile(const QString &path, QString *errorText)
-{
-    const ImageFile file(path, errorText);
-    const QString data = file.toBase64();
-    if (data.isEmpty())
-        return false;
-    insertImage(data, file.format());
-    return true;
-}
-
-bool Editor::insertDroppedImageFile(const QMimeData *mime)
+ImageFile Editor::droppedImageFile(const QMimeData *mime)
 {
     if (!mime || mime->hasHtml() || mime->hasImage() || !mime->hasText())
-        return false;
+        return ImageFile(QString(), nullptr);
     QString path = mime->text().trimmed();
     // The URL's own conversion keeps the leading slash of an absolute path and decodes "%20"
     // and the like; cutting the scheme off by hand did neither.
     if (path.startsWith(QLatin1String("file://")))
         path = QUrl(path, QUrl::TolerantMode).toLocalFile();
-    return insertImageFile(path, nullptr);
+    return ImageFile(path, nullptr);
 }
 
 void Editor::pasteHtml(const QString &html)
