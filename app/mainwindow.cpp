@@ -5,6 +5,7 @@
 #include "app/enterpassworddialog.h"
 #include "app/settings.h"
 #include "app/updatechecker.h"
+#include "app/wikisafeguards.h"
 #include "editor/editor.h"
 #include "editor/editoractions.h"
 #include "editor/toolbar.h"
@@ -39,6 +40,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -81,6 +84,15 @@ MainWindow::MainWindow(QWidget *parent)
     saveState->setObjectName(QStringLiteral("saveStateLabel"));
     saveState->setStyleSheet(QStringLiteral("#saveStateLabel { padding: 0 8px; }"));
     statusBar()->addPermanentWidget(saveState);
+    safeguards = new WikiSafeguards(this, m_editor, statusBar());
+    connect(safeguards, &WikiSafeguards::reopenRequested, this,
+        [this](const QString &path, bool checkPassword) {
+            openWiki(path, checkPassword, false, false);
+        });
+    connect(safeguards, &WikiSafeguards::pageRequested, this,
+        [this](const QString &id) { m_sidebar->selectItem(id); });
+    connect(m_editor, &Editor::pasteRequested, this,
+        [this](bool *handled) { *handled = safeguards->interceptPaste(); });
 
     connect(m_editor, &Editor::linkActivated, this, &MainWindow::onLinkClicked);
     // Queued: the editor's own handler stores the edit in the page first.
@@ -232,6 +244,13 @@ void MainWindow::createMenus()
     addMenuAction(exportWikiMenu, "exportWikiTextAction", tr("Export as Text"),
         tr("Save all the pages as text files"), &MainWindow::onExportWikiAsText);
     fileMenu->addSeparator();
+    restoreBackupAction = addMenuAction(fileMenu, "restoreBackupAction", tr("Restore From Backup…"),
+        tr("Look at or restore an earlier version of this wiki"),
+        [this] { safeguards->showVersions(); });
+    wikiSizeAction = addMenuAction(fileMenu, "wikiSizeAction", tr("Wiki Size…"),
+        tr("How full this wiki is, and its largest pages and pictures"),
+        [this] { safeguards->showSizes(); });
+    fileMenu->addSeparator();
     addMenuAction(fileMenu, "exitAction", tr("Exit Velmora"), tr("Exit Velmora"), &QWidget::close,
         QKeySequence(Qt::CTRL + Qt::Key_Q));
     updateRecentFileActions();
@@ -286,7 +305,8 @@ void MainWindow::updateActions(const WindowState &state)
     for (QAction *action : {newWikiAction, openWikiAction})
         action->setEnabled(idle);
     recentFilesMenu->setEnabled(idle && recentFileActions.first()->isVisible());
-    for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction})
+    for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction,
+             restoreBackupAction, wikiSizeAction})
         action->setEnabled(wikiCommands);
     exportWikiMenu->setEnabled(wikiCommands);
     deleteFolderAction->setEnabled(page && (state.pageInFolder || state.folderSelected));
@@ -361,10 +381,11 @@ void MainWindow::openStartupWiki()
         openWiki(QString(), false, false);
 }
 
-bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfProtected)
+bool MainWindow::openWiki(
+    const QString &path, bool checkPassword, bool quietIfProtected, bool saveOpenWiki)
 {
     // The wiki open now goes to the disk first, whatever becomes of the new one.
-    if (!path.isEmpty() && !finishSaving(false))
+    if (!path.isEmpty() && saveOpenWiki && !finishSaving(false))
         return true;
     if (path.isEmpty()) {
         m_editor->showWelcomePage();
@@ -460,6 +481,7 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
             QApplication::restoreOverrideCursor();
     }
     wiki = newWiki;
+    safeguards->setWiki(wiki);
     saveFailureReported = false;
     lastSaveFailed = false;
     lastSavedAt = QTime();
@@ -556,7 +578,9 @@ bool MainWindow::finishSaving(bool closing)
     const bool busy = wiki->saver()->isBusy();
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
-    const bool saved = wiki->waitForSaves();
+    // A save refused because the file changed outside is settled by the question the save's
+    // report asked: what the user chose there counts.
+    const bool saved = wiki->waitForSaves() || !lastSaveFailed;
     if (busy)
         QApplication::restoreOverrideCursor();
     if (saved)
@@ -598,6 +622,7 @@ void MainWindow::updateSaveState()
 // The wiki stays in memory and autosave keeps trying; the status bar says so meanwhile.
 void MainWindow::reportSaveResult(bool saved)
 {
+    saved = safeguards->afterSave(saved);
     lastSaveFailed = !saved;
     if (saved)
         lastSavedAt = QTime::currentTime();
@@ -955,19 +980,28 @@ void MainWindow::onInsertImage()
         return;
     const QString path = QFileDialog::getOpenFileName(
         this, tr("Open Image"), QDir::homePath(), tr("Image Files (*.jpg *.jpeg *.png *.bmp)"));
+    if (path.isEmpty())
+        return;
     QString error;
-    if (!path.isEmpty() && !m_editor->insertImageFile(path, &error)) {
+    const ImageFile file(path, &error);
+    if (!file.isValid()) {
         Gui::showInfoMessage(tr("Image Importer"),
             error.isEmpty() ? tr("Cannot load image. Unknown error.") : error, this);
+        return;
     }
+    safeguards->insertPicture(file);
 }
 
 bool MainWindow::onEditorReceivedDropEvent(QDropEvent *event)
 {
     Page *page = m_editor->currentPage();
-    if (!event || !page || page->isLocked() || !m_editor->insertDroppedImageFile(event->mimeData()))
+    if (!event || !page || page->isLocked())
+        return false;
+    const ImageFile file = Editor::droppedImageFile(event->mimeData());
+    if (!file.isValid())
         return false;
     event->acceptProposedAction();
+    safeguards->insertPicture(file);
     return true;
 }
 

@@ -24,6 +24,7 @@ class SidebarToolbar;
 class Toolbar;
 class UpdateChecker;
 class WikiDocument;
+class WikiSafeguards;
 
 // What the enabled states of the window's commands depend on.
 struct WindowState
@@ -63,8 +64,11 @@ public:
     // Sets every command's enabled state from state; updateActions() uses the window's own.
     void updateActions(const WindowState &state);
 
-    // Opens the wiki at path. False only when it was not opened because of its password.
-    bool openWiki(const QString &path, bool checkPassword, bool quietIfProtected);
+    // Opens the wiki at path. False only when it was not opened because of its password. The
+    // open wiki is written first, unless saveOpenWiki is false: its file is no longer its own
+    // (changed outside, or a version put back in its place).
+    bool openWiki(
+        const QString &path, bool checkPassword, bool quietIfProtected, bool saveOpenWiki = true);
     // Opens a wiki another copy of the program was started with, once the window's dialogs
     // are closed and the shown page is saved.
     void openHandedOverWiki(const QString &path);
@@ -153,6 +157,7 @@ private:
     PageHistory history;
     UpdateChecker *updateChecker = nullptr;
     SearchRunner *searchRunner = nullptr;
+    WikiSafeguards *safeguards = nullptr;
     QTimer *autosaveTimer = nullptr;
     // A failed save is told once; the next failure is told again only after a save succeeded.
     bool saveFailureReported = false;
@@ -185,6 +190,8 @@ private:
     QAction *wikiPasswordAction = nullptr;
     QAction *pagePasswordAction = nullptr;
     QList<QAction *> recentFileActions;
+    QAction *restoreBackupAction = nullptr;
+    QAction *wikiSizeAction = nullptr;
     QMenu *recentFilesMenu = nullptr;
     QMenu *exportPageMenu = nullptr;
     QMenu *exportWikiMenu = nullptr;

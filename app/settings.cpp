@@ -6,6 +6,8 @@ namespace {
 
 const QString recentWikiListKey = QStringLiteral("recent_wiki_list");
 const QString lastWindowGeometryKey = QStringLiteral("last_window_geometry");
+const QString keepVersionsKey = QStringLiteral("keep_versions");
+const QString largePictureChoiceKey = QStringLiteral("large_picture_choice");
 const QString startupUpdateCheckKey = QStringLiteral("check_for_updates_at_startup");
 const int maxRecentWikis = 5;
 
@@ -84,6 +86,24 @@ QRect lastWindowGeometry()
 void setLastWindowGeometry(const QRect &geometry)
 {
     writeRect(lastWindowGeometryKey, geometry);
+}
+
+bool keepVersions()
+{
+    return QSettings().value(keepVersionsKey, true).toBool();
+}
+
+QString largePictureChoice()
+{
+    const QString choice = readString(largePictureChoiceKey);
+    return choice == QLatin1String("scale") || choice == QLatin1String("keep")
+        ? choice
+        : QStringLiteral("ask");
+}
+
+void setLargePictureChoice(const QString &choice)
+{
+    writeString(largePictureChoiceKey, choice);
 }
 
 bool checkForUpdatesAtStartup()

@@ -28,6 +28,12 @@ void clearRecentWikiList();
 QRect lastWindowGeometry();
 void setLastWindowGeometry(const QRect &geometry);
 
+// Whether earlier versions of each wiki are kept in the application's data folder; on unless
+// "keep_versions" is set to false.
+bool keepVersions();
+// What to do with a large picture: "ask" (the default), "scale" or "keep".
+QString largePictureChoice();
+void setLargePictureChoice(const QString &choice);
 // Whether the window asks for a newer release when it starts; the build decides the default.
 bool checkForUpdatesAtStartup();
 void setCheckForUpdatesAtStartup(bool check);

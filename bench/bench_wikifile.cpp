@@ -3,12 +3,16 @@
 //   bench_wikifile [wiki file path]   (default: a file in a temporary folder)
 #include "benchwiki.h"
 #include "model/wikifile.h"
+#include "model/wikifileguard.h"
+#include "model/wikiversions.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
 #include <QJsonArray>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -62,6 +66,21 @@ int main(int argc, char *argv[])
     measure("build the JSON objects", [&] { root = buildBenchWiki(); });
     measure("save: documentBytesFromJson", [&] { document = documentBytesFromJson(root); });
     measure("save: writeWikiData", [&] { ok = ok && writeWikiData(path, document); });
+    // The same write with the check for outside changes, and once with a version kept first.
+    QStandardPaths::setTestModeEnabled(true);
+    WikiFileGuard guard(path);
+    WikiVersions versions(path);
+    measure("save: guard after load (read, digest)", [&] { guard.rememberFile(); });
+    measure("save: guarded, keeping a version", [&] {
+        ok = ok && writeWikiDataGuarded(path, document, &guard, &versions) == GuardedWrite::Written;
+    });
+    measure("save: guarded, no version due", [&] {
+        ok = ok && writeWikiDataGuarded(path, document, &guard, &versions) == GuardedWrite::Written;
+    });
+    measure("save: guard check alone", [&] {
+        ok = ok && guard.check() == WikiFileGuard::DiskState::Unchanged;
+    });
+    QDir(versions.folder()).removeRecursively();
     const qint64 documentSize = document.size();
     document.clear();
     root = QJsonObject();

@@ -245,6 +245,7 @@ void Editor::keyPressEvent(QKeyEvent *event)
         emit escapePressed();
     if (event->matches(QKeySequence::Paste)) {
         paste();
+        event->accept();
         return;
     }
     QWebView::keyPressEvent(event);
@@ -392,6 +393,10 @@ void Editor::cut() { triggerAction(QWebPage::Cut); }
 void Editor::copy() { triggerAction(QWebPage::Copy); }
 void Editor::paste()
 {
+    bool handled = false;
+    emit pasteRequested(&handled);
+    if (handled)
+        return;
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
     if (mime && mime->hasHtml() && acceptsMarkup())
         pasteMarkup(mime->html());
@@ -524,26 +529,16 @@ void Editor::insertImage(const QString &base64Data, const QString &format)
     updatePageContent();
 }
 
-bool Editor::insertImageFile(const QString &path, QString *errorText)
-{
-    const ImageFile file(path, errorText);
-    const QString data = file.toBase64();
-    if (data.isEmpty())
-        return false;
-    insertImage(data, file.format());
-    return true;
-}
-
-bool Editor::insertDroppedImageFile(const QMimeData *mime)
+ImageFile Editor::droppedImageFile(const QMimeData *mime)
 {
     if (!mime || mime->hasHtml() || mime->hasImage() || !mime->hasText())
-        return false;
+        return ImageFile(QString(), nullptr);
     QString path = mime->text().trimmed();
     // The URL's own conversion keeps the leading slash of an absolute path and decodes "%20"
     // and the like; cutting the scheme off by hand did neither.
     if (path.startsWith(QLatin1String("file://")))
         path = QUrl(path, QUrl::TolerantMode).toLocalFile();
-    return insertImageFile(path, nullptr);
+    return ImageFile(path, nullptr);
 }
 
 bool Editor::acceptsMarkup() const

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "editor/imagefile.h"
+
+#include <QHash>
 #include <QStringList>
 #include <QVariant>
-#include <QHash>
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebView>
@@ -120,12 +122,9 @@ public:
     // Inserts an image stored inline in the page at the caret, with an identifier of its own,
     // and commits. Does nothing without a page or without data.
     void insertImage(const QString &base64Data, const QString &format);
-    // Reads the picture file at path and inserts it as insertImage() does. False when the file
-    // gives no picture; errorText, when given, then says why if it can.
-    bool insertImageFile(const QString &path, QString *errorText);
-    // Inserts the picture file that a drop names as text, by path or file:// URL. False when
-    // the drop carries markup or an image (the engine inserts those best) or names no picture.
-    bool insertDroppedImageFile(const QMimeData *mime);
+    // The picture file that a drop names as text, by path or file:// URL. Not valid when the
+    // drop carries markup or an image (the engine inserts those best) or names no picture.
+    static ImageFile droppedImageFile(const QMimeData *mime);
     // Replaces the selection by the markup and leaves the caret after it; does not commit.
     void pasteHtml(const QString &html);
     // Pastes markup from outside (the clipboard, a drop) at the caret: cleaned, its web pictures
@@ -145,6 +144,9 @@ signals:
     // Something was dropped onto the view. A receiver that takes the drop accepts the event;
     // otherwise the web engine handles it.
     void dropReceived(QDropEvent *event);
+    // Before every paste, by key or command: a receiver that takes care of it (or refuses it)
+    // sets *handled, and the engine then pastes nothing.
+    void pasteRequested(bool *handled);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

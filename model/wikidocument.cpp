@@ -20,6 +20,8 @@ const QString currentVersion = QStringLiteral("2.3.2");
 
 WikiDocument::WikiDocument(const QString &filePath)
     : m_filePath(filePath)
+    , m_fileGuard(filePath)
+    , m_versions(filePath)
     , m_saver(std::make_unique<WikiSaver>())
 {
     load();
@@ -288,6 +290,11 @@ void WikiDocument::load()
         return;
     }
 
+    m_fileGuard.setLastWrite(GuardedWrite::Written, bytes.size());
+    // A file of an earlier release is no wiki file to keep as a version or to compare with.
+    if (status == WikiReadStatus::Read && m_legacyBackupPath.isEmpty())
+        m_fileGuard.rememberFile();
+
     const QString itemsKey = QStringLiteral("wiki_items");
     const bool olderForm = !root.isEmpty() && !root.contains(itemsKey);
     if (olderForm) {
@@ -329,7 +336,7 @@ void WikiDocument::load()
 // on the GUI thread only; snapshot() copies what a save needs into JSON values, and from then on
 // the saver's worker reads those values and nothing else. Each page keeps its JSON between saves
 // (Page::toJson()), so a snapshot shares the text of every unchanged page instead of copying it.
-WikiSnapshot WikiDocument::snapshot() const
+QJsonObject WikiDocument::rootObject() const
 {
     QJsonObject admin;
     admin.insert(QStringLiteral("version"), m_version);
@@ -343,7 +350,12 @@ WikiSnapshot WikiDocument::snapshot() const
     QJsonObject root;
     root.insert(QStringLiteral("admin"), admin);
     root.insert(QStringLiteral("wiki_items"), items);
-    return WikiSnapshot {m_filePath, root};
+    return root;
+}
+
+WikiSnapshot WikiDocument::snapshot() const
+{
+    return WikiSnapshot {m_filePath, rootObject()};
 }
 
 bool WikiDocument::requestSave()
@@ -353,8 +365,28 @@ bool WikiDocument::requestSave()
             "WikiDocument", "The file could not be read as a wiki, so it is not overwritten.");
         return false;
     }
-    m_saver->save(snapshot());
+    WikiSnapshot snapshot = this->snapshot();
+    snapshot.guard = &m_fileGuard;
+    snapshot.versions = &m_versions;
+    m_saver->save(snapshot);
     return true;
+}
+
+qint64 WikiDocument::currentDocumentSize() const
+{
+    return documentSizeOfJson(rootObject());
+}
+
+bool WikiDocument::saveCopyTo(const QString &path) const
+{
+    const QByteArray bytes = documentBytesFromJson(rootObject());
+    return !bytes.isEmpty() && writeWikiData(path, bytes);
+}
+
+bool WikiDocument::keepInVersions()
+{
+    const QByteArray bytes = documentBytesFromJson(rootObject());
+    return !bytes.isEmpty() && m_versions.keepDocument(bytes);
 }
 
 bool WikiDocument::save()

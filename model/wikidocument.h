@@ -2,7 +2,9 @@
 
 #include "model/passworddescriptor.h"
 #include "model/wikifile.h"
+#include "model/wikifileguard.h"
 #include "model/wikisaver.h"
+#include "model/wikiversions.h"
 
 #include <QList>
 #include <QReadWriteLock>
@@ -88,13 +90,32 @@ public:
     WikiSaver *saver() const;
     // Why the last save wrote nothing, in words for the user; empty after a save that worked.
     QString lastSaveError() const;
+    // How the last save's write went: ChangedOutside when someone else had changed the file.
+    GuardedWrite lastWrite() const { return m_saver->lastWrite(); }
+
+    // What the file was when last read or written, checked before every save.
+    WikiFileGuard &fileGuard() { return m_fileGuard; }
+    WikiVersions &versions() { return m_versions; }
+    // The size of the document bytes last read or written: what the file holds now.
+    qint64 storedDocumentSize() const { return m_fileGuard.documentSize(); }
+    // The size the document would have if it were saved now.
+    qint64 currentDocumentSize() const;
+    // Writes the wiki as it is in memory to another file, leaving its own file alone.
+    bool saveCopyTo(const QString &path) const;
+    // Keeps the wiki as it is in memory among its versions.
+    bool keepInVersions();
 
 private:
     QList<Page *> allPagesLocked() const;
+    QJsonObject rootObject() const;
     // The items lock is held for writing.
     void moveHomePageToFront();
 
     const QString m_filePath;
+    // Shared with the saver's worker, which checks and updates them as it writes; both lock.
+    // Declared before the saver, so that they outlive its last write.
+    WikiFileGuard m_fileGuard;
+    WikiVersions m_versions;
     std::unique_ptr<WikiSaver> m_saver;
     PasswordDescriptor m_passwordDescriptor;
     QString m_version {QLatin1String("")};

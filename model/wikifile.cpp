@@ -45,6 +45,7 @@ const int maxLatin1Length = 0x7fff;
 // Qt refuses to grow a container when its size, a 128-byte minimum reservation and the header
 // would pass the limit, so a document ending within that distance of it can lose its last items.
 const qint64 maxRootSize = maxContainerSize - 1024;
+static_assert(maxDocumentSize == headerSize + maxRootSize, "the limit callers see");
 
 const qint64 writeChunkSize = 1 << 20;
 
@@ -333,7 +334,7 @@ QByteArray decodeWikiFile(const QByteArray &fileBytes, WikiReadStatus *status)
     return document;
 }
 
-bool writeWikiData(const QString &path, const QByteArray &documentBytes)
+bool writeWikiData(const QString &path, const QByteArray &documentBytes, QByteArray *fileBytes)
 {
     if (documentBytes.isEmpty())
         return false;
@@ -343,6 +344,8 @@ bool writeWikiData(const QString &path, const QByteArray &documentBytes)
     const QByteArray bytes = cipher.encrypt(documentBytes);
     if (cipher.lastError() != WikiFileCipher::NoError)
         return false;
+    if (fileBytes)
+        *fileBytes = bytes;
     return writeFile(path, bytes);
 }
 
@@ -414,6 +417,18 @@ QByteArray documentBytesFromJson(const QJsonObject &root)
         || readU32(bytes.constData() + headerSize) != rootSize)
         return QByteArray();
     return bytes;
+}
+
+qint64 documentSizeOfJson(const QJsonObject &root)
+{
+    return root.isEmpty() ? headerSize + containerHeaderSize
+                          : headerSize + qint64(objectStorage(root));
+}
+
+qint64 documentSizeOfString(qint64 length, bool latin1)
+{
+    return latin1 && length <= maxLatin1Length ? qint64(alignedSize(2 + quint64(length)))
+                                               : qint64(alignedSize(4 + 2 * quint64(length)));
 }
 
 QJsonObject jsonFromDocumentBytes(const QByteArray &bytes, bool *ok)

@@ -39,8 +39,10 @@ QByteArray readWikiData(
 QByteArray decodeWikiFile(const QByteArray &fileBytes, WikiReadStatus *status);
 
 // Compresses, digests and scrambles the document bytes and replaces the file at path with the
-// result through writeFile(). False for empty document bytes, which no wiki has.
-bool writeWikiData(const QString &path, const QByteArray &documentBytes);
+// result through writeFile(). False for empty document bytes, which no wiki has. The bytes that
+// went into the file are left in *fileBytes when it is given.
+bool writeWikiData(
+    const QString &path, const QByteArray &documentBytes, QByteArray *fileBytes = nullptr);
 
 // Replaces the file at path with bytes as a whole: they are written to a new file in the same
 // folder, checked, flushed to the disk and renamed over the old file, so that a crash, a kill or
@@ -52,6 +54,15 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 // The Qt binary JSON document bytes of root, or an empty array when that form cannot hold all of
 // it: past about 128 MB, Qt leaves out what does not fit without failing.
 QByteArray documentBytesFromJson(const QJsonObject &root);
+
+// The largest document documentBytesFromJson() gives; a larger one cannot be stored.
+constexpr qint64 maxDocumentSize = 8 + (1 << 27) - 1 - 1024;
+
+// The size of the document bytes documentBytesFromJson() would give for root, computed without
+// building them; larger than maxDocumentSize when they cannot be built.
+qint64 documentSizeOfJson(const QJsonObject &root);
+// What a string of that many characters takes in document bytes, stored as Latin-1 or not.
+qint64 documentSizeOfString(qint64 length, bool latin1);
 
 // The root object held by document bytes. *ok is false, and the object empty, when the bytes
 // are no binary JSON document whose root is an object, or when it nests deeper than

@@ -136,14 +136,15 @@ void WikiSaver::waitForSavesTo(const QString &path)
 
 void WikiSaver::reportFinished()
 {
-    QVector<QString> finished;
+    QVector<Outcome> finished;
     {
         QMutexLocker locker(&m_mutex);
         finished.swap(m_finished);
     }
-    for (const QString &error : qAsConst(finished)) {
-        m_lastError = error;
-        m_lastSucceeded = error.isEmpty();
+    for (const Outcome &outcome : qAsConst(finished)) {
+        m_lastError = outcome.error;
+        m_lastWrite = outcome.write;
+        m_lastSucceeded = outcome.error.isEmpty();
         emit saveFinished(m_lastSucceeded);
     }
 }
@@ -168,27 +169,42 @@ void WikiSaver::run()
         }
         if (beforeWrite)
             beforeWrite();
-        const QString error = write(snapshot);
+        const Outcome outcome = write(snapshot);
         // Let go of the snapshot before anyone learns the save is done.
         snapshot = WikiSnapshot();
         {
             QMutexLocker locker(&m_mutex);
             m_running = false;
             m_runningPath.clear();
-            m_finished.append(error);
+            m_finished.append(outcome);
             m_workDone.wakeAll();
         }
         QMetaObject::invokeMethod(this, &WikiSaver::reportFinished, Qt::QueuedConnection);
     }
 }
 
-QString WikiSaver::write(const WikiSnapshot &snapshot)
+WikiSaver::Outcome WikiSaver::write(const WikiSnapshot &snapshot)
 {
     const QByteArray bytes = documentBytesFromJson(snapshot.root);
-    if (bytes.isEmpty())
-        return QCoreApplication::translate(
-            "WikiDocument", "The wiki has grown too large to be stored in one file.");
-    if (!writeWikiData(snapshot.filePath, bytes))
-        return describeWriteFailure(snapshot.filePath);
-    return QString();
+    if (bytes.isEmpty()) {
+        if (snapshot.guard)
+            snapshot.guard->setLastWrite(GuardedWrite::Failed, 0);
+        return Outcome {QCoreApplication::translate("WikiDocument",
+                            "The wiki has grown too large to be stored in one file."),
+            GuardedWrite::Failed};
+    }
+    const GuardedWrite write
+        = writeWikiDataGuarded(snapshot.filePath, bytes, snapshot.guard, snapshot.versions);
+    switch (write) {
+    case GuardedWrite::ChangedOutside:
+        return Outcome {QCoreApplication::translate("WikiDocument",
+                            "The wiki file was changed outside Velmora since it was opened."),
+            write};
+    case GuardedWrite::Failed:
+        return Outcome {describeWriteFailure(snapshot.filePath), write};
+    case GuardedWrite::Written:
+    case GuardedWrite::WrittenAgain:
+        break;
+    }
+    return Outcome {QString(), write};
 }

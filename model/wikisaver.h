@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/wikifileguard.h"
+
 #include <QJsonObject>
 #include <QMutex>
 #include <QObject>
@@ -11,16 +13,23 @@
 #include <optional>
 
 class QThread;
+class WikiVersions;
 
 // What one save writes: the wiki's root object and the file it goes to. The GUI thread takes it
 // (WikiDocument::snapshot()); from then on only the saver's worker reads it. Qt's JSON values
 // are implicitly shared, so the snapshot shares its data with the pages' kept JSON, and that is
 // safe to read from the worker because the GUI thread never changes a shared value in place: a
 // change gives the page a new object of its own.
+//
+// With a guard, the write first checks that the file is still the one last read or written and
+// writes nothing when someone else changed it; with versions, it keeps a copy of the file when
+// one is due. Both lock on their own and must outlive the saver's last write.
 struct WikiSnapshot
 {
     QString filePath;
     QJsonObject root;
+    WikiFileGuard *guard = nullptr;
+    WikiVersions *versions = nullptr;
 };
 
 // Writes snapshots of a wiki on a worker thread of its own, so that converting, compressing and
@@ -48,6 +57,9 @@ public:
     // Why the last save wrote nothing, in words for the user; empty after one that worked.
     QString lastError() const { return m_lastError; }
     bool lastSaveSucceeded() const { return m_lastSucceeded; }
+    // How the last reported write went: ChangedOutside when someone else had changed the file,
+    // WrittenAgain when it had vanished.
+    GuardedWrite lastWrite() const { return m_lastWrite; }
 
     // Runs on the worker right before each write. A seam for tests that need a slow save.
     void setBeforeWrite(const std::function<void()> &hook);
@@ -56,10 +68,15 @@ public:
     // file read afterwards holds what was saved. GUI thread.
     static void waitForSavesTo(const QString &path);
 
+    // How one save went: the reason for the user when nothing was written, or an empty text.
+    struct Outcome
+    {
+        QString error;
+        GuardedWrite write = GuardedWrite::Written;
+    };
     // The work of one save, as the worker does it: converts the snapshot to the file's binary
-    // JSON, compresses and writes it through writeWikiData(). Returns the reason for the user
-    // when nothing was written, or an empty text.
-    static QString write(const WikiSnapshot &snapshot);
+    // JSON, compresses and writes it through writeWikiDataGuarded().
+    static Outcome write(const WikiSnapshot &snapshot);
 
 signals:
     // save() was called: the wiki is being written.
@@ -81,12 +98,13 @@ private:
     QString m_runningPath;
     bool m_running = false;
     bool m_quit = false;
-    // The outcome of each write not yet reported: the reason, or an empty text.
-    QVector<QString> m_finished;
+    // The outcome of each write not yet reported.
+    QVector<Outcome> m_finished;
     std::function<void()> m_beforeWrite;
 
     // GUI thread only.
     QThread *m_thread = nullptr;
     bool m_lastSucceeded = true;
     QString m_lastError;
+    GuardedWrite m_lastWrite = GuardedWrite::Written;
 };

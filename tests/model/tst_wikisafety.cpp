@@ -1,0 +1,286 @@
+#include "model/folder.h"
+#include "model/page.h"
+#include "model/wikidocument.h"
+#include "model/wikifile.h"
+#include "model/wikifileguard.h"
+#include "model/wikisizebudget.h"
+#include "model/wikiversions.h"
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs a command of the system as another process would.
+void runCommand(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    QVERIFY2(process.waitForFinished(30000), qPrintable(program));
+    QCOMPARE(process.exitCode(), 0);
+}
+
+QStringList pageNames(const QString &path)
+{
+    bool ok = false;
+    QStringList names;
+    const QList<Page *> pages = WikiVersions::readPages(path, &ok);
+    for (const Page *page : pages)
+        names << page->name();
+    qDeleteAll(pages);
+    return ok ? names : QStringList {QStringLiteral("not a wiki")};
+}
+
+QJsonObject pageJson(const QString &id, const QString &content)
+{
+    return Page(id, QStringLiteral("Page ") + id, content).toJson();
+}
+
+} // namespace
+
+// The wiki file's guard against changes made outside, the kept versions and the size budget,
+// on real files.
+class TestWikiSafety : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void cleanup() { dir.setAutoRemove(!QTest::currentTestFailed()); }
+
+    void outsideChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("state");
+        QTest::newRow("untouched") << "" << int(WikiFileGuard::DiskState::Unchanged);
+        // The time moves but the bytes are ours: a sync tool putting the same file back.
+        QTest::newRow("our own bytes copied back")
+            << "cp same" << int(WikiFileGuard::DiskState::Unchanged);
+        QTest::newRow("copied over") << "cp theirs" << int(WikiFileGuard::DiskState::Changed);
+        QTest::newRow("renamed over") << "mv theirs" << int(WikiFileGuard::DiskState::Changed);
+        QTest::newRow("removed") << "rm" << int(WikiFileGuard::DiskState::Vanished);
+    }
+
+    void outsideChanges()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, state);
+        const QString path
+            = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
+        const QString theirs = path + QStringLiteral(".theirs");
+        const QString same = path + QStringLiteral(".same");
+        {
+            WikiDocument other(theirs);
+            other.createPage(QStringLiteral("Theirs"), nullptr);
+        }
+        WikiDocument wiki(path);
+        QVERIFY(wiki.waitForSaves());
+        QVERIFY(QFile::copy(path, same));
+        const QByteArray theirBytes = fileBytes(theirs);
+
+        if (change == QLatin1String("cp theirs"))
+            runCommand(QStringLiteral("cp"), {theirs, path});
+        else if (change == QLatin1String("mv theirs"))
+            runCommand(QStringLiteral("mv"), {theirs, path});
+        else if (change == QLatin1String("cp same"))
+            runCommand(QStringLiteral("cp"), {same, path});
+        else if (change == QLatin1String("rm"))
+            runCommand(QStringLiteral("rm"), {path});
+        QCOMPARE(int(wiki.fileGuard().check()), state);
+
+        wiki.homePage()->setContent(QStringLiteral("<p>ours</p>"));
+        const bool saved = wiki.save();
+        switch (WikiFileGuard::DiskState(state)) {
+        case WikiFileGuard::DiskState::Changed:
+            QVERIFY(!saved);
+            QCOMPARE(wiki.lastWrite(), GuardedWrite::ChangedOutside);
+            QCOMPARE(wiki.lastSaveError(),
+                QStringLiteral("The wiki file was changed outside Velmora since it was opened."));
+            QCOMPARE(fileBytes(path), theirBytes);
+            // Overwrite: the user accepts the file on disk as the one to write over.
+            wiki.fileGuard().acceptDisk();
+            QVERIFY(wiki.save());
+            break;
+        case WikiFileGuard::DiskState::Vanished:
+            QVERIFY(saved);
+            QCOMPARE(wiki.lastWrite(), GuardedWrite::WrittenAgain);
+            break;
+        case WikiFileGuard::DiskState::Unchanged:
+            QVERIFY(saved);
+            QCOMPARE(wiki.lastWrite(), GuardedWrite::Written);
+            break;
+        }
+        WikiDocument reread(path);
+        QCOMPARE(reread.homePage()->content(), QStringLiteral("<p>ours</p>"));
+    }
+
+    void versionsOverASession_data()
+    {
+        QTest::addColumn<qint64>("interval");
+        QTest::addColumn<int>("maxCount");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("kept");
+        const qint64 plenty = WikiVersions::defaultMaxBytes;
+        QTest::newRow("half-hour interval: the file before the first save")
+            << WikiVersions::defaultInterval << 10 << plenty << true << 1;
+        QTest::newRow("interval passed at every save") << qint64(0) << 10 << plenty << true << 3;
+        QTest::newRow("count limit") << qint64(0) << 2 << plenty << true << 2;
+        QTest::newRow("byte budget below one copy keeps the newest")
+            << qint64(0) << 10 << qint64(10) << true << 1;
+        QTest::newRow("turned off") << qint64(0) << 10 << plenty << false << 0;
+    }
+
+    void versionsOverASession()
+    {
+        QFETCH(qint64, interval);
+        QFETCH(int, maxCount);
+        QFETCH(qint64, maxBytes);
+        QFETCH(bool, enabled);
+        QFETCH(int, kept);
+        const QString path
+            = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
+        {
+            WikiDocument earlier(path);
+            earlier.createPage(QStringLiteral("Save 0"), nullptr);
+        }
+        WikiDocument wiki(path);
+        QDir(wiki.versions().folder()).removeRecursively();
+        wiki.versions().setInterval(interval);
+        wiki.versions().setLimits(maxCount, maxBytes);
+        wiki.versions().setEnabled(enabled);
+        for (int save = 1; save <= 3; ++save) {
+            wiki.createPage(QStringLiteral("Save %1").arg(save), nullptr);
+            QVERIFY(wiki.waitForSaves());
+        }
+
+        const QVector<WikiVersion> versions = wiki.versions().list();
+        QCOMPARE(versions.size(), kept);
+        // Newest first; each is the file as it was before a save, and opens as a wiki.
+        for (int i = 0; i < versions.size(); ++i) {
+            const int saves = interval == 0 ? 2 - i : 0;
+            QStringList expected {QStringLiteral("Home Page")};
+            for (int save = 0; save <= saves; ++save)
+                expected << QStringLiteral("Save %1").arg(save);
+            QCOMPARE(pageNames(versions.at(i).filePath), expected);
+            QVERIFY(versions.at(i).saved.secsTo(QDateTime::currentDateTime()) < 600);
+        }
+    }
+
+    void restoreBringsBackADeletedPage()
+    {
+        const QString path = dir.filePath(QStringLiteral("restore.velmora"));
+        {
+            WikiDocument earlier(path);
+            Folder *folder = earlier.createFolder(QStringLiteral("Folder"));
+            earlier.createPage(QStringLiteral("Gone"), folder);
+        }
+        QString goneId;
+        {
+            WikiDocument wiki(path);
+            QDir(wiki.versions().folder()).removeRecursively();
+            goneId = wiki.findPageByName(QStringLiteral("Gone"))->id();
+            wiki.removeFolder(wiki.findFolderByName(QStringLiteral("Folder"))->id());
+            QVERIFY(wiki.waitForSaves());
+            const QVector<WikiVersion> versions = wiki.versions().list();
+            QCOMPARE(versions.size(), 1);
+            QVERIFY(!wiki.versions().restore(path + QStringLiteral(".missing")));
+            QVERIFY(wiki.versions().restore(versions.first().filePath));
+            // The file as it was before the restore is a version itself now.
+            QCOMPARE(wiki.versions().list().size(), 2);
+            QCOMPARE(pageNames(wiki.versions().list().first().filePath),
+                QStringList {QStringLiteral("Home Page")});
+        }
+        WikiDocument restored(path);
+        QCOMPARE(restored.findPageByName(QStringLiteral("Gone"))->id(), goneId);
+        QCOMPARE(restored.folderOfPage(goneId)->name(), QStringLiteral("Folder"));
+    }
+
+    void sizes_data()
+    {
+        QTest::addColumn<QJsonArray>("items");
+        QTest::addColumn<int>("inserted");
+        QTest::addColumn<bool>("latin1");
+        const QString latin(5000, QLatin1Char('a'));
+        const QString picture = QStringLiteral("<img src=\"data:image/png;base64,%1\">")
+                                    .arg(QString(40000, QLatin1Char('Q')));
+        QTest::newRow("short Latin-1 page") << QJsonArray {pageJson("1", latin)} << 100 << true;
+        QTest::newRow("Latin-1 page, other text inserted")
+            << QJsonArray {pageJson("1", latin)} << 100 << false;
+        QTest::newRow("Latin-1 page grown past 32k characters")
+            << QJsonArray {pageJson("1", latin)} << 40000 << true;
+        QTest::newRow("page with a picture") << QJsonArray {pageJson("1", picture)} << 7 << true;
+        QTest::newRow("non-Latin-1 text")
+            << QJsonArray {pageJson("1", QStringLiteral("Ωμέγα"))} << 3 << true;
+        Folder folder(QStringLiteral("9"), QStringLiteral("F"));
+        QJsonObject folderJson = folder.toJson();
+        folderJson.insert(QStringLiteral("pages"), QJsonArray {pageJson("2", latin)});
+        QTest::newRow("folder") << QJsonArray {pageJson("1", QString()), folderJson} << 1 << false;
+    }
+
+    // What the window shows and checks against must be what a save writes.
+    void sizes()
+    {
+        QFETCH(QJsonArray, items);
+        QFETCH(int, inserted);
+        QFETCH(bool, latin1);
+        QJsonObject root {{QStringLiteral("admin"),
+                              QJsonObject {{QStringLiteral("version"), QStringLiteral("2.3.2")}}},
+            {QStringLiteral("wiki_items"), items}};
+        QCOMPARE(documentSizeOfJson(root), qint64(documentBytesFromJson(root).size()));
+
+        const QString path
+            = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
+        QVERIFY(writeWikiData(path, documentBytesFromJson(root)));
+        WikiDocument wiki(path);
+        QVERIFY(wiki.save());
+        const qint64 stored = readWikiData(path).size();
+        QCOMPARE(wiki.storedDocumentSize(), stored);
+        QCOMPARE(wiki.currentDocumentSize(), stored);
+
+        // The cost of an insertion is never below what it adds.
+        Page *page = wiki.allPages().constFirst();
+        const QString before = page->content();
+        page->setContent(before + QString(inserted, latin1 ? QChar(0xe9) : QChar(0x3a9)));
+        QVERIFY(wiki.currentDocumentSize() - stored
+            <= WikiSizeBudget::costOfInsertion(before, inserted, latin1));
+    }
+
+    void largestPicturesAndPages()
+    {
+        const QString path = dir.filePath(QStringLiteral("largest.velmora"));
+        WikiDocument wiki(path);
+        const auto img = [](const char *type, int length) {
+            return QStringLiteral("<img src=\"data:image/%1;base64,%2\">")
+                .arg(QLatin1String(type), QString(length, QLatin1Char('A')));
+        };
+        wiki.createPage(QStringLiteral("Small"), nullptr)->setContent(img("png", 100));
+        wiki.createPage(QStringLiteral("Big"), nullptr)
+            ->setContent(img("jpeg", 90000) + img("png", 50000));
+        const QVector<WikiSizeBudget::Entry> pictures = WikiSizeBudget::largestPictures(wiki, 2);
+        QCOMPARE(pictures.size(), 2);
+        QCOMPARE(pictures.at(0).pageName, QStringLiteral("Big"));
+        QCOMPARE(pictures.at(0).format, QStringLiteral("jpeg"));
+        QVERIFY(pictures.at(0).size > 180000);
+        QCOMPARE(pictures.at(1).format, QStringLiteral("png"));
+        QCOMPARE(
+            WikiSizeBudget::largestPages(wiki, 1).constFirst().pageName, QStringLiteral("Big"));
+        QCOMPARE(
+            WikiSizeBudget::describe(48864051), QStringLiteral("Wiki size: 46.6 MB of 128 MB"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWikiSafety)
+#include "tst_wikisafety.moc"
