@@ -30,8 +30,8 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("expected");
         QTest::newRow("none") << 0 << "No matches found";
-        QTest::newRow("one") << 1 << "1 match found";
-        QTest::newRow("twelve") << 12 << "12 matches found";
+        QTest::newRow("one") << 1 << "1 match in 1 page";
+        QTest::newRow("twelve") << 12 << "12 matches in 1 page";
     }
 
     void countText()
@@ -97,20 +97,44 @@ private slots:
         QCOMPARE(spy.count(), selected.size());
     }
 
-    void progressUntilResults()
+    void resultsAsTheyComeThenCount()
     {
         SearchResultsWidget panel;
         panel.resize(600, 200);
         panel.show();
         auto *bar = panel.findChild<QProgressBar *>("SearchResultsWidgetProgress");
+        auto *count = panel.findChild<QLabel *>("SearchResultsWidgetResultCountLbl");
+        auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
         QVERIFY(!bar->isVisibleTo(&panel));
+        panel.beginResults(QStringLiteral("line"));
+        panel.addResults(hits("2", "Notes", 2, false));
         panel.showProgress(40, 100);
         QTRY_VERIFY(bar->isVisibleTo(&panel));
         QCOMPARE(bar->value(), 40);
-        QCOMPARE(panel.findChild<QLabel *>("SearchResultsWidgetResultCountLbl")->text(),
-            QStringLiteral("Searching\u2026"));
-        panel.setResults({});
+        QCOMPARE(count->text(), QStringLiteral("2 matches in 1 page, searching\u2026"));
+        // A page's hits split over two reports stay in one row.
+        panel.addResults(hits("2", "Notes", 1, false) + hits("3", "Diary", 1, false));
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("NOTES (3)"));
+        panel.finishResults(true);
         QTRY_VERIFY(!bar->isVisibleTo(&panel));
+        QCOMPARE(count->text(), QStringLiteral("4 matches in 2 pages, search stopped"));
+    }
+
+    void hitRowAsksForItsOccurrence()
+    {
+        SearchResultsWidget panel;
+        panel.beginResults(QStringLiteral("garden"));
+        const QString line = QStringLiteral("My garden plan and my garden gate");
+        panel.addResults({SearchResult("2", "Notes", line, false, 3, 6, 0),
+            SearchResult("2", "Notes", line, false, 22, 6, 1)});
+        panel.finishResults(false);
+        auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
+        QSignalSpy spy(&panel, &SearchResultsWidget::hitSelected);
+        emit tree->itemDoubleClicked(tree->topLevelItem(0)->child(1), 0);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0), (QVariantList {"2", "garden", 1}));
+        QCOMPARE(tree->topLevelItem(0)->child(1)->text(0), line);
     }
 
     void startsSearch_data()
