@@ -23,6 +23,7 @@
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebarcontainer.h"
 #include "sidebar/sidebartoolbar.h"
+#include "sidebar/sidebartree.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -112,7 +113,7 @@ MainWindow::MainWindow(QWidget *parent)
     centralLayout->addWidget(rightColumn);
     setCentralWidget(central);
 
-    openStartupWiki();
+    openStartupWiki(firstCommandLineArgument());
 
     connect(qApp, &QApplication::focusChanged, this, &MainWindow::onWidgetFocusChanged);
     setUnifiedTitleAndToolBarOnMac(true);
@@ -126,6 +127,31 @@ MainWindow::MainWindow(QWidget *parent)
     searchRunner = new SearchRunner(this);
     connect(
         searchRunner, &SearchRunner::progressed, searchResults, &SearchResultsWidget::showProgress);
+    connect(
+        searchRunner, &SearchRunner::resultsFound, searchResults, &SearchResultsWidget::addResults);
+    connect(
+        searchRunner, &SearchRunner::finished, searchResults, &SearchResultsWidget::finishResults);
+    connect(searchResults, &SearchResultsWidget::hitSelected, this,
+        [this](const QString &pageID, const QString &text, int occurrence) {
+            if (m_editor->currentPage() && m_editor->currentPage()->id() == pageID)
+                m_editor->selectSearchHit(text, occurrence);
+        });
+    // A shortcut works only while its action is enabled: the undo, redo and clipboard actions
+    // follow the editor as it changes, not only when the menu opens.
+    connect(
+        m_editor->page(), &QWebPage::selectionChanged, this, &MainWindow::updateEditCommandActions);
+    connect(
+        m_editor->page(), &QWebPage::contentsChanged, this, &MainWindow::updateEditCommandActions);
+    // The sidebar row of the page being typed in shows its new first words within a moment.
+    auto *previewTimer = new QTimer(this);
+    previewTimer->setSingleShot(true);
+    previewTimer->setInterval(500);
+    connect(previewTimer, &QTimer::timeout, m_sidebar->tree()->viewport(),
+        qOverload<>(&QWidget::update));
+    connect(m_editor->page(), &QWebPage::contentsChanged, previewTimer, [previewTimer] {
+        if (!previewTimer->isActive())
+            previewTimer->start();
+    });
     updateChecker = new UpdateChecker(this);
     checkForUpdates(false);
 }
@@ -378,13 +404,18 @@ void MainWindow::createMenus()
 
 void MainWindow::updateEditActions()
 {
+    updateEditCommandActions();
+    updateLinkAction();
+}
+
+void MainWindow::updateEditCommandActions()
+{
     undoAction->setEnabled(m_editor->canUndo());
     redoAction->setEnabled(m_editor->canRedo());
     cutAction->setEnabled(m_editor->canCut());
     copyAction->setEnabled(m_editor->canCopy());
     pasteAction->setEnabled(m_editor->canPaste());
     selectAllAction->setEnabled(m_editor->canSelectAll());
-    updateLinkAction();
 }
 
 void MainWindow::updateLinkAction()
@@ -479,19 +510,28 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         toolbar->searchEdit->setFocus(Qt::OtherFocusReason);
         toolbar->searchEdit->selectAll();
     } else if (event->key() == Qt::Key_Escape) {
-        onHideSearchResults();
+        onSearchEscape();
     }
     QWidget::keyPressEvent(event);
 }
 
 // --- Opening, saving and closing ----------------------------------------------------------
 
-void MainWindow::openStartupWiki()
+void MainWindow::openStartupWiki(const QString &argument)
 {
     bool opened = true;
-    const QString argument = firstCommandLineArgument();
     if (!argument.isEmpty() && QFileInfo::exists(argument)) {
         opened = openWiki(argument, true, false);
+    } else if (argument.endsWith(QLatin1String(".velmora"), Qt::CaseInsensitive)) {
+        // Only a name that New Wiki would give: a test program's function name, for one, is
+        // no wiki to create.
+        const QString path = QFileInfo(argument).absoluteFilePath();
+        const auto answer = QMessageBox::question(this, tr("New Wiki"),
+            tr("There is no wiki at %1. Create a new wiki there?")
+                .arg(QDir::toNativeSeparators(path)),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        // Created as New Wiki creates one; opening a new path writes the wiki there.
+        opened = openWiki(answer == QMessageBox::Yes ? path : QString(), false, false);
     } else {
         const QString recent = Settings::mostRecentWiki();
         if (recent.isEmpty()) {
@@ -1147,9 +1187,11 @@ void MainWindow::onLinkUnlink()
             tr("Please select the text from which to create a link."), QMessageBox::Ok);
         return;
     }
-    if (Page *target = wiki->findPageByName(text)) {
+    const QString webAddress = webAddressUrl(text);
+    Page *target = webAddress.isEmpty() ? wiki->findPageByName(text) : nullptr;
+    if (!webAddress.isEmpty() || target) {
         m_editor->disconnectSignals();
-        m_editor->createLink(pageUrl(target->id()));
+        m_editor->createLink(target ? pageUrl(target->id()) : webAddress);
         m_editor->connectSignals();
         saveWiki(true);
         return;
@@ -1277,24 +1319,29 @@ void MainWindow::exportWiki(bool asHtml)
 
 void MainWindow::onRunSearch()
 {
-    if (!wiki || searchRunner->isRunning())
+    if (!wiki)
         return;
-    searchResults->clearTree();
+    const QString text = toolbar->searchEdit->text();
+    searchRunner->cancel();
+    // Lines are read from the pages laid out as wide as the editor shows them.
+    searchRunner->setLayoutWidth(m_editor->width());
+    searchRunner->start(wiki->allPages(), text);
+    searchResults->beginResults(text);
     searchResults->show();
-    // The runner reports progress through the event loop on long searches: keep the shown page
-    // from being edited under it until it is done.
-    const bool editable = m_editor->page()->isContentEditable();
-    m_editor->setEditable(false);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    const QList<SearchResult> results
-        = searchRunner->run(wiki->allPages(), toolbar->searchEdit->text());
-    QApplication::restoreOverrideCursor();
-    m_editor->setEditable(editable);
-    searchResults->setResults(results);
+}
+
+void MainWindow::onSearchEscape()
+{
+    // The first Escape stops a running search and keeps what it found.
+    if (searchRunner->isRunning())
+        searchRunner->cancel();
+    else
+        onHideSearchResults();
 }
 
 void MainWindow::onHideSearchResults()
 {
+    searchRunner->cancel();
     toolbar->searchEdit->clear();
     searchResults->hide();
 }

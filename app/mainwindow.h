@@ -41,6 +41,7 @@ public:
     void updateLinkAction();
     void updateFormatActions();
     void updateEditActions();
+    void updateEditCommandActions();
 
     // Opens the wiki at path. False only when it was not opened because of its password.
     bool openWiki(const QString &path, bool checkPassword, bool quietIfProtected);
@@ -48,6 +49,9 @@ public:
     // Asks the web site for a newer release and returns at once; the answer comes later.
     void checkForUpdates(bool verbose);
     Editor *editor() const { return m_editor; }
+    // Opens the wiki named on the command line (argument), offering to create it when there
+    // is none there and the name ends in ".velmora", or else the most recent wiki.
+    void openStartupWiki(const QString &argument);
     Sidebar *sidebar() const { return m_sidebar; }
 
 signals:
@@ -97,6 +101,8 @@ public slots:
     void slotOnPagePassword();
     void onRunSearch();
     void onHideSearchResults();
+    // Escape: stops a running search, or else hides the results.
+    void onSearchEscape();
     void onSearchResultSelected(QString pageID);
 
 protected:
@@ -108,7 +114,6 @@ private:
     void createMenus();
     QAction *makeAction(const QString &objectName, const QString &text, const QString &statusTip,
         const QKeySequence &shortcut, bool checkable, bool enabled);
-    void openStartupWiki();
     void replaceWiki(WikiDocument *newWiki);
     void closeWikiWithoutHomePage();
     void updateRecentFileActions();

@@ -13,8 +13,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QJsonArray>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -84,8 +84,8 @@ int main(int argc, char *argv[])
     SearchRunner runner;
     runner.setLayoutWidth(width);
     std::printf("%d pages, laid out %d px wide\n", int(pages.size()), width);
-    std::printf("%-12s %7s | %11s %11s %9s | %10s %10s | %10s %s\n", "text", "hits",
-        "first rows", "full list", "max gap", "whole run", "run cpu", "fresh wall", "same");
+    std::printf("%-12s %7s | %11s %11s %9s | %10s %10s | %10s %s\n", "text", "hits", "first rows",
+        "full list", "max gap", "whole run", "run cpu", "fresh wall", "same");
     bool allSame = true;
     for (const QString &text : qAsConst(texts)) {
         // The first run also builds the collation tables and the shared document.
@@ -107,8 +107,8 @@ int main(int argc, char *argv[])
             sinceTick.restart();
         });
         QEventLoop loop;
-        QObject::connect(&runner, &SearchRunner::resultsFound, &loop,
-            [&](const QList<SearchResult> &results) {
+        QObject::connect(
+            &runner, &SearchRunner::resultsFound, &loop, [&](const QList<SearchResult> &results) {
                 if (firstRowsMs < 0)
                     firstRowsMs = double(clock.nsecsElapsed()) / 1e6;
                 shown += results;

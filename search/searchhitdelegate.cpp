@@ -25,8 +25,8 @@ void SearchHitDelegate::paint(
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
-    const QRect textRect
-        = style->subElementRect(QStyle::SE_ItemViewItemText, &background, widget).adjusted(2, 0, -2, 0);
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &background, widget)
+                               .adjusted(2, 0, -2, 0);
     // Line breaks and tabs in a line read from a page show as spaces.
     QString text = hit.text();
     for (QChar &c : text) {

@@ -10,8 +10,8 @@ class SearchResult final
 {
 public:
     SearchResult() = default;
-    SearchResult(const QString &pageID, const QString &pageName, const QString &text,
-        bool isLocked, int hitStart = 0, int hitLength = 0, int occurrence = 0);
+    SearchResult(const QString &pageID, const QString &pageName, const QString &text, bool isLocked,
+        int hitStart = 0, int hitLength = 0, int occurrence = 0);
 
     QString pageID() const { return m_pageID; }
     QString pageName() const { return m_pageName; }

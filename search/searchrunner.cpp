@@ -56,8 +56,8 @@ void setLayoutWidth(QWebPage *page, int width)
 // One step of the find: the next hit and its line, read with velmoraHitLine(). A find that
 // lands on a selection it already reported (it does so for ever inside a form field) ends the
 // page instead of running on.
-bool findNextHit(QWebPage *page, const QString &text, bool &scriptsLoaded, QSet<QString> &seen,
-    HitLine &hitLine)
+bool findNextHit(
+    QWebPage *page, const QString &text, bool &scriptsLoaded, QSet<QString> &seen, HitLine &hitLine)
 {
     if (!page->findText(text))
         return false;
@@ -165,8 +165,8 @@ std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
     CollationFolding &folding = CollationFolding::forSystemLocale();
     job->filter = std::make_unique<SearchFilter>(folding, text);
     job->matcher = std::make_unique<TextMatcher>(text, QLocale::system().name());
-    job->readRuns = job->filter->filters() && job->matcher->isValid()
-        && !folding.touchesWhitespace(text);
+    job->readRuns
+        = job->filter->filters() && job->matcher->isValid() && !folding.touchesWhitespace(text);
     return job;
 }
 
@@ -257,9 +257,8 @@ void SearchRunner::readSharedLines(Job &job)
     m_statistics.linesFromDocument += end - job.nextHit;
     const PageCopy &page = job.copies.at(job.page);
     for (int k = 0; k < end - job.nextHit; ++k) {
-        job.found.append(SearchResult(page.id, page.name, read.value(3 * k).toString(),
-            page.locked, read.value(3 * k + 1).toInt(), read.value(3 * k + 2).toInt(),
-            job.occurrence++));
+        job.found.append(SearchResult(page.id, page.name, read.value(3 * k).toString(), page.locked,
+            read.value(3 * k + 1).toInt(), read.value(3 * k + 2).toInt(), job.occurrence++));
     }
     job.nextHit = end;
     if (job.nextHit >= job.hits.size())

@@ -48,6 +48,28 @@ private slots:
             QCOMPARE(commandIdFromUrl(url), id);
     }
 
+    // The link command made a wiki page named after a selected web address.
+    void webAddresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("https") << "https://example.org" << "https://example.org";
+        QTest::newRow("http with path") << " http://example.org/a?b=1 " << "http://example.org/a?b=1";
+        QTest::newRow("mailto") << "mailto:ann@example.org" << "mailto:ann@example.org";
+        QTest::newRow("www host") << "www.example.org/notes" << "http://www.example.org/notes";
+        QTest::newRow("www alone") << "www." << "";
+        QTest::newRow("scheme alone") << "https://" << "";
+        QTest::newRow("other scheme") << "ftp://example.org" << "";
+        QTest::newRow("words") << "Garden plan" << "";
+        QTest::newRow("address in words") << "see https://example.org" << "";
+    }
+
+    void webAddresses()
+    {
+        QFETCH(QString, text);
+        QTEST(webAddressUrl(text), "url");
+    }
+
     void resourceText()
     {
         QCOMPARE(readResourceText(QStringLiteral("no/such/file")), QString());

@@ -137,8 +137,8 @@ private slots:
     {
         const QString sentence
             = QStringLiteral("My garden plan for spring has tomatoes and beans near the fence.");
-        const QList<Page *> pages = makePages(
-            {"<p>" + sentence + "</p>", "<p>cat and cat and cat</p><p>more text</p>"});
+        const QList<Page *> pages
+            = makePages({"<p>" + sentence + "</p>", "<p>cat and cat and cat</p><p>more text</p>"});
         SearchRunner runner;
         runner.setLayoutWidth(800);
         QList<SearchResult> expected {SearchResult("2", "Page 0", sentence, false, 3, 6, 0)};
