@@ -1341,7 +1341,9 @@ void MainWindow::onSearchEscape()
 
 void MainWindow::onHideSearchResults()
 {
-    searchRunner->cancel();
+    // Also called while the constructor opens the start-up wiki, before the runner exists.
+    if (searchRunner)
+        searchRunner->cancel();
     toolbar->searchEdit->clear();
     searchResults->hide();
 }
