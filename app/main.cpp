@@ -1,3 +1,5 @@
+#include "app/commandline.h"
+#include "app/instancechannel.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/startupgeometry.h"
@@ -14,11 +16,22 @@
 
 int main(int argc, char **argv)
 {
+    // --help, --version, wrong arguments and the subcommands end here, without the lock.
+    CommandLine commandLine(CommandLine::argumentsOf(argc, argv));
+    if (!commandLine.opensWindow())
+        return commandLine.run(argc, argv);
+
     // One copy per user: a second one leaves at once, before it creates or reads anything.
     // A lock left by a killed copy is recognised as stale because its process is gone.
     QLockFile lock(QDir::tempPath() + QStringLiteral("/velmora.lock"));
-    if (!lock.tryLock(100))
+    if (!lock.tryLock(100)) {
+        // The running copy opens the wiki this one was started with.
+        if (!commandLine.wikiPath().isEmpty()) {
+            QCoreApplication handOver(argc, argv);
+            InstanceChannel::handOver(commandLine.wikiPath());
+        }
         return 1;
+    }
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Halvane"));
@@ -39,5 +52,9 @@ int main(int argc, char **argv)
     MainWindow window;
     applyStartupGeometry(&window, Settings::lastWindowGeometry());
     window.show();
+    InstanceChannel channel;
+    QObject::connect(&channel, &InstanceChannel::fileReceived, &window,
+        &MainWindow::openHandedOverWiki, Qt::QueuedConnection);
+    channel.listen();
     return app.exec();
 }

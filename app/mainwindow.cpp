@@ -17,6 +17,8 @@
 #include "model/urls.h"
 #include "model/utils.h"
 #include "model/wikidocument.h"
+#include "model/wikifilecheck.h"
+#include "model/wikisaver.h"
 #include "search/searchresultswidget.h"
 #include "search/searchrunner.h"
 #include "search/searchtextedit.h"
@@ -37,6 +39,7 @@
 #include <QFrame>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -46,6 +49,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebPage>
 
 namespace {
 
@@ -68,6 +72,11 @@ MainWindow::MainWindow(QWidget *parent)
     createActions();
     createMenus();
     statusBar()->showMessage(welcomeNoWikiText());
+    // A permanent widget: menu status tips take the message area over for a while.
+    saveState = new QLabel(this);
+    saveState->setObjectName(QStringLiteral("saveStateLabel"));
+    saveState->setStyleSheet(QStringLiteral("#saveStateLabel { padding: 0 8px; }"));
+    statusBar()->addPermanentWidget(saveState);
 
     m_sidebar = new Sidebar(this);
     sidebarToolbar = new SidebarToolbar(this);
@@ -78,6 +87,9 @@ MainWindow::MainWindow(QWidget *parent)
     m_editor = new Editor(this, this);
     m_editor->setEditable(false);
     m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Queued: the editor's own handler stores the edit in the page first.
+    connect(m_editor->page(), &QWebPage::contentsChanged, this, &MainWindow::updateSaveState,
+        Qt::QueuedConnection);
 
     toolbar = new Toolbar(this);
     toolbar->searchEdit->setEnabled(false);
@@ -153,7 +165,8 @@ MainWindow::MainWindow(QWidget *parent)
             previewTimer->start();
     });
     updateChecker = new UpdateChecker(this);
-    checkForUpdates(false);
+    if (Settings::checkForUpdatesAtStartup())
+        checkForUpdates(false);
 }
 
 MainWindow::~MainWindow()
@@ -398,6 +411,11 @@ void MainWindow::createMenus()
     helpMenu = menuBar()->addMenu(tr("Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
     helpMenu->addAction(aboutAction);
+    QAction *startupCheck = helpMenu->addAction(tr("Check for Updates at Start-up"), this,
+        [](bool checked) { Settings::setCheckForUpdatesAtStartup(checked); });
+    startupCheck->setObjectName(QStringLiteral("startupUpdateCheckAction"));
+    startupCheck->setCheckable(true);
+    startupCheck->setChecked(Settings::checkForUpdatesAtStartup());
 }
 
 // --- Enabled states ----------------------------------------------------------------------
@@ -549,6 +567,9 @@ void MainWindow::openStartupWiki(const QString &argument)
 
 bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfProtected)
 {
+    // The wiki open now goes to the disk first, whatever becomes of the new one.
+    if (!path.isEmpty() && !finishSaving(false))
+        return true;
     if (path.isEmpty()) {
         m_editor->showWelcomePage();
         return true;
@@ -558,10 +579,7 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     if (newWiki->loadFailed()) {
         // The file holds something that is no wiki: leave it, and whatever was open, alone.
         delete newWiki;
-        showErrorMessage(tr("The file \"%1\" could not be read as a Velmora wiki. It was not "
-                            "opened and has not been changed.")
-                             .arg(QDir::toNativeSeparators(path)),
-            this);
+        showErrorMessage(WikiFileCheck::notAWikiMessage(path), this);
         if (!wiki)
             m_editor->showWelcomePage();
         return true;
@@ -583,6 +601,7 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
 
     replaceWiki(newWiki);
     setWindowFilePath(path);
+    updateSaveState();
     statusBar()->showMessage(tr("Welcome to Velmora"));
 
     Page *home = wiki->homePage();
@@ -625,6 +644,32 @@ bool MainWindow::openWiki(const QString &path, bool checkPassword, bool quietIfP
     return true;
 }
 
+void MainWindow::openHandedOverWiki(const QString &path)
+{
+    // A dialog of the window is answered first; the wiki opens once it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(250, this, [this, path] { openHandedOverWiki(path); });
+        return;
+    }
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+    if (!QFileInfo::exists(path)) {
+        showErrorMessage(tr("The selected file does not exist."), this);
+        return;
+    }
+    // The shown page's changes are written before the wiki is replaced; when that fails the
+    // open wiki stays, with its changes, and the user has been told why.
+    if (wiki && !saveWiki(false)) {
+        showErrorMessage(tr("\"%1\" was not opened, since the changes to the open wiki could not "
+                            "be saved.")
+                             .arg(QDir::toNativeSeparators(path)),
+            this);
+        return;
+    }
+    openWiki(path, true, false);
+}
+
 void MainWindow::replaceWiki(WikiDocument *newWiki)
 {
     // Nothing may keep pointing into the old wiki's items once it is gone.
@@ -633,16 +678,30 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
     onHideSearchResults();
     history = PageHistory();
     updateHistoryButtons();
-    delete wiki;
+    if (wiki) {
+        // Its destructor writes what an autosave during a password dialog may have queued.
+        const bool busy = wiki->saver()->isBusy();
+        if (busy)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        delete wiki;
+        if (busy)
+            QApplication::restoreOverrideCursor();
+    }
     wiki = newWiki;
     saveFailureReported = false;
     lastSaveFailed = false;
+    lastSavedAt = QTime();
+    if (wiki) {
+        connect(wiki->saver(), &WikiSaver::saveStarted, this, &MainWindow::updateSaveState);
+        connect(wiki->saver(), &WikiSaver::saveFinished, this, &MainWindow::reportSaveResult);
+    }
 }
 
 void MainWindow::closeWikiWithoutHomePage()
 {
     replaceWiki(nullptr);
     setWindowFilePath(QString());
+    updateSaveState();
     statusBar()->showMessage(welcomeNoWikiText());
     m_editor->showWelcomePage();
     // Back to the state of a window without a wiki.
@@ -669,7 +728,8 @@ void MainWindow::onNewWiki()
 {
     const QString path = askForSaveFileName(
         tr("Save Velmora Wiki As"), tr("Velmora Wiki (*.velmora)"), QStringLiteral(".velmora"));
-    if (path.isEmpty())
+    // Written out before the file is emptied: it may be the very file of the open wiki.
+    if (path.isEmpty() || !finishSaving(false))
         return;
     QFile::resize(path, 0);
     openWiki(path, false, false);
@@ -728,26 +788,75 @@ void MainWindow::updateRecentFileActions()
     recentFilesMenu->setEnabled(count > 0);
 }
 
-bool MainWindow::saveWiki(bool forced)
+void MainWindow::saveWiki(bool forced)
+{
+    if (!wiki)
+        return;
+    Page *page = m_editor->currentPage();
+    if (!page)
+        return;
+    if (!page->isModified() && !forced && !lastSaveFailed)
+        return;
+    page->setModified(false);
+    wiki->requestSave();
+}
+
+bool MainWindow::finishSaving(bool closing)
 {
     if (!wiki)
         return true;
-    Page *page = m_editor->currentPage();
-    if (!page)
+    saveWiki(false);
+    const bool busy = wiki->saver()->isBusy();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    const bool saved = wiki->waitForSaves();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    if (saved)
         return true;
-    if (!page->isModified() && !forced && !lastSaveFailed)
-        return true;
-    page->setModified(false);
-    const bool saved = wiki->save();
-    reportSaveResult(saved);
-    return saved;
+    QMessageBox box(QMessageBox::Warning, tr("Unsaved Changes"),
+        (closing ? tr("Your latest changes could not be saved to \"%1\". If you close "
+                      "Velmora now, they are lost.")
+                 : tr("Your latest changes could not be saved to \"%1\". If you open "
+                      "another wiki now, they are lost."))
+            .arg(QDir::toNativeSeparators(wiki->filePath())),
+        QMessageBox::NoButton, this);
+    box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    QPushButton *loseButton
+        = box.addButton(closing ? tr("Close and lose changes") : tr("Open and lose changes"),
+            QMessageBox::DestructiveRole);
+    box.addButton(closing ? tr("Keep Velmora open") : tr("Cancel"), QMessageBox::RejectRole);
+    box.exec();
+    return box.clickedButton() == loseButton;
+}
+
+void MainWindow::updateSaveState()
+{
+    const bool busy = wiki && wiki->saver()->isBusy();
+    const Page *page = m_editor->currentPage();
+    const bool unsaved = wiki && (lastSaveFailed || busy || (page && page->isModified()));
+    // The title holds the "[*]" mark only while it comes from a wiki's file path.
+    setWindowModified(unsaved && !windowFilePath().isEmpty());
+    if (!wiki)
+        saveState->clear();
+    else if (lastSaveFailed)
+        saveState->setText(tr("Not saved: %1").arg(wiki->lastSaveError()));
+    else if (busy)
+        saveState->setText(tr("Saving\u2026"));
+    else if (lastSavedAt.isValid())
+        saveState->setText(tr("Saved at %1").arg(lastSavedAt.toString(QStringLiteral("HH:mm"))));
+    else
+        saveState->clear();
 }
 
 // A failing save is told once, with its reason, and again only after a later save worked.
-// The wiki stays in memory and autosave keeps trying.
+// The wiki stays in memory and autosave keeps trying; the status bar says so meanwhile.
 void MainWindow::reportSaveResult(bool saved)
 {
     lastSaveFailed = !saved;
+    if (saved)
+        lastSavedAt = QTime::currentTime();
+    updateSaveState();
     if (saved) {
         saveFailureReported = false;
         return;
@@ -771,25 +880,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (!isMaximized() && !isMinimized())
         Settings::setLastWindowGeometry(QRect(pos(), size()));
 
-    if (!saveWiki(false)) {
-        QMessageBox box(QMessageBox::Warning, tr("Unsaved Changes"),
-            tr("Your latest changes could not be saved to \"%1\". If you close "
-               "Velmora now, they are lost.")
-                .arg(QDir::toNativeSeparators(wiki->filePath())),
-            QMessageBox::NoButton, this);
-        box.setWindowFlags(box.windowFlags() & ~Qt::WindowContextHelpButtonHint);
-        QPushButton *closeButton
-            = box.addButton(tr("Close and lose changes"), QMessageBox::DestructiveRole);
-        box.addButton(tr("Keep Velmora open"), QMessageBox::RejectRole);
-        box.exec();
-        if (box.clickedButton() != closeButton) {
-            event->ignore();
-            autosaveTimer = new QTimer(this);
-            autosaveTimer->setObjectName(QStringLiteral("autosaveTimer"));
-            connect(autosaveTimer, &QTimer::timeout, this, [this] { saveWiki(false); });
-            autosaveTimer->start(autosaveIntervalMs);
-            return;
-        }
+    // Waits for the running save and writes the last state; asks when that fails.
+    if (!finishSaving(true)) {
+        event->ignore();
+        autosaveTimer = new QTimer(this);
+        autosaveTimer->setObjectName(QStringLiteral("autosaveTimer"));
+        connect(autosaveTimer, &QTimer::timeout, this, [this] { saveWiki(false); });
+        autosaveTimer->start(autosaveIntervalMs);
+        return;
     }
     event->accept();
 }
@@ -817,8 +915,10 @@ void MainWindow::slotOnPageSelectionChanged(Page *previousPage, Page *newPage)
             previous->setLocked(true);
             previous->setModified(true);
         }
-        if (previous->isModified() || lastSaveFailed)
-            reportSaveResult(wiki->save());
+        if (previous->isModified() || lastSaveFailed) {
+            previous->setModified(false);
+            wiki->requestSave();
+        }
     }
     history.push(newPage->id());
     updateHistoryButtons();
@@ -909,7 +1009,7 @@ void MainWindow::onRenamePage()
         return;
     }
     page->setName(name);
-    reportSaveResult(wiki->save());
+    wiki->requestSave();
     m_sidebar->update();
 }
 
@@ -1075,7 +1175,7 @@ void MainWindow::slotOnWikiPassword()
             return;
         if (!wiki->setPassword(dialog.password(), dialog.hint()))
             return;
-        reportSaveResult(wiki->save());
+        wiki->requestSave();
         showInfoMessage(
             tr("Password Protection"), tr("This wiki is now password protected."), this);
     } else {
@@ -1084,7 +1184,6 @@ void MainWindow::slotOnWikiPassword()
         if (dialog.exec() != QDialog::Accepted)
             return;
         wiki->removePassword();
-        reportSaveResult(wiki->save());
         showInfoMessage(
             tr("Password Protection"), tr("This wiki is no longer password protected."), this);
     }

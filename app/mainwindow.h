@@ -3,6 +3,7 @@
 #include "editor/pagehistory.h"
 
 #include <QMainWindow>
+#include <QTime>
 #include <QUrl>
 
 class Editor;
@@ -11,6 +12,7 @@ class Page;
 class QAction;
 class QActionGroup;
 class QDropEvent;
+class QLabel;
 class QMenu;
 class QTimer;
 class SearchResultsWidget;
@@ -45,6 +47,9 @@ public:
 
     // Opens the wiki at path. False only when it was not opened because of its password.
     bool openWiki(const QString &path, bool checkPassword, bool quietIfProtected);
+    // Opens a wiki another copy of the program was started with, once the window's dialogs
+    // are closed and the shown page is saved.
+    void openHandedOverWiki(const QString &path);
     WikiDocument *currentWiki() const { return wiki; }
     // Asks the web site for a newer release and returns at once; the answer comes later.
     void checkForUpdates(bool verbose);
@@ -73,10 +78,10 @@ public slots:
     void onRenamePage();
     void slotOnPageSelectionChanged(Page *previousPage, Page *newPage);
     void slotOnFolderSelected(Folder *folder);
-    // Writes the wiki when the shown page changed, or always when forced. False when a write
-    // was needed and failed.
-    bool saveWiki(bool forced);
-    bool saveWiki() { return saveWiki(false); }
+    // Has the wiki written in the background when the shown page changed, or always when
+    // forced; the status bar and the title's mark follow how it goes.
+    void saveWiki(bool forced);
+    void saveWiki() { saveWiki(false); }
     void onMakeTextBold();
     void onMakeTextUnderlined();
     void onMakeTextItalic();
@@ -124,6 +129,11 @@ private:
     void showPageInEditor(Page *page, bool removeBrokenLinks);
     void unlockCurrentPage();
     void reportSaveResult(bool saved);
+    void updateSaveState();
+    // Waits for the running save and writes what is only in memory, with a busy cursor meanwhile.
+    // When that fails the user decides: true to go on closing (or opening another wiki) and lose
+    // the changes, false to keep the wiki open.
+    bool finishSaving(bool closing);
     QString askForSaveFileName(
         const QString &caption, const QString &filter, const QString &extension);
     QString askForText(const QString &title, const QString &label);
@@ -139,6 +149,7 @@ private:
     // A failed save is told once; the next failure is told again only after a save succeeded.
     bool saveFailureReported = false;
     bool lastSaveFailed = false;
+    QTime lastSavedAt;
     bool selectingPage = false;
 
     Editor *m_editor = nullptr;
@@ -147,6 +158,7 @@ private:
     SidebarContainer *sidebarContainer = nullptr;
     Toolbar *toolbar = nullptr;
     SearchResultsWidget *searchResults = nullptr;
+    QLabel *saveState = nullptr;
 
     QAction *newWikiAction = nullptr;
     QAction *newFolderAction = nullptr;

@@ -6,6 +6,7 @@ namespace {
 
 const QString recentWikiListKey = QStringLiteral("recent_wiki_list");
 const QString lastWindowGeometryKey = QStringLiteral("last_window_geometry");
+const QString startupUpdateCheckKey = QStringLiteral("check_for_updates_at_startup");
 const int maxRecentWikis = 5;
 
 } // namespace
@@ -83,6 +84,17 @@ QRect lastWindowGeometry()
 void setLastWindowGeometry(const QRect &geometry)
 {
     writeRect(lastWindowGeometryKey, geometry);
+}
+
+bool checkForUpdatesAtStartup()
+{
+    // Distributions that contact no server without asking build with the check off.
+    return QSettings().value(startupUpdateCheckKey, bool(VELMORA_STARTUP_UPDATE_CHECK)).toBool();
+}
+
+void setCheckForUpdatesAtStartup(bool check)
+{
+    QSettings().setValue(startupUpdateCheckKey, check);
 }
 
 } // namespace Settings

@@ -4,8 +4,9 @@
 #include <QString>
 #include <QStringList>
 
-// The settings the program keeps between runs: the recently opened wikis and the main
-// window's last normal geometry. Each function opens its own QSettings, does one read or
+// The settings the program keeps between runs: the recently opened wikis, the main
+// window's last normal geometry and whether it checks for updates at start-up. Each
+// function opens its own QSettings, does one read or
 // one write and closes it again, so every write has reached the store when it returns.
 namespace Settings {
 
@@ -26,5 +27,9 @@ void clearRecentWikiList();
 // The null rectangle when nothing is stored.
 QRect lastWindowGeometry();
 void setLastWindowGeometry(const QRect &geometry);
+
+// Whether the window asks for a newer release when it starts; the build decides the default.
+bool checkForUpdatesAtStartup();
+void setCheckForUpdatesAtStartup(bool check);
 
 } // namespace Settings

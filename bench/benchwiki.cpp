@@ -8,10 +8,9 @@
 
 namespace {
 
-const int pageCount = 2000;
 const int folderCount = 3;
 const int pagesPerFolder = 100;
-const int pictureCount = 100;
+const int pagesPerPicture = 20;
 const int pictureBytes = 150 * 1024; // about 200 kB once in base64
 
 QString pageId(int i)
@@ -19,7 +18,7 @@ QString pageId(int i)
     return i == 0 ? QStringLiteral("1") : QString::number(Q_INT64_C(1733480000000) + i);
 }
 
-QString pageText(int i, QRandomGenerator &random)
+QString pageText(int i, int pageCount, QRandomGenerator &random)
 {
     static const QStringList words = QString("the of wiki page notes meeting plan garden "
                                              "review budget travel recipe draft idea list "
@@ -49,14 +48,14 @@ QJsonObject page(int i, const QString &content)
 
 } // namespace
 
-QJsonObject buildBenchWiki()
+QJsonObject buildBenchWiki(int pageCount, bool withPictures)
 {
     QRandomGenerator random(2024);
     QJsonArray top;
     QJsonArray folders[folderCount];
     for (int i = 0; i < pageCount; ++i) {
-        QString content = pageText(i, random);
-        if (i % (pageCount / pictureCount) == 1) {
+        QString content = pageText(i, pageCount, random);
+        if (withPictures && i % pagesPerPicture == 1) {
             QByteArray picture(pictureBytes, Qt::Uninitialized);
             random.fillRange(reinterpret_cast<quint32 *>(picture.data()), pictureBytes / 4);
             content += QString("<p><img src=\"data:image/png;base64,%1\"></p>")

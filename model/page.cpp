@@ -1,6 +1,6 @@
 #include "model/page.h"
 
-#include "model/htmlprocessor.h"
+#include "model/htmltext.h"
 
 #include <QReadLocker>
 #include <QWriteLocker>
@@ -8,6 +8,28 @@
 namespace {
 
 const int previewLength = 100;
+
+bool isText(const QJsonValue &value)
+{
+    return value.type() == QJsonValue::String;
+}
+
+// Whether json holds exactly the fields, of exactly the types, that toJson() writes, so that the
+// object read from the file can serve as the page's JSON unchanged.
+bool isCanonicalPage(const QJsonObject &json)
+{
+    if (json.size() != 5 || json.value(QLatin1String("type")).toString() != QLatin1String("page")
+        || !isText(json.value(QLatin1String("id"))) || !isText(json.value(QLatin1String("name")))
+        || !isText(json.value(QLatin1String("content"))))
+        return false;
+    const QJsonValue descriptor = json.value(QLatin1String("password_descriptor"));
+    if (!descriptor.isObject())
+        return false;
+    const QJsonObject fields = descriptor.toObject();
+    return fields.size() == 3 && isText(fields.value(QLatin1String("hashed_password")))
+        && isText(fields.value(QLatin1String("salt")))
+        && isText(fields.value(QLatin1String("password_hint")));
+}
 
 } // namespace
 
@@ -44,6 +66,27 @@ void Page::setContent(const QString &content)
 {
     QWriteLocker locker(&m_pageLock);
     m_content = content;
+    dropJson();
+}
+
+PasswordDescriptor &Page::passwordDescriptor()
+{
+    // The caller may change the descriptor through the reference.
+    QWriteLocker locker(&m_pageLock);
+    dropJson();
+    return m_passwordDescriptor;
+}
+
+void Page::dropJson() const
+{
+    m_json = QJsonObject();
+    m_jsonValid = false;
+}
+
+void Page::jsonChanged()
+{
+    QWriteLocker locker(&m_pageLock);
+    dropJson();
 }
 
 bool Page::isLocked() const
@@ -79,6 +122,7 @@ void Page::setPasswordDescriptor(const PasswordDescriptor &descriptor)
 {
     QWriteLocker locker(&m_pageLock);
     m_passwordDescriptor = descriptor;
+    dropJson();
 }
 
 bool Page::isHomePage() const
@@ -101,6 +145,7 @@ bool Page::setPassword(const QString &password, const QString &hint)
     m_passwordDescriptor.setHashedPassword(hash);
     m_passwordDescriptor.setPasswordHint(hint);
     m_locked = true;
+    dropJson();
     return true;
 }
 
@@ -109,19 +154,14 @@ void Page::removePassword()
     QWriteLocker locker(&m_pageLock);
     m_passwordDescriptor = PasswordDescriptor();
     m_locked = false;
+    dropJson();
 }
 
 QString Page::plainTextPreview() const
 {
     if (isLocked())
         return QStringLiteral("* PASSWORD PROTECTED *");
-    QString text = HtmlProcessor::htmlToPlainText(content());
-    if (text.size() > previewLength) {
-        // A cut between the halves of a surrogate pair would leave half a character behind.
-        const bool splitsPair = text.at(previewLength - 1).isHighSurrogate();
-        text.truncate(splitsPair ? previewLength - 1 : previewLength);
-    }
-    return text;
+    return htmlTextStart(content(), previewLength);
 }
 
 void Page::setDefaultContent()
@@ -136,14 +176,18 @@ void Page::setDefaultContent()
 
 QJsonObject Page::toJson() const
 {
-    QReadLocker locker(&m_pageLock);
-    return QJsonObject {
-        {QStringLiteral("type"), type()},
-        {QStringLiteral("id"), id()},
-        {QStringLiteral("name"), name()},
-        {QStringLiteral("content"), m_content},
-        {QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson()},
-    };
+    QWriteLocker locker(&m_pageLock);
+    if (!m_jsonValid) {
+        m_json = QJsonObject {
+            {QStringLiteral("type"), type()},
+            {QStringLiteral("id"), id()},
+            {QStringLiteral("name"), name()},
+            {QStringLiteral("content"), m_content},
+            {QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson()},
+        };
+        m_jsonValid = true;
+    }
+    return m_json;
 }
 
 Page *Page::createHomePage()
@@ -159,6 +203,14 @@ Page *Page::fromJson(const QJsonObject &json)
     page->setContent(jsonText(json, QStringLiteral("content")));
     page->setPasswordDescriptor(
         PasswordDescriptor(json.value(QStringLiteral("password_descriptor")).toObject()));
-    page->setLocked(page->passwordDescriptor().isSet());
+    page->setLocked(qAsConst(*page).passwordDescriptor().isSet());
+    // What this program wrote is kept as it was read, so that the first save after opening
+    // copies no page; anything else is made into the written form now rather than then.
+    if (isCanonicalPage(json)) {
+        page->m_json = json;
+        page->m_jsonValid = true;
+    } else {
+        page->toJson();
+    }
     return page;
 }

@@ -27,8 +27,9 @@ public:
     bool isModified() const;
     void setModified(bool modified);
 
-    // The page's own descriptor, reached without the page lock.
-    PasswordDescriptor &passwordDescriptor() { return m_passwordDescriptor; }
+    // The page's own descriptor, reached without the page lock. The page cannot see a change
+    // made through the reference, so taking it renews the page's JSON at the next save.
+    PasswordDescriptor &passwordDescriptor();
     const PasswordDescriptor &passwordDescriptor() const { return m_passwordDescriptor; }
     void setPasswordDescriptor(const PasswordDescriptor &descriptor);
 
@@ -40,22 +41,32 @@ public:
     bool setPassword(const QString &password, const QString &hint);
     void removePassword();
 
-    // The sidebar's second line: the page's text, at most 100 characters, or a notice when the
-    // page is locked.
+    // The sidebar's second line: the start of the page's text, white space folded, at most 100
+    // characters, or a notice when the page is locked.
     QString plainTextPreview() const;
     void setDefaultContent();
 
+    // Kept between calls and made again only after a change to a field it holds, so that a save
+    // copies only the pages that changed.
     QJsonObject toJson() const override;
 
     static Page *createHomePage();
     // Locked exactly when the stored descriptor holds a hash; "type" is not read.
     static Page *fromJson(const QJsonObject &json);
 
+protected:
+    void jsonChanged() override;
+
 private:
+    // The page lock is held for writing.
+    void dropJson() const;
+
     QString m_content {QLatin1String("")};
     bool m_locked = false;
     bool m_modified = false;
     PasswordDescriptor m_passwordDescriptor;
+    mutable QJsonObject m_json;
+    mutable bool m_jsonValid = false;
     mutable QReadWriteLock m_pageLock;
 };
 

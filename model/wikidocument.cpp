@@ -3,10 +3,10 @@
 #include "model/folder.h"
 #include "model/legacyimport.h"
 #include "model/page.h"
+#include "model/wikisaver.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QVariant>
@@ -16,30 +16,19 @@ namespace {
 const QString homePageId = QStringLiteral("1");
 const QString currentVersion = QStringLiteral("2.3.2");
 
-// The likely reason a file could not be replaced, for the message the user sees.
-QString describeWriteFailure(const QString &path)
-{
-    const QFileInfo file(path);
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.exists() || !folder.isDir())
-        return QCoreApplication::translate("WikiDocument", "Its folder no longer exists.");
-    if (!folder.isWritable() || (file.exists() && !file.isWritable()))
-        return QCoreApplication::translate("WikiDocument",
-                                           "Velmora has no permission to write there.");
-    return QCoreApplication::translate("WikiDocument",
-                                       "The file could not be written; the disk may be full.");
-}
-
 } // namespace
 
 WikiDocument::WikiDocument(const QString &filePath)
     : m_filePath(filePath)
+    , m_saver(std::make_unique<WikiSaver>())
 {
     load();
 }
 
 WikiDocument::~WikiDocument()
 {
+    // Whatever was handed to the saver reaches the file before the items go.
+    m_saver.reset();
     // Folders do not own their pages, so their pages are deleted here too.
     QList<WikiItem *> all = m_items + m_removedItems;
     for (WikiItem *item : qAsConst(all)) {
@@ -192,7 +181,7 @@ Page *WikiDocument::createPage(const QString &name, Folder *folder)
         else
             m_items.append(page);
     }
-    save();
+    requestSave();
     return page;
 }
 
@@ -205,7 +194,7 @@ Folder *WikiDocument::createFolder(const QString &name)
         QWriteLocker locker(&m_itemsLock);
         m_items.append(folder);
     }
-    save();
+    requestSave();
     return folder;
 }
 
@@ -231,7 +220,7 @@ void WikiDocument::removePage(const QString &id)
         }
     }
     if (removed)
-        save();
+        requestSave();
 }
 
 void WikiDocument::removeFolder(const QString &id)
@@ -248,7 +237,7 @@ void WikiDocument::removeFolder(const QString &id)
         }
     }
     if (removed)
-        save();
+        requestSave();
 }
 
 bool WikiDocument::setPassword(const QString &password, const QString &hint)
@@ -267,7 +256,7 @@ bool WikiDocument::setPassword(const QString &password, const QString &hint)
 void WikiDocument::removePassword()
 {
     m_passwordDescriptor = PasswordDescriptor();
-    save();
+    requestSave();
 }
 
 void WikiDocument::initializeNewWiki()
@@ -277,11 +266,13 @@ void WikiDocument::initializeNewWiki()
         QWriteLocker locker(&m_itemsLock);
         m_items.append(Page::createHomePage());
     }
-    save();
+    requestSave();
 }
 
 void WikiDocument::load()
 {
+    // A save of this file still under way, from a document opened on it before, comes first.
+    WikiSaver::waitForSavesTo(m_filePath);
     WikiReadStatus status = WikiReadStatus::Empty;
     const QByteArray bytes = readWikiData(m_filePath, &status, &m_legacyBackupPath);
     QJsonObject root;
@@ -334,15 +325,12 @@ void WikiDocument::load()
         initializeNewWiki();
 }
 
-bool WikiDocument::save()
+// The line between the threads runs here. Pages, folders and the document are read and changed
+// on the GUI thread only; snapshot() copies what a save needs into JSON values, and from then on
+// the saver's worker reads those values and nothing else. Each page keeps its JSON between saves
+// (Page::toJson()), so a snapshot shares the text of every unchanged page instead of copying it.
+WikiSnapshot WikiDocument::snapshot() const
 {
-    QMutexLocker saveLocker(&m_saveMutex);
-    if (m_loadFailed) {
-        m_lastSaveError = QCoreApplication::translate(
-            "WikiDocument", "The file could not be read as a wiki, so it is not overwritten.");
-        return false;
-    }
-
     QJsonObject admin;
     admin.insert(QStringLiteral("version"), m_version);
     admin.insert(QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson());
@@ -355,17 +343,36 @@ bool WikiDocument::save()
     QJsonObject root;
     root.insert(QStringLiteral("admin"), admin);
     root.insert(QStringLiteral("wiki_items"), items);
+    return WikiSnapshot {m_filePath, root};
+}
 
-    const QByteArray bytes = documentBytesFromJson(root);
-    if (bytes.isEmpty()) {
-        m_lastSaveError = QCoreApplication::translate(
-            "WikiDocument", "The wiki has grown too large to be stored in one file.");
+bool WikiDocument::requestSave()
+{
+    if (m_loadFailed) {
+        m_refusal = QCoreApplication::translate(
+            "WikiDocument", "The file could not be read as a wiki, so it is not overwritten.");
         return false;
     }
-    if (!writeWikiData(m_filePath, bytes)) {
-        m_lastSaveError = describeWriteFailure(m_filePath);
-        return false;
-    }
-    m_lastSaveError.clear();
+    m_saver->save(snapshot());
     return true;
+}
+
+bool WikiDocument::save()
+{
+    return requestSave() && m_saver->waitForSaves();
+}
+
+bool WikiDocument::waitForSaves()
+{
+    return m_saver->waitForSaves();
+}
+
+WikiSaver *WikiDocument::saver() const
+{
+    return m_saver.get();
+}
+
+QString WikiDocument::lastSaveError() const
+{
+    return m_loadFailed ? m_refusal : m_saver->lastError();
 }

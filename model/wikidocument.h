@@ -2,12 +2,14 @@
 
 #include "model/passworddescriptor.h"
 #include "model/wikifile.h"
+#include "model/wikisaver.h"
 
 #include <QList>
-#include <QMutex>
 #include <QReadWriteLock>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 class Folder;
 class Page;
@@ -19,6 +21,9 @@ class WikiItem;
 // The document owns its items. Items taken out of the tree (removed pages and folders) stay
 // alive until the document is destroyed, because views may still point at them until they
 // refresh; destroying the document destroys every item it ever held.
+//
+// Saving runs in the background: the document hands a snapshot to its WikiSaver, whose worker
+// thread writes it. The document and its items belong to the GUI thread.
 class WikiDocument final
 {
 public:
@@ -26,6 +31,7 @@ public:
     // saved; a file that holds something other than a wiki is left exactly as it is, and the
     // document then reports loadFailed() and refuses to save over it.
     explicit WikiDocument(const QString &filePath);
+    // Waits for the running save and writes the one still waiting.
     ~WikiDocument();
     WikiDocument(const WikiDocument &) = delete;
     WikiDocument &operator=(const WikiDocument &) = delete;
@@ -66,12 +72,22 @@ public:
 
     void initializeNewWiki();
     void load();
-    // Writes the whole wiki to its file. False when nothing was written: the file could not be
-    // replaced, the wiki is too large for the file format, or the file was not readable as a
-    // wiki when it was opened. The previous file then stays as it was.
+    // What a save writes: the root object of the wiki as it is now. Cheap: pages that did not
+    // change since the last snapshot give the JSON they gave then.
+    WikiSnapshot snapshot() const;
+    // Has the whole wiki written to its file in the background and returns at once; the saver
+    // reports how it went. False, and nothing happens, when the file was not readable as a wiki
+    // when it was opened: it is never overwritten.
+    bool requestSave();
+    // Writes the whole wiki to its file and waits for it. False when nothing was written: the
+    // file could not be replaced, the wiki is too large for the file format, or the file was not
+    // readable as a wiki when it was opened. The previous file then stays as it was.
     bool save();
+    // Waits for the running and the waiting save; false when the last of them failed.
+    bool waitForSaves();
+    WikiSaver *saver() const;
     // Why the last save wrote nothing, in words for the user; empty after a save that worked.
-    QString lastSaveError() const { return m_lastSaveError; }
+    QString lastSaveError() const;
 
 private:
     QList<Page *> allPagesLocked() const;
@@ -79,7 +95,7 @@ private:
     void moveHomePageToFront();
 
     const QString m_filePath;
-    QMutex m_saveMutex;
+    std::unique_ptr<WikiSaver> m_saver;
     PasswordDescriptor m_passwordDescriptor;
     QString m_version {QLatin1String("")};
     QList<WikiItem *> m_items;
@@ -88,5 +104,5 @@ private:
     mutable QReadWriteLock m_itemsLock;
     bool m_loadFailed = false;
     QString m_legacyBackupPath;
-    QString m_lastSaveError;
+    QString m_refusal;
 };

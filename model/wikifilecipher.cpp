@@ -72,7 +72,7 @@ void WikiFileCipher::setKey(quint64 key)
 
 // zlib's fastest level. Every level reads back the same, but pictures are kept as UTF-16 text
 // with every other byte zero, where level 9 spends about 20 s on a wiki of 100 photos (level 1:
-// under 2 s, for a file about 7% larger), and saves run on the GUI thread every ten seconds.
+// under 2 s, for a file about 7% larger), and autosave writes the whole wiki every ten seconds.
 static const int compressionLevel = 1;
 
 QByteArray WikiFileCipher::encrypt(const QByteArray &plain)

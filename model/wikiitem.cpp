@@ -38,14 +38,20 @@ QString WikiItem::type() const
 
 void WikiItem::setId(const QString &id)
 {
-    QWriteLocker locker(&m_itemLock);
-    m_id = id;
+    {
+        QWriteLocker locker(&m_itemLock);
+        m_id = id;
+    }
+    jsonChanged();
 }
 
 void WikiItem::setName(const QString &name)
 {
-    QWriteLocker locker(&m_itemLock);
-    m_name = name;
+    {
+        QWriteLocker locker(&m_itemLock);
+        m_name = name;
+    }
+    jsonChanged();
 }
 
 bool WikiItem::isPage() const

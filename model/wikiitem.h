@@ -39,6 +39,9 @@ protected:
     WikiItem(const QString &type, const QString &id, const QString &name);
     WikiItem(const WikiItem &other);
 
+    // Told after the identifier or the name changed, for items that keep their JSON.
+    virtual void jsonChanged() { }
+
     // The text under key; "" when it is missing or not a string.
     static QString jsonText(const QJsonObject &json, const QString &key);
 

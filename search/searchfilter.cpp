@@ -1,7 +1,7 @@
 #include "search/searchfilter.h"
 
 #include "search/collationfolding.h"
-#include "search/htmlentities.h"
+#include "model/htmlentities.h"
 
 #include <algorithm>
 #include <cstring>

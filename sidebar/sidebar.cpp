@@ -151,5 +151,5 @@ void Sidebar::onItemMoved(
         items.insert(qBound(0, targetIndex, items.size()), item);
     }
     // The order of the lists is the order the file keeps.
-    m_wiki->save();
+    m_wiki->requestSave();
 }

@@ -38,10 +38,9 @@ QString SidebarTreeItem::preview()
     Page *page = m_item->toPage();
     if (!page)
         return QString();
-    // Making a preview renders the page's HTML in an offscreen web page: far too slow to repeat
-    // on every paint of the row, and pages with large pictures make it slower still. The content
-    // is kept by value, so an edit through setContent() is always seen; while the page is
-    // unchanged both sides share one string and the comparison costs nothing.
+    // Kept so that a paint of the row makes no new text. The content is kept by value, so an
+    // edit through setContent() is always seen; while the page is unchanged both sides share
+    // one string and the comparison costs nothing.
     const QString content = page->content();
     const bool locked = page->isLocked();
     if (!m_hasPreview || locked != m_previewLocked || content != m_previewContent) {

@@ -12,6 +12,10 @@ packages=(
     qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite
     libcrypt-dev zlib1g-dev libicu-dev
     fontconfig
+    # The install test validates the desktop files and the file type with these; the
+    # Debian package is built with dpkg-shlibdeps (dpkg-dev) and file.
+    desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
+    dpkg-dev file
 )
 # Extra packages a caller needs on top (run.sh asks for xvfb on a headless machine).
 if [ -n "${VELMORA_EXTRA_PACKAGES:-}" ]; then

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes search/htmlentities.inc: the named character references of HTML, as Python's
+"""Writes model/htmlentities.inc: the named character references of HTML, as Python's
 html.entities module lists them, for the page search's reading of page markup.
 
-Usage: tools/make_entity_table.py > search/htmlentities.inc
+Usage: tools/make_entity_table.py > model/htmlentities.inc
 """
 import html.entities
 

@@ -23,6 +23,9 @@ import tempfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SRC_DIR = os.path.join(ROOT, "resources", "icons-src")
 OUT_DIR = os.path.join(ROOT, "resources", "images")
+# The program's icon for desktops, from the About box's logo, in the hicolor theme's layout.
+DESKTOP_ICON_DIR = os.path.join(ROOT, "dist", "icons", "hicolor")
+DESKTOP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256, 512)
 
 # The source SVGs mark the state-dependent parts with these exact texts:
 #   <rect id="chip" fill="none" .../>   a rounded backing plate, hidden when plain
@@ -159,6 +162,17 @@ def main():
                     written += 1
 
     print("render_icons: wrote %d pictures to %s" % (written, OUT_DIR))
+
+    logo = os.path.join(SRC_DIR, "logo.svg")
+    for size in DESKTOP_ICON_SIZES:
+        folder = os.path.join(DESKTOP_ICON_DIR, "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        render(rsvg, logo, os.path.join(folder, "velmora.png"), size, size)
+    scalable = os.path.join(DESKTOP_ICON_DIR, "scalable", "apps")
+    os.makedirs(scalable, exist_ok=True)
+    shutil.copyfile(logo, os.path.join(scalable, "velmora.svg"))
+    print("render_icons: wrote %d desktop icons to %s"
+          % (len(DESKTOP_ICON_SIZES) + 1, DESKTOP_ICON_DIR))
 
 
 if __name__ == "__main__":

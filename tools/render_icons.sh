@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the program's pictures: resources/icons-src/*.svg -> resources/images/*.png
-# (each at 1x and @2x, plus the hover/pressed/disabled button states).
+# (each at 1x and @2x, plus the hover/pressed/disabled button states), and the
+# program's desktop icon into dist/icons/hicolor/ (16 to 512 px and scalable).
 #
 # The PNGs are committed; the build does not run this. Re-run it after
 # editing an SVG source and commit the changed PNGs with it.

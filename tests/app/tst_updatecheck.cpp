@@ -1,7 +1,9 @@
 #include "app/aboutdialog.h"
 #include "app/mainwindow.h"
+#include "app/settings.h"
 #include "app/updatechecker.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -234,6 +237,42 @@ private slots:
         QTRY_COMPARE(shown, boxes);
         QTest::qWait(200);
         QCOMPARE(site.requests.size(), 1 + boxes.size());
+    }
+
+    // Turned off from the Help menu, the start-up check asks nothing, neither when the window
+    // starts nor when it opens a wiki; a check asked for later still goes out.
+    void startupCheckIsTheUsersChoice()
+    {
+        Site site;
+        int connections = 0;
+        connect(&site, &QTcpServer::newConnection, this, [&connections] { ++connections; });
+        UpdateChecker::setDefaultServerUrl(site.url());
+        Settings::setCheckForUpdatesAtStartup(true);
+        {
+            MainWindow window;
+            QTRY_COMPARE(site.requests.size(), 1);
+            auto *action = window.findChild<QAction *>(QStringLiteral("startupUpdateCheckAction"));
+            QVERIFY(action && action->isCheckable() && action->isChecked());
+            action->trigger();
+            QVERIFY(!Settings::checkForUpdatesAtStartup());
+        }
+        site.requests.clear();
+        connections = 0;
+        QTemporaryDir dir;
+        {
+            MainWindow window;
+            window.openWiki(dir.filePath(QStringLiteral("notes.velmora")), true, false);
+            QVERIFY(window.currentWiki());
+            QVERIFY(!window.findChild<QAction *>(QStringLiteral("startupUpdateCheckAction"))
+                         ->isChecked());
+            // Sent after anything the start-up could have sent, so it arrives after it too.
+            window.checkForUpdates(false);
+            QTRY_COMPARE(site.requests.size(), 1);
+            QTest::qWait(200);
+            QCOMPARE(connections, 1);
+            QCOMPARE(site.requests.size(), 1);
+        }
+        Settings::setCheckForUpdatesAtStartup(true);
     }
 
     void cleanup()

@@ -295,12 +295,17 @@ private slots:
     }
 
     // Truncating and refilling the file in place lost the whole wiki to a kill halfway. The
-    // helper saves the files that writeWikiData() made, again and again, so that the kills
-    // land in the writing, not in the compressing.
+    // helper has the saver's worker thread save the wikis of the files first and second in
+    // turn, again and again, so that the kills land anywhere in its converting, compressing
+    // and writing.
     void killWhileSaving()
     {
-        const int size = 20 << 20;
-        const QByteArray documents[] = {randomBytes(size, 1), randomBytes(size, 2)};
+        const int size = 1 << 20;
+        const auto bigWiki = [size](unsigned seed) {
+            return documentBytesFromJson(
+                wiki({page("1", "Home Page", randomBytes(size, seed).toBase64())}));
+        };
+        const QByteArray documents[] = {bigWiki(1), bigWiki(2)};
         const QString file = path("killed.velmora");
         QVERIFY(writeWikiData(path("first"), documents[0]));
         QVERIFY(writeWikiData(path("second"), documents[1]));

@@ -110,7 +110,7 @@ private slots:
         QTest::addColumn<bool>("locked");
         QTest::addColumn<QString>("preview");
         QTest::newRow("locked") << "<p>Secret plans</p>" << true << "* PASSWORD PROTECTED *";
-        QTest::newRow("markup") << "<h2>Plan</h2><ul><li>one</li></ul>" << false << "Plan\n\none";
+        QTest::newRow("markup") << "<h2>Plan</h2><ul><li>one</li></ul>" << false << "Plan one";
         QTest::newRow("entities") << "Fish &amp; chips &lt;3" << false << "Fish & chips <3";
         QTest::newRow("non-Latin") << QString::fromUtf8("<b>Ελληνικά</b> 日本語") << false
                                    << QString::fromUtf8("Ελληνικά 日本語");

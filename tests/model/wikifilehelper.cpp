@@ -1,10 +1,12 @@
 // Saves wiki files in a process of its own, for the tests that kill a save halfway, limit the
 // size of the files it may write or take away its rights:
-//   wikifilehelper loop <path> <first> <second>   writes the bytes of the files second and first
-//                                                 in turn to path until it is killed
+//   wikifilehelper loop <path> <first> <second>   saves the wikis of the files second and first
+//                                                 in turn to path through a WikiSaver's worker
+//                                                 thread until it is killed
 //   wikifilehelper write <path> <size> <seed> <file size limit, 0 for none> [as-nobody]
 // "write" exits with 0 when writeFile() returned true, 1 when it returned false.
 #include "model/wikifile.h"
+#include "model/wikisaver.h"
 #include "wikifiletestdata.h"
 
 #include <QCoreApplication>
@@ -21,17 +23,20 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() >= 5 && args.at(1) == QLatin1String("loop")) {
-        QByteArray images[2];
+        QJsonObject roots[2];
         for (int i = 0; i < 2; ++i) {
-            QFile image(args.at(3 + i));
-            if (!image.open(QIODevice::ReadOnly))
+            bool ok = false;
+            roots[i] = jsonFromDocumentBytes(readWikiData(args.at(3 + i)), &ok);
+            if (!ok)
                 return 2;
-            images[i] = image.readAll();
         }
         std::printf("ready\n");
         std::fflush(stdout);
-        for (int i = 1;; i = 1 - i)
-            writeFile(args.at(2), images[i]);
+        WikiSaver saver;
+        for (int i = 1;; i = 1 - i) {
+            saver.save(WikiSnapshot {args.at(2), roots[i]});
+            saver.waitForSaves();
+        }
     }
     if (args.size() >= 6 && args.at(1) == QLatin1String("write")) {
         const QByteArray bytes = randomBytes(args.at(3).toInt(), args.at(4).toUInt());

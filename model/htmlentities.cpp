@@ -1,4 +1,4 @@
-#include "search/htmlentities.h"
+#include "model/htmlentities.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,7 +13,7 @@ struct NamedReference
 };
 
 const NamedReference namedReferences[] = {
-#include "search/htmlentities.inc"
+#include "model/htmlentities.inc"
 };
 
 bool isAsciiAlphanumeric(QChar c)
