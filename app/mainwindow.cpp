@@ -659,14 +659,9 @@ void MainWindow::openHandedOverWiki(const QString &path)
         return;
     }
     // The shown page's changes are written before the wiki is replaced; when that fails the
-    // open wiki stays, with its changes, and the user has been told why.
-    if (wiki && !saveWiki(false)) {
-        showErrorMessage(tr("\"%1\" was not opened, since the changes to the open wiki could not "
-                            "be saved.")
-                             .arg(QDir::toNativeSeparators(path)),
-            this);
+    // user is asked, and by default the open wiki stays with its changes.
+    if (wiki && !finishSaving(false))
         return;
-    }
     openWiki(path, true, false);
 }
 
