@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "widgets/applicationlook.h"
+#include "widgets/widgetutils.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -41,7 +42,7 @@ private slots:
     {
         QFETCH(bool, highDensity);
         QFETCH(qreal, ratio);
-        QTEST(imageResourcePath("logo", "png", highDensity, ratio), "expected");
+        QTEST(Gui::imageResourcePath("logo", "png", highDensity, ratio), "expected");
     }
 
     // The face drawn, not the one asked for: the shipped fonts must have been registered.
