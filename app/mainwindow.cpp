@@ -24,6 +24,7 @@
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebarcontainer.h"
 #include "sidebar/sidebartoolbar.h"
+#include "sidebar/sidebartree.h"
 #include "widgets/applicationlook.h"
 #include "widgets/imagebutton.h"
 #include "widgets/widgetutils.h"
@@ -98,7 +99,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Queued: the editor's own handler stores the edit in the page first.
     connect(m_editor->page(), &QWebPage::contentsChanged, this, &MainWindow::updateSaveState,
         Qt::QueuedConnection);
-    connect(m_editor, &Editor::escapePressed, this, &MainWindow::onHideSearchResults);
+    connect(m_editor, &Editor::escapePressed, this, &MainWindow::onSearchEscape);
     connect(m_editor, &Editor::dropReceived, this, &MainWindow::onEditorReceivedDropEvent);
     connect(
         m_sidebar, &Sidebar::onPageSelectionChanged, this, &MainWindow::slotOnPageSelectionChanged);
@@ -119,7 +120,7 @@ MainWindow::MainWindow(QWidget *parent)
         &MainWindow::onSearchResultSelected);
 
     updateActions();
-    openStartupWiki();
+    openStartupWiki(firstCommandLineArgument());
 
     connect(qApp, &QApplication::focusChanged, &focusHook,
         [this](QWidget *old, QWidget *now) { onWidgetFocusChanged(old, now); });
@@ -134,6 +135,25 @@ MainWindow::MainWindow(QWidget *parent)
     searchRunner = new SearchRunner(this);
     connect(
         searchRunner, &SearchRunner::progressed, searchResults, &SearchResultsWidget::showProgress);
+    connect(
+        searchRunner, &SearchRunner::resultsFound, searchResults, &SearchResultsWidget::addResults);
+    connect(
+        searchRunner, &SearchRunner::finished, searchResults, &SearchResultsWidget::finishResults);
+    connect(searchResults, &SearchResultsWidget::hitSelected, this,
+        [this](const QString &pageID, const QString &text, int occurrence) {
+            if (m_editor->currentPage() && m_editor->currentPage()->id() == pageID)
+                m_editor->selectSearchHit(text, occurrence);
+        });
+    // The sidebar row of the page being typed in shows its new first words within a moment.
+    auto *previewTimer = new QTimer(this);
+    previewTimer->setSingleShot(true);
+    previewTimer->setInterval(500);
+    connect(previewTimer, &QTimer::timeout, m_sidebar->tree()->viewport(),
+        qOverload<>(&QWidget::update));
+    connect(m_editor->page(), &QWebPage::contentsChanged, previewTimer, [previewTimer] {
+        if (!previewTimer->isActive())
+            previewTimer->start();
+    });
     updateChecker = new UpdateChecker(this);
     if (Settings::checkForUpdatesAtStartup())
         checkForUpdates(false);
@@ -286,7 +306,6 @@ WindowState MainWindow::currentState() const
     state.pageInFolder = page && wiki->isPageInFolder(page->id());
     state.folderSelected = folderSelected;
     state.pageLocked = page && page->isLocked();
-    state.searchRunning = searchRunning;
     state.canGoBack = history.canGoBack();
     state.canGoForward = history.canGoForward();
     return state;
@@ -296,15 +315,14 @@ WindowState MainWindow::currentState() const
 // All) follow the engine instead, when the Edit menu opens.
 void MainWindow::updateActions(const WindowState &state)
 {
-    const bool idle = !state.searchRunning;
-    const bool wikiCommands = state.wikiOpen && idle;
+    const bool wikiCommands = state.wikiOpen;
     const bool page = wikiCommands && state.pageShown;
     const bool editable = page && !state.pageLocked;
     const bool notHome = page && !state.homePage;
 
     for (QAction *action : {newWikiAction, openWikiAction})
-        action->setEnabled(idle);
-    recentFilesMenu->setEnabled(idle && recentFileActions.first()->isVisible());
+        action->setEnabled(true);
+    recentFilesMenu->setEnabled(recentFileActions.first()->isVisible());
     for (QAction *action : {newFolderAction, newPageAction, wikiPasswordAction, pagePasswordAction,
              restoreBackupAction, wikiSizeAction})
         action->setEnabled(wikiCommands);
@@ -316,8 +334,8 @@ void MainWindow::updateActions(const WindowState &state)
     editing->setEditingEnabled(editable);
 
     toolbar->deletePageButton->setEnabled(notHome);
-    toolbar->backButton->setEnabled(idle && state.canGoBack);
-    toolbar->forwardButton->setEnabled(idle && state.canGoForward);
+    toolbar->backButton->setEnabled(state.canGoBack);
+    toolbar->forwardButton->setEnabled(state.canGoForward);
     toolbar->searchEdit->setEnabled(state.wikiOpen);
     sidebarToolbar->setVisible(state.wikiOpen);
 }
@@ -349,7 +367,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         toolbar->searchEdit->setFocus(Qt::OtherFocusReason);
         toolbar->searchEdit->selectAll();
     } else if (event->key() == Qt::Key_Escape) {
-        onHideSearchResults();
+        onSearchEscape();
     }
     QWidget::keyPressEvent(event);
 }
@@ -362,14 +380,26 @@ void MainWindow::tell(const QString &title, const QString &text)
 
 // --- Opening, saving and closing ----------------------------------------------------------
 
-void MainWindow::openStartupWiki()
+void MainWindow::openStartupWiki(const QString &argument)
 {
     // The command line's wiki, else the most recent one (silently not when protected), else none.
-    const QString argument = firstCommandLineArgument();
     const QString recent = Settings::mostRecentWiki();
     bool opened = true;
     if (!argument.isEmpty() && QFileInfo::exists(argument)) {
         opened = openWiki(argument, true, false);
+    } else if (argument.endsWith(QLatin1String(".velmora"), Qt::CaseInsensitive)) {
+        // Only a name that New Wiki would give: a test program's function name, for one, is
+        // no wiki to create.
+        const QString path = QFileInfo(argument).absoluteFilePath();
+        const bool create = Gui::runMessageBox(QMessageBox::Question, tr("New Wiki"),
+                                tr("There is no wiki at %1. Create a new wiki there?")
+                                    .arg(QDir::toNativeSeparators(path)),
+                                {{tr("Yes"), QMessageBox::AcceptRole},
+                                    {tr("No"), QMessageBox::RejectRole}},
+                                this)
+            == 0;
+        // Created as New Wiki creates one; opening a new path writes the wiki there.
+        opened = openWiki(create ? path : QString(), false, false);
     } else if (!recent.isEmpty() && QFileInfo::exists(recent)) {
         opened = openWiki(recent, true, true);
     } else {
@@ -554,7 +584,7 @@ void MainWindow::updateRecentFileActions()
     }
     for (int i = count; i < maxRecentFiles; ++i)
         recentFileActions.at(i)->setVisible(false);
-    recentFilesMenu->setEnabled(count > 0 && !searchRunning);
+    recentFilesMenu->setEnabled(count > 0);
 }
 
 void MainWindow::saveWiki(bool forced)
@@ -955,9 +985,11 @@ void MainWindow::onLinkUnlink()
             tr("Please select the text from which to create a link."), QMessageBox::Ok);
         return;
     }
-    if (Page *target = wiki->findPageByName(text)) {
+    const QString webAddress = webAddressUrl(text);
+    Page *target = webAddress.isEmpty() ? wiki->findPageByName(text) : nullptr;
+    if (!webAddress.isEmpty() || target) {
         m_editor->disconnectSignals();
-        m_editor->createLink(pageUrl(target->id()));
+        m_editor->createLink(target ? pageUrl(target->id()) : webAddress);
         m_editor->connectSignals();
         saveWiki(true);
         return;
@@ -1053,28 +1085,31 @@ void MainWindow::exportWiki(bool asHtml)
 
 void MainWindow::onRunSearch()
 {
-    if (!wiki || searchRunner->isRunning())
+    if (!wiki)
         return;
-    searchResults->clearTree();
+    const QString text = toolbar->searchEdit->text();
+    searchRunner->cancel();
+    // Lines are read from the pages laid out as wide as the editor shows them.
+    searchRunner->setLayoutWidth(m_editor->width());
+    searchRunner->start(wiki->allPages(), text);
+    searchResults->beginResults(text);
     searchResults->show();
-    // The runner reports progress through the event loop on long searches: keep the shown page
-    // from being edited, and the wiki from being changed, under it until it is done.
-    const bool editable = m_editor->page()->isContentEditable();
-    m_editor->setEditable(false);
-    searchRunning = true;
-    updateActions();
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    const QList<SearchResult> results
-        = searchRunner->run(wiki->allPages(), toolbar->searchEdit->text());
-    QApplication::restoreOverrideCursor();
-    searchRunning = false;
-    updateActions();
-    m_editor->setEditable(editable);
-    searchResults->setResults(results);
+}
+
+void MainWindow::onSearchEscape()
+{
+    // The first Escape stops a running search and keeps what it found.
+    if (searchRunner->isRunning())
+        searchRunner->cancel();
+    else
+        onHideSearchResults();
 }
 
 void MainWindow::onHideSearchResults()
 {
+    // Also called while the constructor opens the start-up wiki, before the runner exists.
+    if (searchRunner)
+        searchRunner->cancel();
     toolbar->searchEdit->clear();
     searchResults->hide();
 }

@@ -37,8 +37,6 @@ struct WindowState
     // A folder's row is current in the sidebar; the page shown before stays in the editor.
     bool folderSelected = false;
     bool pageLocked = false;
-    // A search reads every page while it runs: nothing may change the wiki under it.
-    bool searchRunning = false;
     bool canGoBack = false;
     bool canGoForward = false;
 };
@@ -76,6 +74,9 @@ public:
     // Asks the web site for a newer release and returns at once; the answer comes later.
     void checkForUpdates(bool verbose);
     Editor *editor() const { return m_editor; }
+    // Opens the wiki named on the command line (argument), offering to create it when there
+    // is none there and the name ends in ".velmora", or else the most recent wiki.
+    void openStartupWiki(const QString &argument);
     Sidebar *sidebar() const { return m_sidebar; }
 
 signals:
@@ -118,6 +119,8 @@ public slots:
     void slotOnPagePassword();
     void onRunSearch();
     void onHideSearchResults();
+    // Escape: stops a running search, or else hides the results.
+    void onSearchEscape();
     void onSearchResultSelected(QString pageID);
 
 protected:
@@ -133,7 +136,6 @@ private:
     QMenu *addSubmenu(QMenu *menu, const char *name, const QString &title);
     WindowState currentState() const;
     void updateActions() { updateActions(currentState()); }
-    void openStartupWiki();
     void replaceWiki(WikiDocument *newWiki);
     void closeWikiWithoutHomePage();
     void updateRecentFileActions();
@@ -165,7 +167,6 @@ private:
     QTime lastSavedAt;
     bool selectingPage = false;
     bool folderSelected = false;
-    bool searchRunning = false;
     // The receiver of the application's focus signal: a member, so that it goes, and the
     // connection with it, before the window's widgets are torn down and move the focus.
     QObject focusHook;

@@ -103,6 +103,7 @@ void Editor::loadPage(Page *page)
         return;
     }
     m_pendingPageIds.clear();
+    m_pendingHitOccurrence = -1;
     m_currentPage = page;
     const bool locked = page->isLocked();
     if (locked) {
@@ -243,12 +244,20 @@ void Editor::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         emit escapePressed();
+    if (event->matches(QKeySequence::Undo)) {
+        undo();
+        event->accept();
+        return;
+    }
     if (event->matches(QKeySequence::Paste)) {
         paste();
         event->accept();
         return;
     }
     QWebView::keyPressEvent(event);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && m_shown == Shown::PageDocument)
+        evaluateJavaScript(QStringLiteral("leaveEmptyLinkAtCaret()"));
 }
 
 void Editor::dropEvent(QDropEvent *event)
@@ -278,8 +287,23 @@ void Editor::dropEvent(QDropEvent *event)
     QWebView::dropEvent(event);
 }
 
+void Editor::selectSearchHit(const QString &text, int occurrence)
+{
+    m_pendingHitText = text;
+    m_pendingHitOccurrence = occurrence;
+    if (isLoading())
+        return;
+    m_pendingHitOccurrence = -1;
+    // The find starts after the selection: from the top, it meets the hits in the order the
+    // search counted them.
+    evaluateJavaScript(QStringLiteral("getSelection().removeAllRanges()"));
+    for (int i = 0; i <= occurrence && page()->findText(text); ++i) { }
+}
+
 void Editor::onLoadFinished(bool)
 {
+    if (m_pendingHitOccurrence >= 0 && !isLoading())
+        selectSearchHit(m_pendingHitText, m_pendingHitOccurrence);
     if (m_pendingPageIds.isEmpty() || isLoading())
         return;
     const QStringList pageIds = m_pendingPageIds;
@@ -340,7 +364,6 @@ void Editor::triggerAction(QWebPage::WebAction action)
 
 bool Editor::isActionChecked(QWebPage::WebAction action)
 {
-    ensureSelection();
     return page()->action(action)->isChecked();
 }
 
@@ -349,32 +372,34 @@ bool Editor::isActionEnabled(QWebPage::WebAction action) const
     return page()->action(action)->isEnabled();
 }
 
+void Editor::formatSelectionOrWord(const std::function<void()> &command)
+{
+    const int caret = selectedText().isEmpty()
+        ? evaluateJavaScript(QStringLiteral("selectWordAroundCaret()")).toInt()
+        : -1;
+    command();
+    if (caret >= 0)
+        evaluateJavaScript(QStringLiteral("placeCaretInSelection(%1)").arg(caret));
+}
+
 void Editor::toggleBold()
 {
-    ensureSelection();
-    triggerAction(QWebPage::ToggleBold);
-    collapseSelectionToStart();
+    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleBold); });
 }
 
 void Editor::toggleItalic()
 {
-    ensureSelection();
-    triggerAction(QWebPage::ToggleItalic);
-    collapseSelectionToStart();
+    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleItalic); });
 }
 
 void Editor::toggleUnderline()
 {
-    ensureSelection();
-    triggerAction(QWebPage::ToggleUnderline);
-    collapseSelectionToStart();
+    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleUnderline); });
 }
 
 void Editor::toggleStrikethrough()
 {
-    ensureSelection();
-    triggerAction(QWebPage::ToggleStrikethrough);
-    collapseSelectionToStart();
+    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleStrikethrough); });
 }
 
 bool Editor::isBold() { return isActionChecked(QWebPage::ToggleBold); }
@@ -387,7 +412,14 @@ void Editor::alignCenter() { triggerAction(QWebPage::AlignCenter); }
 void Editor::alignRight() { triggerAction(QWebPage::AlignRight); }
 void Editor::alignJustify() { triggerAction(QWebPage::AlignJustified); }
 
-void Editor::undo() { triggerAction(QWebPage::Undo); }
+void Editor::undo()
+{
+    // A picture's new size is not one of the engine's edits: it is taken back first.
+    if (m_shown == Shown::PageDocument
+        && evaluateJavaScript(QStringLiteral("undoResize()")).toBool())
+        return;
+    triggerAction(QWebPage::Undo);
+}
 void Editor::redo() { triggerAction(QWebPage::Redo); }
 void Editor::cut() { triggerAction(QWebPage::Cut); }
 void Editor::copy() { triggerAction(QWebPage::Copy); }
@@ -413,7 +445,16 @@ bool Editor::canSelectAll() const { return isActionEnabled(QWebPage::SelectAll);
 
 void Editor::changeFontSize(int delta)
 {
-    ensureSelection();
+    formatSelectionOrWord([this, delta] { applyFontSize(delta); });
+}
+
+void Editor::applyFontSize(int delta)
+{
+    // At a bare caret the engine's own command sizes what is typed next.
+    if (selectedText().isEmpty()) {
+        execCommand(QStringLiteral("fontSizeDelta"), QStringLiteral("%1px").arg(delta));
+        return;
+    }
     const QString fontSize = inlineStyleOf(selectedElement()).value(QStringLiteral("font-size"));
     int size = defaultFontSize;
     if (!fontSize.isEmpty()) {

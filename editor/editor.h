@@ -9,6 +9,8 @@
 #include <QWebFrame>
 #include <QWebView>
 
+#include <functional>
+
 class EditorActions;
 class JsPageController;
 class Page;
@@ -65,6 +67,9 @@ public:
     // Turns links to pages that are not in pageIds into their plain text. When the document is
     // still loading, this is done as soon as it has loaded.
     void removeBrokenLinks(const QStringList &pageIds);
+    // Selects the occurrence-th hit of the page search's text and scrolls it into view, once
+    // the document has loaded.
+    void selectSearchHit(const QString &text, int occurrence);
 
     // Selection helpers. A command given with a bare caret applies to the word at the caret.
     void selectWord();
@@ -77,7 +82,8 @@ public:
     // so quotes, backslashes and line breaks in it can neither break nor extend the script.
     void execCommand(const QString &command, const QString &value);
 
-    // Character formatting: the word at a bare caret, the caret left at its start.
+    // Character formatting: a selection stays selected; a bare caret inside a word formats the
+    // word and stays where it was; elsewhere the style applies to what is typed next.
     void toggleBold();
     void toggleItalic();
     void toggleUnderline();
@@ -165,6 +171,8 @@ private:
     // Whether a page's own document is shown for editing.
     bool acceptsMarkup() const;
     void triggerAction(QWebPage::WebAction action);
+    void formatSelectionOrWord(const std::function<void()> &command);
+    void applyFontSize(int delta);
     bool isActionChecked(QWebPage::WebAction action);
     bool isActionEnabled(QWebPage::WebAction action) const;
     void removeBrokenLinksNow(const QStringList &pageIds);
@@ -175,4 +183,7 @@ private:
     Shown m_shown = Shown::Nothing;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;
+    // A selectSearchHit() that arrived while the document was loading.
+    QString m_pendingHitText;
+    int m_pendingHitOccurrence = -1;
 };

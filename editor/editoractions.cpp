@@ -66,6 +66,12 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
     connect(copyAction, &QAction::triggered, editor, &Editor::copy);
     connect(pasteAction, &QAction::triggered, editor, &Editor::paste);
     connect(selectAllAction, &QAction::triggered, editor, &Editor::selectAll);
+    // A shortcut works only while its action is enabled: the undo, redo and clipboard actions
+    // follow the editor as it changes, not only when the menu opens.
+    connect(editor->page(), &QWebPage::selectionChanged, this,
+        &EditorActions::updateEditCommandActions);
+    connect(editor->page(), &QWebPage::contentsChanged, this,
+        &EditorActions::updateEditCommandActions);
 }
 
 QAction *EditorActions::makeAction(const char *name, const QString &text, const QString &statusTip,
@@ -144,13 +150,18 @@ void EditorActions::updateFormatActions()
 
 void EditorActions::updateEditActions()
 {
+    updateEditCommandActions();
+    updateLinkAction();
+}
+
+void EditorActions::updateEditCommandActions()
+{
     undoAction->setEnabled(m_editor->canUndo());
     redoAction->setEnabled(m_editor->canRedo());
     cutAction->setEnabled(m_editor->canCut());
     copyAction->setEnabled(m_editor->canCopy());
     pasteAction->setEnabled(m_editor->canPaste());
     selectAllAction->setEnabled(m_editor->canSelectAll());
-    updateLinkAction();
 }
 
 void EditorActions::onMakeTextBold()

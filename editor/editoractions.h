@@ -57,6 +57,8 @@ public:
     void updateLinkAction();
     void updateFormatActions();
     void updateEditActions();
+    // Undo to Select All from the engine; also whenever the page's text or selection changes.
+    void updateEditCommandActions();
 
 public slots:
     void onMakeTextBold();

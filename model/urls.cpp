@@ -1,5 +1,8 @@
 #include "model/urls.h"
 
+#include <QRegularExpression>
+#include <QUrl>
+
 const char *const pageUrlPrefix = "file://velmora/?pageid=";
 const char *const commandUrlPrefix = "file://velmora/?commandid=";
 
@@ -33,4 +36,27 @@ int commandIdFromUrl(const QString &text)
     bool ok = false;
     const int id = text.mid(int(qstrlen(commandUrlPrefix))).toInt(&ok, 10);
     return ok ? id : -1;
+}
+
+QString webAddressUrl(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.contains(QRegularExpression(QStringLiteral("\\s"))))
+        return QString();
+    for (const char *scheme : {"http://", "https://", "mailto:"}) {
+        const QLatin1String prefix(scheme);
+        if (trimmed.startsWith(prefix, Qt::CaseInsensitive) && trimmed.size() > prefix.size()) {
+            const QUrl url(trimmed, QUrl::StrictMode);
+            const bool complete = prefix == QLatin1String("mailto:") ? !url.path().isEmpty()
+                                                                     : !url.host().isEmpty();
+            return url.isValid() && complete ? trimmed : QString();
+        }
+    }
+    // "www." and a host of at least two labels, such as "www.example.org/path".
+    static const QRegularExpression www(
+        QStringLiteral("^www\\.[A-Za-z0-9\\-]+(\\.[A-Za-z0-9\\-]+)+(:\\d+)?([/?#]\\S*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (www.match(trimmed).hasMatch())
+        return QStringLiteral("http://") + trimmed;
+    return QString();
 }

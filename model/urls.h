@@ -20,3 +20,8 @@ QString commandUrl(int commandId);
 bool isCommandUrl(const QString &text);
 // -1, which names no command, when the rest of the link is not a decimal number.
 int commandIdFromUrl(const QString &text);
+
+// The address a selected text names when it is a web address: "http://", "https://" or
+// "mailto:" followed by more, or "www." followed by a host name (given "http://" in front).
+// Empty for anything else, a text with white space included.
+QString webAddressUrl(const QString &text);

@@ -407,7 +407,8 @@ SearchFilter::PageCheck SearchFilter::checkPage(const QString &html)
                     return {true, false};
                 continue;
             }
-            if (next == QLatin1Char('/')) {
+            // At the end of the input the tokenizer gives "</" back as text.
+            if (next == QLatin1Char('/') && i + 2 < n) {
                 endSegment();
                 i += 2;
                 if (i < n && isAsciiLetter(s[i]))

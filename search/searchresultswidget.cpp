@@ -1,11 +1,13 @@
 #include "search/searchresultswidget.h"
 
+#include "search/searchhitdelegate.h"
 #include "widgets/widgetutils.h"
 
 #include <QAction>
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -73,6 +75,8 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     m_tree->setAnimated(true);
     m_tree->setFocusPolicy(Qt::NoFocus);
     m_tree->setObjectName(QStringLiteral("SearchWidgetTree"));
+    m_tree->setItemDelegate(new SearchHitDelegate(m_tree));
+    m_tree->setUniformRowHeights(true);
     m_tree->setStyleSheet(QStringLiteral(
         "#SearchWidgetTree { background: #FFFFFF; } #SearchWidgetTree:item { padding: 2 0px; }"));
 
@@ -87,58 +91,97 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
 void SearchResultsWidget::clearTree()
 {
     m_tree->clear();
+    m_groups.clear();
+}
+
+void SearchResultsWidget::beginResults(const QString &text)
+{
+    clearTree();
+    m_searchText = text;
+    m_matchCount = 0;
+    m_searching = true;
+    m_cancelled = false;
+    m_progressBar->setRange(0, 1);
+    m_progressBar->setValue(0);
+    m_progressAction->setVisible(true);
+    updateCount();
 }
 
 void SearchResultsWidget::showProgress(int pagesDone, int pageCount)
 {
-    m_countLabel->setText(tr("Searching\u2026"));
     m_progressBar->setRange(0, qMax(pageCount, 1));
     m_progressBar->setValue(pagesDone);
-    m_progressAction->setVisible(true);
+}
+
+void SearchResultsWidget::finishResults(bool cancelled)
+{
+    m_searching = false;
+    m_cancelled = cancelled;
+    m_progressAction->setVisible(false);
+    updateCount();
 }
 
 void SearchResultsWidget::setResults(const QList<SearchResult> &results)
 {
-    const int count = results.size();
-    if (count == 0)
-        m_countLabel->setText(QStringLiteral("No matches found"));
-    else if (count == 1)
-        m_countLabel->setText(QStringLiteral("1 match found"));
-    else
-        m_countLabel->setText(QStringLiteral("%1 matches found").arg(count));
-    m_progressAction->setVisible(false);
+    beginResults(m_searchText);
+    addResults(results);
+    finishResults(false);
+}
 
-    m_groups.clear();
-    m_groupOrder.clear();
+void SearchResultsWidget::updateCount()
+{
+    QString text;
+    if (m_matchCount == 0 && !m_searching) {
+        text = QStringLiteral("No matches found");
+    } else {
+        text = (m_matchCount == 1 ? QStringLiteral("1 match")
+                                  : QStringLiteral("%1 matches").arg(m_matchCount))
+            + (m_groups.size() == 1 ? QStringLiteral(" in 1 page")
+                                    : QStringLiteral(" in %1 pages").arg(m_groups.size()));
+    }
+    if (m_searching)
+        text += QStringLiteral(", searching\u2026");
+    else if (m_cancelled)
+        text += QStringLiteral(", search stopped");
+    m_countLabel->setText(text);
+}
+
+void SearchResultsWidget::addResults(const QList<SearchResult> &results)
+{
+    QTreeWidgetItem *row = nullptr;
+    QString rowKey;
+    QSet<QTreeWidgetItem *> touched;
     for (const SearchResult &result : results) {
         const QString key = result.pageName().toUpper();
-        auto group = m_groups.find(key);
-        if (group == m_groups.end()) {
-            group = m_groups.insert(key, {});
-            m_groupOrder.append(key);
+        if (!row || key != rowKey) {
+            row = m_groups.value(key);
+            rowKey = key;
+            if (!row) {
+                row = new QTreeWidgetItem(m_tree);
+                row->setData(0, Qt::UserRole, QVariant::fromValue(result));
+                row->setData(0, Qt::UserRole + 1, 0);
+                m_groups.insert(key, row);
+            }
+            touched.insert(row);
         }
-        group->append(result);
-    }
-
-    m_tree->clear();
-    for (const QString &key : qAsConst(m_groupOrder)) {
-        const QList<SearchResult> &hits = m_groups.value(key);
-        const SearchResult &first = hits.first();
-        auto *row = new QTreeWidgetItem(m_tree);
-        row->setText(0,
-            QStringLiteral("%1 (%2)%3")
-                .arg(key)
-                .arg(hits.size())
-                .arg(first.isLocked() ? QStringLiteral(" - PASSWORD PROTECTED") : QString()));
-        row->setData(0, Qt::UserRole, QVariant::fromValue(first));
-        if (first.isLocked())
+        row->setData(0, Qt::UserRole + 1, row->data(0, Qt::UserRole + 1).toInt() + 1);
+        ++m_matchCount;
+        if (row->data(0, Qt::UserRole).value<SearchResult>().isLocked())
             continue;
-        for (const SearchResult &hit : hits) {
-            auto *line = new QTreeWidgetItem(row);
-            line->setText(0, hit.text());
-            line->setData(0, Qt::UserRole, QVariant::fromValue(hit));
-        }
+        auto *line = new QTreeWidgetItem(row);
+        line->setText(0, result.text());
+        line->setData(0, Qt::UserRole, QVariant::fromValue(result));
     }
+    for (QTreeWidgetItem *group : qAsConst(touched)) {
+        const SearchResult first = group->data(0, Qt::UserRole).value<SearchResult>();
+        group->setText(0,
+            QStringLiteral("%1 (%2)%3")
+                .arg(first.pageName().toUpper())
+                .arg(group->data(0, Qt::UserRole + 1).toInt())
+                .arg(first.isLocked() ? QStringLiteral(" - PASSWORD PROTECTED") : QString()));
+        group->setExpanded(true);
+    }
+    updateCount();
 }
 
 void SearchResultsWidget::onTreeWidgetDoubleClicked(QTreeWidgetItem *item, int)
@@ -149,4 +192,6 @@ void SearchResultsWidget::onTreeWidgetDoubleClicked(QTreeWidgetItem *item, int)
     // A double click on an ordinary page row only opens or closes it.
     if (item->parent() || result.isLocked())
         emit itemSelected(result.pageID());
+    if (item->parent() && !result.isLocked())
+        emit hitSelected(result.pageID(), m_searchText, result.occurrence());
 }

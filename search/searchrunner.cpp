@@ -8,19 +8,19 @@
 #include "search/searchfilter.h"
 #include "search/textmatcher.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QDeadlineTimer>
 #include <QLocale>
-#include <QScopedValueRollback>
 #include <QSet>
 #include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
 
-#include <unicode/uchar.h>
-
 namespace {
+
+// How long a slice of a search may hold the event loop, and how many lines one call into the
+// shared document reads.
+constexpr int sliceMilliseconds = 12;
+constexpr int linesPerRequest = 48;
 
 struct PageCopy
 {
@@ -30,94 +30,118 @@ struct PageCopy
     bool locked;
 };
 
+struct HitLine
+{
+    QString line;
+    int before = 0;
+    int length = 0;
+};
+
 QString pageScripts()
 {
     return readResourceText(QStringLiteral("js/search.js")) + QLatin1Char('\n')
         + readResourceText(QStringLiteral("js/searchrunner.js"));
 }
 
-// The find, hit after hit, each hit's line read with getHighlightedSelection(). A find that
+// A page laid out at a width has no scroll bars, so that its lines do not depend on its height.
+void setLayoutWidth(QWebPage *page, int width)
+{
+    if (width <= 0) {
+        page->setViewportSize(QSize());
+        return;
+    }
+    page->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
+    page->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
+    page->setViewportSize(QSize(width, 600));
+}
+
+// One step of the find: the next hit and its line, read with velmoraHitLine(). A find that
 // lands on a selection it already reported (it does so for ever inside a form field) ends the
 // page instead of running on.
-QStringList linesByFind(QWebPage *page, const QString &text, bool scriptsLoaded)
+bool findNextHit(
+    QWebPage *page, const QString &text, bool &scriptsLoaded, QSet<QString> &seen, HitLine &hitLine)
 {
-    QStringList lines;
-    QSet<QString> seen;
-    while (page->findText(text)) {
-        if (!scriptsLoaded) {
-            page->mainFrame()->evaluateJavaScript(pageScripts());
-            scriptsLoaded = true;
-        }
-        const QVariantList hit = page->mainFrame()
-                                     ->evaluateJavaScript(QStringLiteral(
-                                         "[getHighlightedSelection(), velmoraSelectionKey()]"))
-                                     .toList();
-        const QString line = hit.value(0).toString();
-        const QString key
-            = hit.value(1).toString() + QChar(0) + page->selectedText() + QChar(0) + line;
-        if (seen.contains(key))
-            break;
-        seen.insert(key);
-        lines.append(line);
+    if (!page->findText(text))
+        return false;
+    if (!scriptsLoaded) {
+        page->mainFrame()->evaluateJavaScript(pageScripts());
+        scriptsLoaded = true;
     }
-    return lines;
-}
-
-QStringList linesInFreshPage(const QString &content, const QString &text)
-{
-    // The search script runs here, so nothing of the page may: it is cleaned like a shown page
-    // and can load nothing.
-    QWebPage page;
-    page.setNetworkAccessManager(PageNetworkAccessManager::instance());
-    page.mainFrame()->setHtml(HtmlSanitizer::clean(content), QUrl());
-    return linesByFind(&page, text, false);
-}
-
-// On a page laid out zero pixels wide, as an off-screen page is, a word of letters and digits
-// with white space in its own text node or a block edge on either side (or, after it, white
-// space ending its node before a link or other inline element) lies alone on its line,
-// unless pictures, styles or wide elements in its block bend the lines (the page script reports
-// those). Its line is then the same wherever it stands, so it is read once per search.
-QString lineKey(const QString &run, QStringView code)
-{
-    if (code.size() != 4 || !QStringLiteral("bw").contains(code.at(0))
-        || !QStringLiteral("mneb").contains(code.at(1)) || code.at(2) != QLatin1Char('1')
-        || code.at(3) != QLatin1Char('1'))
-        return QString();
-    for (QChar c : run) {
-        const int lineBreak = u_getIntPropertyValue(c.unicode(), UCHAR_LINE_BREAK);
-        if (c.isSurrogate()
-            || (lineBreak != U_LB_ALPHABETIC && lineBreak != U_LB_NUMERIC
-                && lineBreak != U_LB_HEBREW_LETTER))
-            return QString();
-    }
-    return code.left(2).toString() + run;
+    const QVariantList hit
+        = page->mainFrame()
+              ->evaluateJavaScript(QStringLiteral("[velmoraHitLine(), velmoraSelectionKey()]"))
+              .toList();
+    const QVariantList line = hit.value(0).toList();
+    hitLine = {line.value(0).toString(), line.value(1).toInt(), line.value(2).toInt()};
+    const QString key = hit.value(1).toString() + QChar(0) + page->selectedText() + QChar(0)
+        + hitLine.line + QChar(0) + QString::number(hitLine.before);
+    if (seen.contains(key))
+        return false;
+    seen.insert(key);
+    return true;
 }
 
 } // namespace
 
-struct SearchRunner::Pass
+struct SearchRunner::Job
 {
+    QVector<PageCopy> copies;
     QString text;
-    SearchFilter *filter;
-    TextMatcher *matcher;
-    bool readRuns;
-    QHash<QString, QString> lines;
+    std::unique_ptr<SearchFilter> filter;
+    std::unique_ptr<TextMatcher> matcher;
+    // Hits are looked for run by run only when no hit can span white space or a block edge.
+    bool readRuns = false;
+    int width = 0;
+
+    int page = 0;
+    int occurrence = 0;
+    enum class Phase { NextPage, SharedLines, Find } phase = Phase::NextPage;
+
+    struct Hit
+    {
+        int run;
+        int start;
+        int end;
+    };
+    QVector<Hit> hits;
+    int nextHit = 0;
+
+    std::unique_ptr<QWebPage> freshPage;
+    bool scriptsLoaded = false;
+    QSet<QString> seen;
+
+    QList<SearchResult> found;
 };
 
 SearchRunner::SearchRunner(QObject *parent)
     : QObject(parent)
-{ }
+{
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &SearchRunner::runSlice);
+}
 
 SearchRunner::~SearchRunner() = default;
+
+void SearchRunner::setLayoutWidth(int pixels)
+{
+    pixels = qMax(0, pixels);
+    if (pixels == m_layoutWidth || isRunning())
+        return;
+    m_layoutWidth = pixels;
+    if (m_sharedPage)
+        ::setLayoutWidth(m_sharedPage, m_layoutWidth);
+}
 
 QWebPage *SearchRunner::sharedPage()
 {
     if (!m_sharedPage) {
-        // A plain web page with the defaults a fresh page has, its viewport of no size
-        // included: the lines read from it wrap exactly where they wrap in a fresh page.
+        // A plain web page with the defaults a fresh page has: the lines read from it wrap
+        // exactly where they wrap in a fresh page of the same width.
         m_sharedPage = new QWebPage(this);
+        // Pages are searched as they are shown: cleaned, and able to load nothing.
         m_sharedPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
+        ::setLayoutWidth(m_sharedPage, m_layoutWidth);
         m_sharedPage->mainFrame()->setHtml(QStringLiteral("<html><body></body></html>"), QUrl());
         m_sharedPage->mainFrame()->evaluateJavaScript(pageScripts());
         m_sharedBody
@@ -126,163 +150,219 @@ QWebPage *SearchRunner::sharedPage()
     return m_sharedPage;
 }
 
-QStringList SearchRunner::searchSharedDocument(const QString &content, Pass &pass)
+std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
+    const QList<Page *> &pages, const QString &text)
 {
-    QWebPage *page = sharedPage();
-    QWebFrame *frame = page->mainFrame();
-    m_sharedBody.setInnerXml(HtmlSanitizer::clean(content));
-    ++m_statistics.pagesInSharedDocument;
+    m_statistics = {};
+    auto job = std::make_unique<Job>();
+    job->copies.reserve(pages.size());
+    for (const Page *page : pages) {
+        if (page)
+            job->copies.append({page->id(), page->name(), page->content(), page->isLocked()});
+    }
+    job->text = text;
+    job->width = m_layoutWidth;
+    if (text.isEmpty()) {
+        job->page = job->copies.size(); // the find finds nothing for an empty text
+        return job;
+    }
+    CollationFolding &folding = CollationFolding::forSystemLocale();
+    job->filter = std::make_unique<SearchFilter>(folding, text);
+    job->matcher = std::make_unique<TextMatcher>(text, QLocale::system().name());
+    job->readRuns
+        = job->filter->filters() && job->matcher->isValid() && !folding.touchesWhitespace(text);
+    return job;
+}
 
-    const QVariantMap collected = pass.readRuns
-        ? frame->evaluateJavaScript(QStringLiteral("velmoraSearch.collect()")).toMap()
-        : QVariantMap();
+// One unit of work at a time (a page loaded, a batch of lines read, one find) until the
+// deadline; true when the search is through.
+bool SearchRunner::advance(Job &job, const QDeadlineTimer &deadline)
+{
+    do {
+        switch (job.phase) {
+        case Job::Phase::NextPage:
+            if (job.page >= job.copies.size())
+                return true;
+            startPage(job);
+            break;
+        case Job::Phase::SharedLines:
+            readSharedLines(job);
+            break;
+        case Job::Phase::Find:
+            findNext(job);
+            break;
+        }
+    } while (!deadline.hasExpired());
+    return job.phase == Job::Phase::NextPage && job.page >= job.copies.size();
+}
+
+void SearchRunner::startPage(Job &job)
+{
+    const PageCopy &page = job.copies.at(job.page);
+    job.occurrence = 0;
+    const SearchFilter::PageCheck check = job.filter->checkPage(page.content);
+    if (!check.mayMatch) {
+        ++m_statistics.pagesSkipped;
+        ++job.page;
+        return;
+    }
+    QVariantMap collected;
+    if (check.plain && job.readRuns) {
+        sharedPage();
+        m_sharedBody.setInnerXml(HtmlSanitizer::clean(page.content));
+        ++m_statistics.pagesInSharedDocument;
+        collected = m_sharedPage->mainFrame()
+                        ->evaluateJavaScript(QStringLiteral("velmoraSearch.collect()"))
+                        .toMap();
+    }
     if (collected.isEmpty()) {
-        ++m_statistics.pagesSearchedByFind;
-        frame->evaluateJavaScript(QStringLiteral("getSelection().removeAllRanges()"));
-        return linesByFind(page, pass.text, true);
+        // The find goes hit after hit through a page of its own: once a page has run a find,
+        // later finds in it no longer match a no-break space in the text to white space.
+        ++m_statistics.pagesInFreshPages;
+        job.freshPage = std::make_unique<QWebPage>();
+        job.freshPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
+        ::setLayoutWidth(job.freshPage.get(), job.width);
+        job.freshPage->mainFrame()->setHtml(HtmlSanitizer::clean(page.content), QUrl());
+        job.scriptsLoaded = false;
+        job.seen.clear();
+        job.phase = Job::Phase::Find;
+        return;
     }
 
     const QString runsText = collected.value(QStringLiteral("runs")).toString();
-    const QString codes = collected.value(QStringLiteral("codes")).toString();
     const QStringList runs = runsText.isEmpty() ? QStringList() : runsText.split(QLatin1Char('\n'));
-
-    struct Hit
-    {
-        int run;
-        int start;
-        int end;
-        QString key;
-    };
-    QVector<Hit> hits;
+    job.hits.clear();
+    job.nextHit = 0;
     for (int r = 0; r < runs.size(); ++r) {
-        if (!pass.filter->mayMatchText(runs.at(r)))
+        if (!job.filter->mayMatchText(runs.at(r)))
             continue;
-        const QVector<TextMatcher::Match> matches = pass.matcher->matches(runs.at(r));
-        for (const TextMatcher::Match &match : matches) {
-            const QString key = lineKey(runs.at(r), QStringView(codes).mid(4 * r, 4));
-            hits.append({r, match.start, match.start + match.length, key});
-        }
+        const QVector<TextMatcher::Match> matches = job.matcher->matches(runs.at(r));
+        for (const TextMatcher::Match &match : matches)
+            job.hits.append({r, match.start, match.start + match.length});
     }
+    job.phase = Job::Phase::SharedLines;
+    if (job.hits.isEmpty())
+        finishPage(job);
+}
 
-    // Each line the page must be asked for, once per remembered kind of line.
-    QStringList lines;
+// The lines of the next batch of hits of the page in the shared document.
+void SearchRunner::readSharedLines(Job &job)
+{
+    const int end = qMin(job.hits.size(), job.nextHit + linesPerRequest);
     QString request;
-    QVector<int> asked;
-    QHash<QString, int> askedKeys;
-    QVector<int> answer(hits.size(), -1);
-    for (int i = 0; i < hits.size(); ++i) {
-        const Hit &hit = hits.at(i);
-        lines.append(QString());
-        if (!hit.key.isEmpty()) {
-            const auto known = pass.lines.constFind(hit.key);
-            if (known != pass.lines.constEnd()) {
-                lines[i] = known.value();
-                ++m_statistics.linesRemembered;
-                continue;
-            }
-            const auto pending = askedKeys.constFind(hit.key);
-            if (pending != askedKeys.constEnd()) {
-                answer[i] = pending.value();
-                ++m_statistics.linesRemembered;
-                continue;
-            }
-            askedKeys.insert(hit.key, asked.size());
-        }
-        answer[i] = asked.size();
-        asked.append(i);
+    for (int i = job.nextHit; i < end; ++i) {
+        const Job::Hit &hit = job.hits.at(i);
         request += QStringLiteral("%1,%2,%3,").arg(hit.run).arg(hit.start).arg(hit.end);
     }
-    if (asked.isEmpty())
-        return lines;
     request.chop(1);
-    const QStringList read
-        = frame->evaluateJavaScript(QStringLiteral("velmoraSearch.lines([%1])").arg(request))
-              .toStringList();
-    for (int i = 0; i < hits.size(); ++i) {
-        if (answer.at(i) >= 0)
-            lines[i] = read.value(answer.at(i));
+    const QVariantList read
+        = m_sharedPage->mainFrame()
+              ->evaluateJavaScript(QStringLiteral("velmoraSearch.lines([%1])").arg(request))
+              .toList();
+    m_statistics.linesFromDocument += end - job.nextHit;
+    const PageCopy &page = job.copies.at(job.page);
+    for (int k = 0; k < end - job.nextHit; ++k) {
+        job.found.append(SearchResult(page.id, page.name, read.value(3 * k).toString(), page.locked,
+            read.value(3 * k + 1).toInt(), read.value(3 * k + 2).toInt(), job.occurrence++));
     }
-    for (int k = 0; k < asked.size(); ++k) {
-        const Hit &hit = hits.at(asked.at(k));
-        if (!hit.key.isEmpty())
-            pass.lines.insert(hit.key, read.value(k));
+    job.nextHit = end;
+    if (job.nextHit >= job.hits.size())
+        finishPage(job);
+}
+
+void SearchRunner::findNext(Job &job)
+{
+    HitLine line;
+    if (!findNextHit(job.freshPage.get(), job.text, job.scriptsLoaded, job.seen, line)) {
+        finishPage(job);
+        return;
     }
-    m_statistics.linesFromDocument += asked.size();
-    return lines;
+    const PageCopy &page = job.copies.at(job.page);
+    job.found.append(SearchResult(
+        page.id, page.name, line.line, page.locked, line.before, line.length, job.occurrence++));
+}
+
+void SearchRunner::finishPage(Job &job)
+{
+    job.freshPage.reset();
+    job.hits.clear();
+    job.seen.clear();
+    job.phase = Job::Phase::NextPage;
+    ++job.page;
+}
+
+void SearchRunner::start(const QList<Page *> &pages, const QString &text)
+{
+    cancel();
+    m_job = makeJob(pages, text);
+    m_sliceTimer.start();
+}
+
+void SearchRunner::cancel()
+{
+    if (!m_job)
+        return;
+    m_sliceTimer.stop();
+    m_job.reset();
+    if (m_sharedPage)
+        m_sharedBody.setInnerXml(QString());
+    emit finished(true);
+}
+
+void SearchRunner::runSlice()
+{
+    if (!m_job)
+        return;
+    const bool done = advance(*m_job, QDeadlineTimer(sliceMilliseconds));
+    const QList<SearchResult> found = std::exchange(m_job->found, {});
+    const int pagesDone = m_job->page;
+    const int pageCount = m_job->copies.size();
+    if (done) {
+        m_job.reset();
+        if (m_sharedPage)
+            m_sharedBody.setInnerXml(QString());
+    } else {
+        m_sliceTimer.start();
+    }
+    // Whoever hears these may start another search or cancel this one.
+    if (!found.isEmpty())
+        emit resultsFound(found);
+    if (m_job)
+        emit progressed(pagesDone, pageCount);
+    if (done)
+        emit finished(false);
 }
 
 QList<SearchResult> SearchRunner::run(const QList<Page *> &pages, const QString &text)
 {
-    if (m_running)
+    if (m_job)
         return {};
-    QScopedValueRollback<bool> running(m_running, true);
-    m_statistics = {};
-
-    QVector<PageCopy> copies;
-    copies.reserve(pages.size());
-    for (const Page *page : pages) {
-        if (page)
-            copies.append({page->id(), page->name(), page->content(), page->isLocked()});
-    }
-    QList<SearchResult> results;
-    if (text.isEmpty())
-        return results; // the find finds nothing for an empty text
-
-    CollationFolding &folding = CollationFolding::forSystemLocale();
-    SearchFilter filter(folding, text);
-    TextMatcher matcher(text, QLocale::system().name());
-    // Hits are looked for run by run only when no hit can span white space or a block edge.
-    Pass pass {text, &filter, &matcher,
-        filter.filters() && matcher.isValid() && !folding.touchesWhitespace(text), {}};
-
-    QElapsedTimer clock;
-    clock.start();
-    qint64 nextReport = m_progressDelay;
-    bool busy = false;
-    for (int i = 0; i < copies.size(); ++i) {
-        if (clock.elapsed() >= nextReport) {
-            if (!busy)
-                QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-            busy = true;
-            emit progressed(i, copies.size());
-            // Paint the progress; typing and clicks wait until the search is over.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            nextReport = clock.elapsed() + 100;
-        }
-        const PageCopy &page = copies.at(i);
-        const SearchFilter::PageCheck check = filter.checkPage(page.content);
-        if (!check.mayMatch) {
-            ++m_statistics.pagesSkipped;
-            continue;
-        }
-        QStringList lines;
-        if (check.plain) {
-            lines = searchSharedDocument(page.content, pass);
-        } else {
-            ++m_statistics.pagesInFreshPages;
-            lines = linesInFreshPage(page.content, text);
-        }
-        for (const QString &line : qAsConst(lines))
-            results.append(SearchResult(page.id, page.name, line, page.locked));
-    }
+    std::unique_ptr<Job> job = makeJob(pages, text);
+    advance(*job, QDeadlineTimer(QDeadlineTimer::Forever));
     if (m_sharedPage)
         m_sharedBody.setInnerXml(QString());
-    if (busy) {
-        emit progressed(copies.size(), copies.size());
-        QGuiApplication::restoreOverrideCursor();
-    }
-    return results;
+    return job->found;
 }
 
-QList<SearchResult> SearchRunner::runInFreshPages(const QList<Page *> &pages, const QString &text)
+QList<SearchResult> SearchRunner::runInFreshPages(
+    const QList<Page *> &pages, const QString &text, int layoutWidth)
 {
     QList<SearchResult> results;
     for (const Page *page : pages) {
         if (!page)
             continue;
-        const QStringList lines = linesInFreshPage(page->content(), text);
-        for (const QString &line : lines)
-            results.append(SearchResult(page->id(), page->name(), line, page->isLocked()));
+        QWebPage webPage;
+        webPage.setNetworkAccessManager(PageNetworkAccessManager::instance());
+        ::setLayoutWidth(&webPage, layoutWidth);
+        webPage.mainFrame()->setHtml(HtmlSanitizer::clean(page->content()), QUrl());
+        bool scriptsLoaded = false;
+        QSet<QString> seen;
+        HitLine line;
+        int occurrence = 0;
+        while (findNextHit(&webPage, text, scriptsLoaded, seen, line)) {
+            results.append(SearchResult(page->id(), page->name(), line.line, page->isLocked(),
+                line.before, line.length, occurrence++));
+        }
     }
     return results;
 }

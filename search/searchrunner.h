@@ -2,33 +2,36 @@
 
 #include "search/searchresult.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QWebElement>
 
+#include <memory>
+
 class Page;
+class QDeadlineTimer;
 class QWebPage;
-class SearchFilter;
-class TextMatcher;
 
 // Finds a text in every page of a wiki as the web engine's find finds it in the rendered page,
-// with the line of text around each hit. The main window's search slot calls run() with the
-// wiki's pages in sidebar order and hands the list to the results panel:
+// with the line of text around each hit as the page lays it out at a given width. The main
+// window's search slot starts a search with the wiki's pages in sidebar order and hands what
+// it finds to the results panel as it comes:
 //
-//     resultsWidget->clearTree();
-//     resultsWidget->show();
-//     resultsWidget->setResults(searchRunner->run(wiki->allPages(), searchTextEdit->text()));
+//     connect(searchRunner, &SearchRunner::resultsFound, resultsWidget, &...::addResults);
+//     searchRunner->start(wiki->allPages(), searchTextEdit->text());
 //
-// and connects progressed() to the panel's showProgress().
+// A search runs in short slices on the event loop, so the window stays live while it runs and
+// the first hits show at once; cancel() or a new start() stops it.
 //
-// run() gives the same list as runInFreshPages(), which renders every page in a fresh
-// off-screen web page, but skips pages that cannot hold a hit without rendering them (see
-// SearchFilter), loads plain pages into one reused document, and finds hits in the text it
-// reads from there with the engine's own comparison (see TextMatcher), asking the document
+// The hits are the same as runInFreshPages() gives, which renders every page in a fresh
+// off-screen web page, but the runner skips pages that cannot hold a hit without rendering them
+// (see SearchFilter), loads plain pages into one reused document, and finds hits in the text
+// it reads from there with the engine's own comparison (see TextMatcher), asking the document
 // only for the lines around them. Pages with scripts, frames, form fields or styles of their
-// own still get a fresh page each.
+// own, and every page of a search whose text can span white space, still get a fresh page
+// each, searched with the find.
 class SearchRunner final : public QObject
 {
     Q_OBJECT
@@ -38,43 +41,59 @@ public:
     explicit SearchRunner(QObject *parent = nullptr);
     ~SearchRunner() override;
 
-    // The pages are copied when the search starts, so nothing the program does to them while
-    // the search shows its progress changes what is searched. A call made while a search runs
-    // returns nothing and leaves that search alone.
+    // Starts a search, stopping the one under way. The pages are copied first, so nothing the
+    // program does to them while the search runs changes what is searched.
+    void start(const QList<Page *> &pages, const QString &text);
+    // Stops the search under way; the hits it reported stay reported.
+    void cancel();
+    bool isRunning() const { return bool(m_job); }
+
+    // The whole search at once, without returning to the event loop. A call made while a
+    // search runs returns nothing and leaves that search alone.
     QList<SearchResult> run(const QList<Page *> &pages, const QString &text);
-    bool isRunning() const { return m_running; }
 
-    // How long a search runs before it reports progress, sets a busy cursor and lets the window
-    // repaint (user input waits until the search ends).
-    void setProgressDelay(int milliseconds) { m_progressDelay = milliseconds; }
+    // The width at which pages are laid out to read the lines of hits; 0, where every word
+    // that can stand alone gets a line of its own, until set. Ignored while a search runs.
+    void setLayoutWidth(int pixels);
+    int layoutWidth() const { return m_layoutWidth; }
 
-    // Every page rendered in a fresh off-screen web page and searched with the engine's find,
-    // hit after hit.
-    static QList<SearchResult> runInFreshPages(const QList<Page *> &pages, const QString &text);
+    // Every page rendered in a fresh off-screen web page laid out at the given width and
+    // searched with the engine's find, hit after hit.
+    static QList<SearchResult> runInFreshPages(
+        const QList<Page *> &pages, const QString &text, int layoutWidth = 0);
 
-    // How the last run() went about it.
+    // How the last search went about it.
     struct Statistics
     {
         int pagesSkipped = 0;
         int pagesInSharedDocument = 0;
         int pagesInFreshPages = 0;
-        int pagesSearchedByFind = 0;
         int linesFromDocument = 0;
-        int linesRemembered = 0;
     };
     Statistics lastStatistics() const { return m_statistics; }
 
 signals:
+    // The hits found since the last report, in order.
+    void resultsFound(const QList<SearchResult> &results);
     void progressed(int pagesDone, int pageCount);
+    // The search ended, run through or cancelled.
+    void finished(bool cancelled);
 
 private:
-    struct Pass;
-    QStringList searchSharedDocument(const QString &content, Pass &pass);
+    struct Job;
+    std::unique_ptr<Job> makeJob(const QList<Page *> &pages, const QString &text);
+    bool advance(Job &job, const QDeadlineTimer &deadline);
+    void startPage(Job &job);
+    void readSharedLines(Job &job);
+    void findNext(Job &job);
+    void finishPage(Job &job);
+    void runSlice();
     QWebPage *sharedPage();
 
     QWebPage *m_sharedPage = nullptr;
     QWebElement m_sharedBody;
-    bool m_running = false;
-    int m_progressDelay = 500;
+    std::unique_ptr<Job> m_job;
+    QTimer m_sliceTimer;
+    int m_layoutWidth = 0;
     Statistics m_statistics;
 };

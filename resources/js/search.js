@@ -4,16 +4,30 @@
 
 // The whole visual line that holds the selection.
 function getHighlightedSelection() {
+    return velmoraHitLine()[0];
+}
+
+// The whole visual line that holds the selection, how many of its characters come before the
+// selection and how long the selection's text is.
+function velmoraHitLine() {
     var selection = window.getSelection();
     if (selection.rangeCount === 0)
-        return "";
+        return ["", 0, 0];
     var saved = selection.getRangeAt(0).cloneRange();
+    var hit = selection.toString();
     selection.modify("move", "backward", "lineboundary");
+    var lineNode = selection.anchorNode;
+    var lineOffset = selection.anchorOffset;
     selection.modify("extend", "forward", "lineboundary");
     var text = selection.toString();
+    var before = 0;
+    if (lineNode) {
+        selection.setBaseAndExtent(lineNode, lineOffset, saved.startContainer, saved.startOffset);
+        before = selection.toString().length;
+    }
     selection.removeAllRanges();
     selection.addRange(saved);
-    return text;
+    return [text, before, hit.length];
 }
 
 // The selection with wordsDelta words on either side of it.

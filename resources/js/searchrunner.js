@@ -223,7 +223,8 @@ var velmoraSearch = (function () {
     }
 
     // hits: run, start and end of each hit in turn. Each hit is selected as the find would
-    // select it, and its line read the way the find's caller reads it.
+    // select it, and its line read the way the find's caller reads it: per hit its line, the
+    // characters before the hit in it and the hit's length, one after the other.
     function lines(hits) {
         var selection = window.getSelection();
         var out = [];
@@ -231,7 +232,8 @@ var velmoraSearch = (function () {
             var start = position(hits[i], hits[i + 1], false);
             var end = position(hits[i], hits[i + 2] - 1, true);
             selection.setBaseAndExtent(start[0], start[1], end[0], end[1]);
-            out.push(String(getHighlightedSelection()));
+            var line = velmoraHitLine();
+            out.push(String(line[0]), line[1], line[2]);
         }
         selection.removeAllRanges();
         return out;

@@ -9,6 +9,10 @@ var rightButtonClickedElement = null;
 var resizableElement = null;
 // The image's own style, class and size from before it was made resizable.
 var resizableOriginal = null;
+// The sizes pictures had before each drag of their handles, newest last. A new size is not one
+// of the engine's edits, so the undo command takes these back first; any other edit forgets
+// them.
+var resizeUndo = [];
 
 function setLeftButtonClickedElement(elem) {
     // While an image is resizable its parent is the wrapper, which also holds the handles:
@@ -32,6 +36,16 @@ function makeResizable(elem) {
     };
     $(elem).resizable({
         aspectRatio: true,
+        start: function () {
+            resizeUndo.push({
+                elem: elem,
+                style: resizableOriginal.style,
+                sizeChanged: $(elem).width() !== resizableOriginal.width
+                    || $(elem).height() !== resizableOriginal.height,
+                width: $(elem).width(),
+                height: $(elem).height()
+            });
+        },
         stop: function () {
             page.updatePageContent();
         }
@@ -70,6 +84,79 @@ function removeResizable() {
 function tryRemoveResizable() {
     if (resizableElement !== null)
         removeResizable();
+}
+
+// Gives the picture last resized its size from before; false when there is nothing to undo.
+function undoResize() {
+    var entry = resizeUndo.pop();
+    if (!entry)
+        return false;
+    if (!document.body.contains(entry.elem))
+        return undoResize();
+    tryRemoveResizable();
+    restoreAttribute(entry.elem, "style", entry.style);
+    if (entry.sizeChanged)
+        $(entry.elem).css({ width: entry.width + "px", height: entry.height + "px" });
+    page.updatePageContent();
+    return true;
+}
+
+// Return at the end of a link gives the new line an empty copy of the link, and typing there
+// would make a second link. The copy is taken away: the new line starts as plain text.
+function leaveEmptyLinkAtCaret() {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0 || !selection.isCollapsed)
+        return;
+    var link = selection.anchorNode;
+    while (link && link.nodeName !== "A")
+        link = link.parentNode;
+    if (!link || link.textContent.replace(/\u200b/g, "") !== "")
+        return;
+    var parent = link.parentNode;
+    var index = Array.prototype.indexOf.call(parent.childNodes, link);
+    while (link.firstChild)
+        parent.insertBefore(link.firstChild, link);
+    parent.removeChild(link);
+    var range = document.createRange();
+    range.setStart(parent, index);
+    range.collapse(true);
+    selection.removeAllRanges();
+    selection.addRange(range);
+}
+
+// A picture pasted or dropped into a page keeps the id it had where it was copied from, and
+// "Remove Image" would then find the first picture with that id instead of this one. A copy
+// whose id is already taken gets a fresh one.
+function freshImageId() {
+    var hex = "0123456789abcdef";
+    var digits = "";
+    for (var i = 0; i < 32; ++i)
+        digits += hex.charAt(Math.floor(Math.random() * 16));
+    return "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-4" + digits.substr(13, 3)
+        + "-" + digits.substr(16, 4) + "-" + digits.substr(20, 12) + "}";
+}
+
+function renumberCopiedImages(node) {
+    if (node.nodeType !== 1)
+        return false;
+    var images = node.nodeName === "IMG" ? [node] : node.getElementsByTagName("img");
+    var renamed = false;
+    for (var i = 0; i < images.length; ++i) {
+        var id = images[i].getAttribute("id");
+        if (!id)
+            continue;
+        var same = document.querySelectorAll("img");
+        var count = 0;
+        for (var k = 0; k < same.length; ++k) {
+            if (same[k].getAttribute("id") === id)
+                ++count;
+        }
+        if (count > 1) {
+            images[i].setAttribute("id", freshImageId());
+            renamed = true;
+        }
+    }
+    return renamed;
 }
 
 // Called by the host before every commit, so that the stored page never holds the wrapper or
@@ -242,7 +329,54 @@ function rightButtonClickedElementInfo() {
     return e ? {nodeName: e.nodeName, id: e.id} : {};
 }
 
+// With a bare caret between two letters of a word, selects the word and returns how many of
+// its characters lie before the caret; anywhere else returns -1 and leaves the caret alone, so
+// that a formatting command there sets the style of what is typed next.
+function selectWordAroundCaret() {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0 || !selection.isCollapsed)
+        return -1;
+    var node = selection.anchorNode;
+    var offset = selection.anchorOffset;
+    if (!node || node.nodeType !== 3 || offset === 0 || offset >= node.data.length)
+        return -1;
+    var separator = /[\s\u00a0.,;:!?"'\u201c\u201d\u2018\u2019()\[\]{}<>\/\\\-\u2013\u2014\u2026]/;
+    if (separator.test(node.data.charAt(offset - 1)) || separator.test(node.data.charAt(offset)))
+        return -1;
+    selection.modify("move", "backward", "word");
+    var before = document.createRange();
+    before.setStart(selection.anchorNode, selection.anchorOffset);
+    before.setEnd(node, offset);
+    var count = before.toString().length;
+    selection.modify("extend", "forward", "word");
+    if (/\s$/.test(selection.toString()))
+        selection.modify("extend", "backward", "character");
+    return count;
+}
+
+// Puts a bare caret that many characters into the selection.
+function placeCaretInSelection(count) {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0)
+        return;
+    selection.collapseToStart();
+    for (var i = 0; i < count; ++i)
+        selection.modify("move", "forward", "character");
+}
+
 $(document).ready(function () {
+    new MutationObserver(function (mutations) {
+        var renamed = false;
+        mutations.forEach(function (mutation) {
+            for (var i = 0; i < mutation.addedNodes.length; ++i)
+                renamed = renumberCopiedImages(mutation.addedNodes[i]) || renamed;
+        });
+        if (renamed)
+            page.updatePageContent();
+    }).observe(document.body, { childList: true, subtree: true });
+    document.body.addEventListener("input", function () {
+        resizeUndo = [];
+    });
     $("body").on("dragstart", function () {
         tryRemoveResizable();
     });

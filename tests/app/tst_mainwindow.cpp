@@ -171,8 +171,6 @@ private slots:
         QTest::newRow("history both ways")
             << "wiki page home back forward"
             << wiki + " exportPageMenu backButton forwardButton" + editing;
-        // The runner reads every page while the event loop turns: nothing may change them.
-        QTest::newRow("search running") << "wiki page back searching" << "search";
     }
 
     void enabledStateRules()
@@ -187,7 +185,6 @@ private slots:
         windowState.pageInFolder = flags.contains("folderPage");
         windowState.folderSelected = flags.contains("folderRow");
         windowState.pageLocked = flags.contains("locked");
-        windowState.searchRunning = flags.contains("searching");
         windowState.canGoBack = flags.contains("back");
         windowState.canGoForward = flags.contains("forward");
 

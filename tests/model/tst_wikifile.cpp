@@ -275,7 +275,8 @@ private slots:
                 while (helper.canReadLine() && helper.readLine().size())
                     ++lines;
             }
-            QTest::qSleep(QRandomGenerator::global()->bounded(40));
+            // qSleep takes no zero: a kill at once is what a pause of one millisecond gives.
+            QTest::qSleep(1 + QRandomGenerator::global()->bounded(40));
             helper.kill();
             QVERIFY(helper.waitForFinished(60000));
 

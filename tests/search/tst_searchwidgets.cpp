@@ -1,6 +1,8 @@
 #include "search/searchresultswidget.h"
 
 #include <QLabel>
+#include <QProgressBar>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -28,7 +30,7 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("No matches found"));
         panel.setResults(hits("7", "Zebra", 1, false) + hits("2", "Notes", 3, false)
             + hits("3", "Diary", 2, true));
-        QCOMPARE(count->text(), QStringLiteral("6 matches found"));
+        QCOMPARE(count->text(), QStringLiteral("6 matches in 3 pages"));
         auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
         QCOMPARE(tree->topLevelItemCount(), 3);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("ZEBRA (1)"));
@@ -68,6 +70,45 @@ private slots:
         QTEST(ids, "selected");
     }
 
+    void resultsAsTheyComeThenCount()
+    {
+        SearchResultsWidget panel;
+        panel.resize(600, 200);
+        panel.show();
+        auto *bar = panel.findChild<QProgressBar *>("SearchResultsWidgetProgress");
+        auto *count = panel.findChild<QLabel *>("SearchResultsWidgetResultCountLbl");
+        auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
+        QVERIFY(!bar->isVisibleTo(&panel));
+        panel.beginResults(QStringLiteral("line"));
+        panel.addResults(hits("2", "Notes", 2, false));
+        panel.showProgress(40, 100);
+        QTRY_VERIFY(bar->isVisibleTo(&panel));
+        QCOMPARE(bar->value(), 40);
+        QCOMPARE(count->text(), QStringLiteral("2 matches in 1 page, searching\u2026"));
+        // A page's hits split over two reports stay in one row.
+        panel.addResults(hits("2", "Notes", 1, false) + hits("3", "Diary", 1, false));
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("NOTES (3)"));
+        panel.finishResults(true);
+        QTRY_VERIFY(!bar->isVisibleTo(&panel));
+        QCOMPARE(count->text(), QStringLiteral("4 matches in 2 pages, search stopped"));
+    }
+
+    void hitRowAsksForItsOccurrence()
+    {
+        SearchResultsWidget panel;
+        panel.beginResults(QStringLiteral("garden"));
+        const QString line = QStringLiteral("My garden plan and my garden gate");
+        panel.addResults({SearchResult("2", "Notes", line, false, 3, 6, 0),
+            SearchResult("2", "Notes", line, false, 22, 6, 1)});
+        panel.finishResults(false);
+        auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
+        QSignalSpy spy(&panel, &SearchResultsWidget::hitSelected);
+        emit tree->itemDoubleClicked(tree->topLevelItem(0)->child(1), 0);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0), (QVariantList {"2", "garden", 1}));
+        QCOMPARE(tree->topLevelItem(0)->child(1)->text(0), line);
+    }
 };
 
 QTEST_MAIN(TestSearchWidgets)

@@ -1,0 +1,345 @@
+#include "app/mainwindow.h"
+#include "editor/editor.h"
+#include "model/page.h"
+#include "model/urls.h"
+#include "model/wikidocument.h"
+#include "search/searchresultswidget.h"
+#include "search/searchtextedit.h"
+#include "sidebar/sidebar.h"
+#include "sidebar/sidebartree.h"
+#include "sidebar/sidebartreeitem.h"
+#include "testing.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace Testing;
+
+// The window as a user's hands meet it: key presses and clicks on the real window, and the
+// document they leave behind.
+class TestHandsOn : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    Editor *editor = nullptr;
+
+    QVariant js(const QString &script) { return editor->evaluateJavaScript(script); }
+    QString text() { return js("document.body.textContent").toString().replace(QChar(0xa0), ' '); }
+
+    // Shows the home page holding content, the caret after the first `at` characters of the
+    // first paragraph's text (at its end when at is negative).
+    void showHome(const QString &content, int at = -1)
+    {
+        Page *home = window->currentWiki()->homePage();
+        home->setContent(content);
+        editor->disconnectSignals();
+        editor->loadPage(home);
+        editor->connectSignals();
+        QTRY_COMPARE(js("document.readyState").toString(), QStringLiteral("complete"));
+        editor->setFocus();
+        js(QStringLiteral("var t = document.querySelector('p') || document.body;"
+                          "while (t.lastChild) t = t.lastChild; var r = document.createRange();"
+                          "r.setStart(t, %1 < 0 ? (t.length || 0) : %1);"
+                          "getSelection().removeAllRanges(); getSelection().addRange(r);")
+                .arg(at));
+    }
+
+    void ctrl(Qt::Key key, Qt::KeyboardModifiers more = Qt::NoModifier)
+    {
+        QTest::keyClick(editor, key, Qt::ControlModifier | more);
+    }
+
+    // Opens the editor's context menu at pos and chooses the entry with that text.
+    void chooseFromContextMenu(const QPoint &pos, const QString &choice)
+    {
+        bool chosen = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll.stop();
+            for (QAction *entry : menu->actions()) {
+                if (entry->text() == choice) {
+                    entry->trigger();
+                    chosen = true;
+                }
+            }
+            menu->close();
+        });
+        poll.start(10);
+        // The page notes which element the right button went down on.
+        QTest::mouseClick(editor, Qt::RightButton, {}, pos);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, editor->mapToGlobal(pos));
+        QApplication::sendEvent(editor, &event);
+        QVERIFY2(chosen, qPrintable("no entry " + choice));
+    }
+
+    static QString pngBase64(int width)
+    {
+        QImage image(width, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        image.save(&buffer, "PNG");
+        return QString::fromLatin1(bytes.toBase64());
+    }
+
+private slots:
+    void init()
+    {
+        window = makeWindow();
+        window->resize(1000, 700);
+        QVERIFY(window->openWiki(
+            dir.filePath(QTest::currentTestFunction()) + ".velmora", false, false));
+        editor = window->editor();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        QVERIFY(allAnswered());
+        dir.setAutoRemove(!QTest::currentTestFailed());
+    }
+
+    void formattingKeepsTheCaret()
+    {
+        // The caret jumped back to the start of the word before it, and the typing after the
+        // second Ctrl+B landed inside "water".
+        showHome(QString());
+        QTest::keyClicks(editor, "The garden needs water. ");
+        ctrl(Qt::Key_B);
+        QTest::keyClicks(editor, "Bold words");
+        ctrl(Qt::Key_B);
+        QTest::keyClicks(editor, " plain");
+        QCOMPARE(text(), QStringLiteral("The garden needs water. Bold words plain"));
+        QCOMPARE(js("var b = document.querySelector('b, strong'); b ? b.textContent : ''")
+                     .toString()
+                     .trimmed(),
+            QStringLiteral("Bold words"));
+
+        // Inside a word: the word is bold and the caret stays between the same two letters.
+        showHome("<p>My garden plan</p>", 6);
+        ctrl(Qt::Key_B);
+        QCOMPARE(js("document.querySelector('b, strong').textContent").toString(),
+            QStringLiteral("garden"));
+        QVERIFY(js("getSelection().isCollapsed").toBool());
+        QTest::keyClicks(editor, "X");
+        QCOMPARE(text(), QStringLiteral("My garXden plan"));
+
+        // A selection is formatted and stays selected.
+        showHome("<p>My garden plan</p>");
+        js("getSelection().selectAllChildren(document.querySelector('p'))");
+        ctrl(Qt::Key_I);
+        QCOMPARE(editor->selectedText(), QStringLiteral("My garden plan"));
+        QCOMPARE(js("document.querySelector('i, em').textContent").toString(),
+            QStringLiteral("My garden plan"));
+
+        // Looking at the Format menu leaves a bare caret bare.
+        showHome("<p>My garden plan</p>", 6);
+        auto *formatMenu = window->findChild<QMenu *>("formatMenu");
+        formatMenu->popup(window->mapToGlobal(QPoint(100, 40)));
+        QTRY_VERIFY(formatMenu->isVisible());
+        formatMenu->close();
+        QVERIFY(js("getSelection().isCollapsed").toBool());
+        QCOMPARE(js("getSelection().anchorOffset").toInt(), 6);
+    }
+
+    void editingCommandsDoWhatTheySay()
+    {
+        // Redo before any menu was opened: the action stayed disabled until the Edit menu
+        // had been shown once.
+        showHome("<p>x</p>");
+        QTest::keyClicks(editor, "yz");
+        ctrl(Qt::Key_Z);
+        QVERIFY(!text().contains("yz"));
+        ctrl(Qt::Key_Y);
+        QCOMPARE(text(), QStringLiteral("xyz"));
+
+        // A web address links to itself and creates no page.
+        const int pages = window->currentWiki()->allPages().size();
+        showHome("<p>see https://example.org now</p>");
+        js("var t = document.querySelector('p').firstChild; var r = document.createRange();"
+           "r.setStart(t, 4); r.setEnd(t, 23); getSelection().removeAllRanges();"
+           "getSelection().addRange(r);");
+        ctrl(Qt::Key_L);
+        QCOMPARE(js("document.querySelector('a').getAttribute('href')").toString(),
+            QStringLiteral("https://example.org"));
+        QCOMPARE(window->currentWiki()->allPages().size(), pages);
+
+        // Return at the end of a link goes on in plain text.
+        showHome("<p><a href=\"https://example.org\">link</a></p>");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, "after");
+        QCOMPARE(js("document.querySelectorAll('a').length").toInt(), 1);
+        QCOMPARE(js("document.querySelector('a').textContent").toString(), QStringLiteral("link"));
+        QVERIFY(text().endsWith("after"));
+    }
+
+    void picturesCopiedAndResized()
+    {
+        showHome("<p>ab</p>");
+        editor->insertImage(pngBase64(40), QStringLiteral("png"));
+        QTRY_COMPARE(js("document.images[0].complete").toBool(), true);
+        // Copy and paste the picture: the copy carried the same id, so "Remove Image" on it
+        // removed the original.
+        js("var r = document.createRange(); r.selectNode(document.images[0]);"
+           "getSelection().removeAllRanges(); getSelection().addRange(r);");
+        ctrl(Qt::Key_C);
+        js("var p = document.querySelector('p'); var r = document.createRange();"
+           "r.selectNodeContents(p); r.collapse(false); getSelection().removeAllRanges();"
+           "getSelection().addRange(r);");
+        ctrl(Qt::Key_V);
+        QTRY_COMPARE(js("document.images.length").toInt(), 2);
+        QTRY_VERIFY(js("document.images[0].id !== document.images[1].id").toBool());
+        const QString second = js("document.images[1].id").toString();
+        QTRY_COMPARE(js("document.images[1].complete").toBool(), true);
+        chooseFromContextMenu(
+            editor->page()->mainFrame()->findAllElements("img").at(0).geometry().center(),
+            QStringLiteral("Remove Image"));
+        QCOMPARE(js("document.images.length").toInt(), 1);
+        QCOMPARE(js("document.images[0].id").toString(), second);
+        chooseFromContextMenu(
+            editor->page()->mainFrame()->findFirstElement("img").geometry().center(),
+            QStringLiteral("Remove Image"));
+        QCOMPARE(js("document.images.length").toInt(), 0);
+
+        // Undo after a resize gives the old size back instead of taking the picture away.
+        showHome("<p>ab</p>");
+        editor->insertImage(pngBase64(40), QStringLiteral("png"));
+        QTRY_COMPARE(js("document.images[0].width").toInt(), 40);
+        const QPoint centre
+            = editor->page()->mainFrame()->findFirstElement("img").geometry().center();
+        QTest::mouseClick(editor, Qt::LeftButton, {}, centre);
+        QTRY_COMPARE(js("$('.ui-resizable-se').length").toInt(), 1);
+        const QPoint handle
+            = editor->page()->mainFrame()->findFirstElement(".ui-resizable-se").geometry().center();
+        auto send = [this](QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, pos, editor->mapToGlobal(pos),
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(editor, &event);
+        };
+        send(QEvent::MouseButtonPress, handle, Qt::LeftButton);
+        for (int step = 1; step <= 8; ++step)
+            send(QEvent::MouseMove, handle + QPoint(5 * step, 4 * step), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, handle + QPoint(40, 32), Qt::NoButton);
+        QTRY_VERIFY(js("$(document.images[0]).width()").toInt() > 60);
+        QTest::mouseClick(editor, Qt::LeftButton, {}, QPoint(5, 5));
+        ctrl(Qt::Key_Z);
+        QCOMPARE(js("document.images.length").toInt(), 1);
+        QCOMPARE(js("$(document.images[0]).width()").toInt(), 40);
+    }
+
+    void searchShowsWhereAndNeverBlocks()
+    {
+        const QString sentence
+            = QStringLiteral("My garden plan for spring has tomatoes and beans near the fence.");
+        WikiDocument *wiki = window->currentWiki();
+        Page *home = wiki->homePage();
+        home->setContent("<p>" + sentence + "</p>");
+        for (int i = 0; i < 300; ++i) {
+            Page *page = wiki->createPage(QStringLiteral("Notes %1").arg(i), nullptr);
+            page->setContent(QStringLiteral("<p>garden notes %1 and garden again</p>").arg(i));
+        }
+        window->sidebar()->setWiki(wiki);
+        window->sidebar()->selectItem(home->id());
+        auto *box = window->findChild<SearchTextEdit *>();
+        auto *tree = window->findChild<QTreeWidget *>("SearchWidgetTree");
+        auto *count = window->findChild<QLabel *>("SearchResultsWidgetResultCountLbl");
+        QTest::keyClicks(box, "garden");
+        QTest::keyClick(box, Qt::Key_Return);
+        // The window returns before the search is through; Escape stops it with its hits so far.
+        QTRY_VERIFY(tree->topLevelItemCount() > 0);
+        QVERIFY(count->text().contains("searching"));
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(count->text().endsWith("search stopped"));
+        const int shown = tree->topLevelItemCount();
+        QVERIFY(shown < 301);
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(tree->topLevelItemCount(), shown);
+
+        QTest::keyClick(box, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(count->text() == "601 matches in 301 pages", 60000);
+        QTreeWidgetItem *first = tree->topLevelItem(0)->child(0);
+        const SearchResult hit = first->data(0, Qt::UserRole).value<SearchResult>();
+        QCOMPARE(hit.text(), sentence);
+        QCOMPARE(hit.text().mid(hit.hitStart(), hit.hitLength()), QStringLiteral("garden"));
+
+        // A double click on the second hit of a page selects that hit in the editor.
+        window->sidebar()->selectItem(wiki->allPages().at(5)->id());
+        QTreeWidgetItem *second = tree->topLevelItem(1)->child(1);
+        tree->scrollToItem(second);
+        const QRect rect = tree->visualItemRect(second);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+        QTRY_COMPARE(editor->currentPage()->id(), wiki->allPages().at(1)->id());
+        QTRY_COMPARE(editor->selectedText(), QStringLiteral("garden"));
+        QVERIFY(js("getSelection().anchorOffset").toInt() > 10);
+    }
+
+    // The link command made a wiki page named after a selected web address.
+    void webAddresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("https") << "https://example.org" << "https://example.org";
+        QTest::newRow("http with path") << " http://example.org/a?b=1 " << "http://example.org/a?b=1";
+        QTest::newRow("mailto") << "mailto:ann@example.org" << "mailto:ann@example.org";
+        QTest::newRow("www host") << "www.example.org/notes" << "http://www.example.org/notes";
+        QTest::newRow("www alone") << "www." << "";
+        QTest::newRow("scheme alone") << "https://" << "";
+        QTest::newRow("other scheme") << "ftp://example.org" << "";
+        QTest::newRow("words") << "Garden plan" << "";
+        QTest::newRow("address in words") << "see https://example.org" << "";
+    }
+
+    void webAddresses()
+    {
+        QFETCH(QString, text);
+        QTEST(webAddressUrl(text), "url");
+    }
+
+    void previewFollowsTyping()
+    {
+        showHome("<p>Old words</p>");
+        auto *tree = window->sidebar()->tree();
+        auto *row = static_cast<SidebarTreeItem *>(tree->topLevelItem(0));
+        QCOMPARE(row->preview(), QStringLiteral("Old words"));
+        js("var r = document.createRange(); r.setStart(document.querySelector('p').firstChild, 0);"
+           "getSelection().removeAllRanges(); getSelection().addRange(r);");
+        QTest::keyClicks(editor, "New ");
+        const int made = SidebarTreeItem::previewsMade();
+        // Nothing else repaints the sidebar: its own repaint makes the new preview.
+        QTRY_VERIFY_WITH_TIMEOUT(SidebarTreeItem::previewsMade() > made, 3000);
+        QCOMPARE(row->preview(), QStringLiteral("New Old words"));
+    }
+
+    void missingWikiOnTheCommandLine()
+    {
+        const QString missing = dir.filePath("notes.velmora");
+        QString question;
+        answerBox(QStringLiteral("No"), &question);
+        window->openStartupWiki(missing);
+        QCOMPARE(question,
+            QStringLiteral("There is no wiki at %1. Create a new wiki there?")
+                .arg(QDir::toNativeSeparators(missing)));
+        QVERIFY(!QFile::exists(missing));
+
+        answerBox(QStringLiteral("Yes"));
+        window->openStartupWiki(missing);
+        QVERIFY(QFile::exists(missing));
+        QCOMPARE(window->windowFilePath(), missing);
+    }
+};
+
+QTEST_MAIN(TestHandsOn)
+#include "tst_handson.moc"
