@@ -165,7 +165,6 @@ private slots:
         QVERIFY(finished.wait(60000));
         const qint64 grown = residentKilobytes() - before;
         QVERIFY2(sent < bound, "the whole endless reply was read");
-        QVERIFY(shown.isEmpty());
         QVERIFY2(grown < 8 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(grown)));
     }
 
