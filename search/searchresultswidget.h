@@ -2,10 +2,12 @@
 
 #include "search/searchresult.h"
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -51,6 +53,8 @@ public slots:
     void showProgress(int pagesDone, int pageCount);
 
 private:
+    void insertPending();
+    void insertResults(const QList<SearchResult> &results);
     void updateCount();
 
     QLabel *m_countLabel;
@@ -59,6 +63,10 @@ private:
     QToolButton *m_hideButton;
     QTreeWidget *m_tree;
     QHash<QString, QTreeWidgetItem *> m_groups;
+    // Hits waiting to join the tree, when the last went in, and the timer that brings them in.
+    QList<SearchResult> m_pending;
+    QElapsedTimer m_insertTimer;
+    QTimer m_insertLater;
     QString m_searchText;
     int m_matchCount = 0;
     bool m_searching = false;
