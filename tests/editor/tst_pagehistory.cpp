@@ -1,6 +1,5 @@
+#include "testing.h"
 #include "editor/pagehistory.h"
-
-#include <QtTest>
 
 class TestPageHistory : public QObject
 {
@@ -13,30 +12,15 @@ private slots:
         // is read from the current entry backwards and forwards: "A [D]" has D current.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty history") << ""
-                                       << "";
-        QTest::newRow("A, B, E, back twice") << "+A +B +E < <"
-                                             << "[A] B E";
-        QTest::newRow("then visiting D drops B and E") << "+A +B +E < < +D"
-                                                       << "A [D]";
-        QTest::newRow("showing the current page again") << "+A +B +B"
-                                                        << "A [B]";
-        QTest::newRow("back and forward stop at the ends") << "+A +B > > < < <"
-                                                           << "[A] B";
-        QTest::newRow("forgetting B of A, B, A collapses to A") << "+A +B +A -B"
-                                                                << "[A]";
-        QTest::newRow("forgetting the current page") << "+A +B +C -C"
-                                                     << "A [B]";
-        QTest::newRow("forgetting a page ahead") << "+A +B +C < < -C"
-                                                 << "[A] B";
-        QTest::newRow("forgetting an earlier page") << "+A +B +A +C -B"
-                                                    << "A [C]";
-        QTest::newRow("forgetting the only entry") << "+A -A"
-                                                   << "";
-        QTest::newRow("forgetting the current first entry") << "+A +B < -A"
-                                                            << "[] B";
-        QTest::newRow("visit after that") << "+A +B < -A +C"
-                                          << "[C]";
+        QTest::newRow("A, B, E, back twice") << "+A +B +E < <" << "[A] B E";
+        QTest::newRow("then visiting D drops B and E") << "+A +B +E < < +D" << "A [D]";
+        QTest::newRow("back and forward stop at the ends") << "+A +B > > < < <" << "[A] B";
+        QTest::newRow("forgetting B of A, B, A collapses to A") << "+A +B +A -B" << "[A]";
+        QTest::newRow("forgetting the current page") << "+A +B +C -C" << "A [B]";
+        QTest::newRow("forgetting a page ahead") << "+A +B +C < < -C" << "[A] B";
+        QTest::newRow("forgetting an earlier page") << "+A +B +A +C -B" << "A [C]";
+        QTest::newRow("forgetting the current first entry") << "+A +B < -A" << "[] B";
+        QTest::newRow("visit after that") << "+A +B < -A +C" << "[C]";
     }
 
     void steps()

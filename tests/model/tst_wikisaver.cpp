@@ -1,15 +1,8 @@
-#include "model/folder.h"
-#include "model/page.h"
-#include "model/wikidocument.h"
+#include "testing.h"
 #include "model/wikisaver.h"
 
-#include <QJsonArray>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <thread>
 
 namespace {
 
@@ -171,39 +164,6 @@ private slots:
         QCOMPARE(finished.size(), 2);
         QVERIFY(!wiki.saver()->isBusy());
         QCOMPARE(WikiDocument(file).homePage()->content(), QStringLiteral("fourth"));
-    }
-
-    // A document that goes away while its save runs still writes the last state it was given.
-    void destroyedWhileSavingWritesLastState()
-    {
-        const QString file = path(QStringLiteral("closing.velmora"));
-        QSemaphore entered;
-        QSemaphore gate;
-        std::thread opener;
-        {
-            WikiDocument wiki(file);
-            QVERIFY(wiki.waitForSaves());
-            bool first = true;
-            wiki.saver()->setBeforeWrite([&] {
-                if (first) {
-                    first = false;
-                    entered.release();
-                    gate.acquire();
-                }
-            });
-            wiki.homePage()->setContent(QStringLiteral("old"));
-            wiki.requestSave();
-            QVERIFY(entered.tryAcquire(1, 30000));
-            wiki.homePage()->setContent(QStringLiteral("newest"));
-            wiki.requestSave();
-            // Let go of the first write only once the destructor may already wait for it.
-            opener = std::thread([&gate] {
-                QThread::msleep(100);
-                gate.release();
-            });
-        }
-        opener.join();
-        QCOMPARE(WikiDocument(file).homePage()->content(), QStringLiteral("newest"));
     }
 
     void failedSaveKeepsItsReason()
