@@ -334,7 +334,7 @@ private slots:
         if (kind == QLatin1String("url"))
             mime.setText(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
         else
-            mime.setText(kind == QLatin1String("words") ? QStringLiteral("just some words") : path);
+            mime.setText(path);
         if (kind == QLatin1String("html"))
             mime.setHtml(QStringLiteral("<b>from a browser</b>"));
         QDropEvent event(
