@@ -1,7 +1,11 @@
 #include "testing.h"
-#include "model/urls.h"
+
+#include "editor/pagehistory.h"
 #include "model/htmlprocessor.h"
+#include "model/htmlsanitizer.h"
 #include "model/htmltext.h"
+#include "model/urls.h"
+
 #include <QRandomGenerator>
 
 static QJsonObject pageJson(const QJsonValue &type, const QJsonValue &descriptor = QJsonValue())
@@ -41,6 +45,7 @@ QString picture(int bytes)
 
 } // namespace
 
+// A page's items, text, preview and cleaning, and the history of pages shown.
 class TestWikiItems : public QObject
 {
     Q_OBJECT
@@ -164,6 +169,146 @@ private slots:
     {
         QCOMPARE(htmlTextStart(QStringLiteral("<p>abc</p><p>def</p>"), 5), QStringLiteral("abc d"));
         QCOMPARE(htmlTextStart(QStringLiteral("abc"), 0), QString());
+    }
+
+
+    void clean_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected");
+        // Ordinary pages come back byte for byte.
+        const QString ordinary = QStringLiteral(
+            "<p style=\"color: red\">A <a href=\"file://velmora/?pageid=2\">link</a>, a "
+            "<a href='https://example.org/?a=1&amp;b=2'>site</a> &lt;script&gt; and "
+            "<img id='{1}' src='data:image/png;base64,AAAA' tabindex='0'></p><!-- a note -->"
+            "<img src=\"qrc:///images/logo.png\"><img src=\"https://example.org/x.png\">"
+            "<span title=\"javascript is fun\">x < y</span>");
+        QTest::newRow("ordinary page") << ordinary << ordinary;
+
+        QTest::newRow("script") << "a<script>alert(1)</script>b" << "ab";
+        QTest::newRow("script without end") << "a<script>alert(1)" << "a";
+        QTest::newRow("script in svg") << "<svg><script>alert(1)</script></svg>" << "<svg></svg>";
+        QTest::newRow("event handler") << "<img src=\"x\" onerror=\"alert(1)\">"
+                                       << "<img src=\"x\">";
+        QTest::newRow("handler in capitals, unquoted") << "<BODY ONLOAD=alert(1) class=a>"
+                                                       << "<BODY class=a>";
+        // The engine reads one unquoted value here, handler and all.
+        QTest::newRow("slash in unquoted value") << "<img/src=x/onerror=alert(1)>"
+                                                 << "<img/src=x/onerror=alert(1)>";
+        QTest::newRow("slash before handler") << "<img src=\"x\"/onerror=alert(1)>"
+                                              << "<img src=\"x\">";
+        QTest::newRow("javascript, entities") << "<a href=\"jav&#x61;script&colon;alert(1)\">x</a>"
+                                              << "<a>x</a>";
+        QTest::newRow("javascript, white space") << "<a href=\" java\tscr&#10;ipt:x\">x</a>"
+                                                 << "<a>x</a>";
+        QTest::newRow("javascript, tab entity") << "<a href=\"java&Tab;script:x\">x</a>"
+                                                << "<a>x</a>";
+        QTest::newRow("javascript in svg animation")
+            << "<svg><a><animate attributeName=href values=javascript:alert(1) />x</a></svg>"
+            << "<svg><a>x</a></svg>";
+        QTest::newRow("iframe") << "a<iframe src=\"file:///etc/passwd\">fallback</iframe>b" << "ab";
+        QTest::newRow("object and embed")
+            << "<object data=\"x.swf\"><param name=a value=b>text</object><embed src=\"y\">"
+            << "text";
+        QTest::newRow("meta refresh")
+            << "<meta http-equiv=\"refresh\" content=\"0;url=http://h/\">a"
+            << "a";
+        QTest::newRow("base") << "<base href=\"http://h/\"><img src=\"a.png\">"
+                              << "<img src=\"a.png\">";
+        QTest::newRow("form") << "<form action=\"http://h/\"><button formaction=\"http://h/\" "
+                                 "type=submit>Go</button></form>"
+                              << "<button type=submit>Go</button>";
+        QTest::newRow("file picture") << "<img src=\"file:///home/me/a.png\" alt=a>"
+                                      << "<img alt=a>";
+        QTest::newRow("srcset with a file") << "<img srcset=\"a.png 1x, file:///b.png 2x\">"
+                                            << "<img>";
+        // Inside a comment the tags are the engine's text; the comment ends at the first '>'
+        // here, so what follows is cleaned even where the engine would still read a comment.
+        QTest::newRow("comment") << "<!-- <p onclick=x> --><p onclick=y>"
+                                 << "<!-- <p onclick=x> --><p>";
+        QTest::newRow("comment inside style")
+            << "<style><!--</style><img src=x onerror=alert(1)>-->"
+            << "<style><!--</style><img src=x>-->";
+        QTest::newRow("tag cut off at the end") << "a<img src=x onerror=alert(1)" << "a";
+        QTest::newRow("tag formed around a removed script")
+            << "<<script></script>img src=x onerror=alert(1)>"
+            << "&lt;img src=x onerror=alert(1)>";
+        // Joined by a space, the odd name became the title's value, and the text after the tag
+        // a handler.
+        QTest::newRow("name starting with '=' after a removed handler")
+            << "<p title/onclick=x =\"a>hello \" onmouseover=alert(1)>"
+            << "<p title>hello \" onmouseover=alert(1)>";
+        QTest::newRow("stray script end tag") << "a</script>b" << "ab";
+    }
+
+    void clean()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, expected);
+        QCOMPARE(HtmlSanitizer::clean(html), expected);
+        QCOMPARE(HtmlSanitizer::clean(expected), expected);
+    }
+
+    void inlinePictures()
+    {
+        const QString html = QStringLiteral(
+            "<p>a<img class=x src=\"http://h/a.png\" alt=a>b<img src='https://h/b&amp;c.png'>"
+            "<img src=\"http://h/a.png\"><img src=\"data:image/png;base64,AA\"></p>");
+        QCOMPARE(HtmlSanitizer::remotePictureAddresses(html),
+            QStringList({"http://h/a.png", "https://h/b&c.png"}));
+        // A picture that could not be fetched is left out.
+        QCOMPARE(
+            HtmlSanitizer::inlinePictures(html, {{"http://h/a.png", "data:image/png;base64,QQ"}}),
+            QStringLiteral("<p>a<img class=x src=\"data:image/png;base64,QQ\" alt=a>b"
+                           "<img src=\"data:image/png;base64,QQ\">"
+                           "<img src=\"data:image/png;base64,AA\"></p>"));
+    }
+
+
+    void steps_data()
+    {
+        // Steps: "+A" visits A, "-A" forgets A, "<" goes back, ">" goes forward. The history
+        // is read from the current entry backwards and forwards: "A [D]" has D current.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("A, B, E, back twice") << "+A +B +E < <" << "[A] B E";
+        QTest::newRow("then visiting D drops B and E") << "+A +B +E < < +D" << "A [D]";
+        QTest::newRow("back and forward stop at the ends") << "+A +B > > < < <" << "[A] B";
+        QTest::newRow("forgetting B of A, B, A collapses to A") << "+A +B +A -B" << "[A]";
+        QTest::newRow("forgetting the current page") << "+A +B +C -C" << "A [B]";
+        QTest::newRow("forgetting a page ahead") << "+A +B +C < < -C" << "[A] B";
+        QTest::newRow("forgetting an earlier page") << "+A +B +A +C -B" << "A [C]";
+        QTest::newRow("forgetting the current first entry") << "+A +B < -A" << "[] B";
+        QTest::newRow("visit after that") << "+A +B < -A +C" << "[C]";
+    }
+
+    void steps()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        PageHistory history;
+        for (const QString &step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (step == QLatin1String("<"))
+                history.back();
+            else if (step == QLatin1String(">"))
+                history.forward();
+            else if (step.startsWith(QLatin1Char('+')))
+                history.push(step.mid(1));
+            else
+                history.remove(step.mid(1));
+        }
+
+        const QString none = QStringLiteral("-1");
+        const QString current = history.currentId() == none ? QString() : history.currentId();
+        QStringList entries {QStringLiteral("[%1]").arg(current)};
+        for (PageHistory walk = history; walk.previousId() != none; walk.back())
+            entries.prepend(walk.previousId());
+        for (PageHistory walk = history; walk.nextId() != none; walk.forward())
+            entries.append(walk.nextId());
+        const QString result = entries.join(QLatin1Char(' '));
+        QCOMPARE(result == QLatin1String("[]") ? QString() : result, expected);
+        QCOMPARE(history.canGoBack(), history.previousId() != none);
+        QCOMPARE(history.canGoForward(), history.nextId() != none);
     }
 
 };
