@@ -1,8 +1,6 @@
 #include "testing.h"
 #include "model/wikisaver.h"
 
-#include <QSemaphore>
-#include <QSignalSpy>
 
 namespace {
 
@@ -132,38 +130,6 @@ private slots:
         }
         QVERIFY(wiki.save());
         QCOMPARE(storedDocument(file), expectedDocument(wiki));
-    }
-
-    // Saves that pile up while one is written: only the newest of them is written after it.
-    void newerSnapshotReplacesWaitingOne()
-    {
-        const QString file = path(QStringLiteral("queue.velmora"));
-        WikiDocument wiki(file);
-        QVERIFY(wiki.waitForSaves());
-        QSemaphore entered;
-        QSemaphore gate;
-        int writes = 0;
-        wiki.saver()->setBeforeWrite([&] {
-            if (++writes == 1) {
-                entered.release();
-                gate.acquire();
-            }
-        });
-        QSignalSpy finished(wiki.saver(), &WikiSaver::saveFinished);
-        wiki.homePage()->setContent(QStringLiteral("first"));
-        wiki.requestSave();
-        QVERIFY(entered.tryAcquire(1, 30000));
-        QVERIFY(wiki.saver()->isBusy());
-        for (const char *text : {"second", "third", "fourth"}) {
-            wiki.homePage()->setContent(QLatin1String(text));
-            wiki.requestSave();
-        }
-        gate.release();
-        QVERIFY(wiki.waitForSaves());
-        QCOMPARE(writes, 2);
-        QCOMPARE(finished.size(), 2);
-        QVERIFY(!wiki.saver()->isBusy());
-        QCOMPARE(WikiDocument(file).homePage()->content(), QStringLiteral("fourth"));
     }
 
     void failedSaveKeepsItsReason()
