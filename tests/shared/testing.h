@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers shared by the test programs: answering dialogs as a user would, wiki files in a
-// temporary folder, and the main window built the way every window test needs it.
+// temporary folder, a web site on this machine, and the main window built the way every
+// window test needs it.
 
 #include "model/folder.h"
 #include "model/page.h"
@@ -21,7 +22,6 @@
 
 class MainWindow;
 class QTcpSocket;
-class WikiDocument;
 
 // A wait ends as soon as its condition holds; the bound only decides how long a failing test
 // takes to say so, and is generous enough for a machine that is busy with other work.
