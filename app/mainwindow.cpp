@@ -1113,8 +1113,7 @@ void MainWindow::exportWiki(bool asHtml)
         Gui::showErrorMessage(tr("Some pages could not be exported."), this);
         return;
     }
-    const QString count
-        = pages.size() == 1 ? tr("1 page") : tr("%1 pages").arg(pages.size());
+    const QString count = pages.size() == 1 ? tr("1 page") : tr("%1 pages").arg(pages.size());
     QString text = tr("Exported %1 to %2.").arg(count, QDir::toNativeSeparators(folder));
     if (!index.isEmpty())
         text += QLatin1Char(' ') + tr("Open %1 to browse them.").arg(QFileInfo(index).fileName());

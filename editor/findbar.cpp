@@ -52,15 +52,17 @@ FindBar::FindBar(Editor *editor, QWidget *parent)
 {
     setObjectName(QStringLiteral("FindBar"));
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("#FindBar { background: #f3f3f3; border-bottom: 1px solid #d0d0d0; }"
-                                 "#FindBar QLabel#findCount { color: #555555; }"));
+    setStyleSheet(
+        QStringLiteral("#FindBar { background: #f3f3f3; border-bottom: 1px solid #d0d0d0; }"
+                       "#FindBar QLabel#findCount { color: #555555; }"));
     m_findField->setObjectName(QStringLiteral("findField"));
     m_findField->setPlaceholderText(tr("Find in page"));
     m_findField->setClearButtonEnabled(true);
     m_replaceField->setObjectName(QStringLiteral("replaceField"));
     m_matchCase->setObjectName(QStringLiteral("matchCase"));
     m_count->setObjectName(QStringLiteral("findCount"));
-    m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("999 of 1000+")));
+    m_count->setMinimumWidth(
+        m_count->fontMetrics().horizontalAdvance(QStringLiteral("999 of 1000+")));
     m_replaceButton->setObjectName(QStringLiteral("replaceButton"));
     m_replaceAllButton->setObjectName(QStringLiteral("replaceAllButton"));
     auto *previous = new QPushButton(tr("Previous"), this);
@@ -156,8 +158,9 @@ void FindBar::open(bool withReplace)
         && !selected.contains(QChar::ParagraphSeparator))
         m_findField->setText(selected);
     const bool replacing = withReplace && canReplace();
-    for (QWidget *widget : {static_cast<QWidget *>(m_replaceLabel), static_cast<QWidget *>(m_replaceField),
-             static_cast<QWidget *>(m_replaceButton), static_cast<QWidget *>(m_replaceAllButton)})
+    for (QWidget *widget :
+        {static_cast<QWidget *>(m_replaceLabel), static_cast<QWidget *>(m_replaceField),
+            static_cast<QWidget *>(m_replaceButton), static_cast<QWidget *>(m_replaceAllButton)})
         widget->setVisible(replacing);
     show();
     QLineEdit *field = replacing && !m_findField->text().isEmpty() ? m_replaceField : m_findField;

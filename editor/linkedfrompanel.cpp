@@ -35,12 +35,11 @@ LinkedFromPanel::LinkedFromPanel(QWidget *parent)
     layout->setContentsMargins(10, 4, 10, 4);
     layout->addWidget(scroll);
 
-    connect(m_label, &QLabel::linkActivated, this,
-        [this](const QString &link) {
-            const int index = QUrl(link).fragment().toInt();
-            if (index >= 0 && index < m_pageIds.size())
-                emit pageActivated(m_pageIds.at(index));
-        });
+    connect(m_label, &QLabel::linkActivated, this, [this](const QString &link) {
+        const int index = QUrl(link).fragment().toInt();
+        if (index >= 0 && index < m_pageIds.size())
+            emit pageActivated(m_pageIds.at(index));
+    });
 }
 
 void LinkedFromPanel::showPages(const QList<Page *> &pages)

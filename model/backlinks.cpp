@@ -131,7 +131,8 @@ QStringList Backlinks::linkedPageIds(const QString &html)
             if (!ids.contains(id))
                 ids << id;
         } else if (holdsRawText(tag)) {
-            const int end = text.indexOf(QString(QLatin1String("</") + tag), i, Qt::CaseInsensitive);
+            const int end
+                = text.indexOf(QString(QLatin1String("</") + tag), i, Qt::CaseInsensitive);
             i = end < 0 ? size : end + 2;
         }
     }

@@ -130,8 +130,8 @@ bool exportPagesAsText(const QList<Page *> &pages, const QString &folder)
     return result;
 }
 
-bool exportPagesAsHtml(
-    const QList<Page *> &pages, const QString &folder, const QString &indexTitle, QString *indexPath)
+bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder, const QString &indexTitle,
+    QString *indexPath)
 {
     const QString extension = QStringLiteral("html");
     bool result = true;

@@ -59,7 +59,10 @@ class TestFinding : public QObject
     std::unique_ptr<MainWindow> window;
     Editor *editor() const { return window->editor(); }
     template <typename T> T *child(const char *name) const { return window->findChild<T *>(name); }
-    QVariant js(const QString &code) const { return editor()->page()->mainFrame()->evaluateJavaScript(code); }
+    QVariant js(const QString &code) const
+    {
+        return editor()->page()->mainFrame()->evaluateJavaScript(code);
+    }
     // Where the page's selection starts, counted in characters of the page's text.
     int selectionOffset() const
     {
@@ -138,12 +141,14 @@ private slots:
         QCOMPARE(selectionOffset(), 29);
         QTest::keyClicks(replacement, "cat");
         QTest::keyClick(replacement, Qt::Key_Return);
-        QCOMPARE(editor()->toPlainText(), QStringLiteral("One fish, two fish, one more cat.\n\nONE last fish"));
+        QCOMPARE(editor()->toPlainText(),
+            QStringLiteral("One fish, two fish, one more cat.\n\nONE last fish"));
         QCOMPARE(count->text(), QStringLiteral("3 of 3"));
         const QString beforeAll = editor()->bodyHtml();
 
         QTest::mouseClick(child<QPushButton>("replaceAllButton"), Qt::LeftButton);
-        QCOMPARE(editor()->toPlainText(), QStringLiteral("One cat, two cat, one more cat.\n\nONE last cat"));
+        QCOMPARE(editor()->toPlainText(),
+            QStringLiteral("One cat, two cat, one more cat.\n\nONE last cat"));
         QCOMPARE(ideas->content(), editor()->bodyHtml());
         QCOMPARE(count->text(), QStringLiteral("No matches"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -182,7 +187,8 @@ private slots:
         auto *label = child<QLabel>("linkedFromLabel");
         const auto listed = [label] {
             QStringList names;
-            auto it = QRegularExpression("<a href=\"#\\d+\">([^<]*)</a>").globalMatch(label->text());
+            auto it
+                = QRegularExpression("<a href=\"#\\d+\">([^<]*)</a>").globalMatch(label->text());
             while (it.hasNext())
                 names << it.next().captured(1);
             return names;
@@ -227,7 +233,8 @@ private slots:
         const QString index = readFile(out + "/index1.html");
         QVERIFY(index.contains("<title>export</title>") && index.contains("<style>"));
         QStringList names;
-        auto it = QRegularExpression("<li><a href=\"\\./([^\"]+)\">([^<]*)</a></li>").globalMatch(index);
+        auto it = QRegularExpression("<li><a href=\"\\./([^\"]+)\">([^<]*)</a></li>")
+                      .globalMatch(index);
         while (it.hasNext()) {
             const QRegularExpressionMatch link = it.next();
             names << link.captured(2);
@@ -235,8 +242,7 @@ private slots:
             QVERIFY2(page.contains("<title>" + link.captured(2) + "</title>"), qPrintable(page));
             QVERIFY(page.contains("<style>"));
         }
-        QCOMPARE(names, QStringList({"Home Page", "Lisbon", "Ideas",
-                            "Tom &amp; Jerry &lt;3&gt;"}));
+        QCOMPARE(names, QStringList({"Home Page", "Lisbon", "Ideas", "Tom &amp; Jerry &lt;3&gt;"}));
     }
 };
 
