@@ -17,6 +17,7 @@
 
 namespace {
 
+constexpr int manyRows = 2000;
 constexpr qint64 insertIntervalMilliseconds = 200;
 
 } // namespace
@@ -164,9 +165,10 @@ void SearchResultsWidget::addResults(const QList<SearchResult> &results)
 {
     m_pending += results;
     // The view lays out all its rows again after each insertion, which takes a while once a
-    // common word has found tens of thousands: rows go in at once when none went in for a
-    // while, and are otherwise gathered for a moment.
-    if (!m_insertTimer.isValid() || m_insertTimer.hasExpired(insertIntervalMilliseconds))
+    // common word has found thousands: from then on, rows go in at once when none went in for
+    // a while, and are otherwise gathered for a moment.
+    if (m_matchCount < manyRows || !m_insertTimer.isValid()
+        || m_insertTimer.hasExpired(insertIntervalMilliseconds))
         insertPending();
     else if (!m_insertLater.isActive())
         m_insertLater.start(int(insertIntervalMilliseconds - m_insertTimer.elapsed()));
