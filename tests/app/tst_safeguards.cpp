@@ -91,6 +91,9 @@ private:
         const QString path = dir.filePath(name + QStringLiteral(".velmora"));
         if (!window->openWiki(path, false, false))
             return QString();
+        // A new wiki is first written in the background; the tests below change the file.
+        if (!wiki()->waitForSaves())
+            return QString();
         QDir(wiki()->versions().folder()).removeRecursively();
         return path;
     }
