@@ -130,7 +130,7 @@ void CreatePasswordDialog::onOKClicked()
     }
     if (password.toUtf8().size() > maxPasswordBytes) {
         showError(tr("The password is too long: only its first 72 bytes (UTF-8) would "
-                                 "count. Please choose a shorter one."));
+                     "count. Please choose a shorter one."));
         return;
     }
     m_password = password;

@@ -45,7 +45,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -312,8 +311,8 @@ void MainWindow::createMenus()
     addMenuAction(exportWikiMenu, "exportWikiTextAction", tr("Export as &Text"),
         tr("Save all the pages as text files"), &MainWindow::onExportWikiAsText);
     fileMenu->addSeparator();
-    restoreBackupAction = addMenuAction(fileMenu, "restoreBackupAction", tr("Restore From &Backup…"),
-        tr("Look at or restore an earlier version of this wiki"),
+    restoreBackupAction = addMenuAction(fileMenu, "restoreBackupAction",
+        tr("Restore From &Backup…"), tr("Look at or restore an earlier version of this wiki"),
         [this] { safeguards->showVersions(); });
     wikiSizeAction = addMenuAction(fileMenu, "wikiSizeAction", tr("Wiki Si&ze…"),
         tr("How full this wiki is, and its largest pages and pictures"),
@@ -349,12 +348,12 @@ void MainWindow::createMenus()
 void MainWindow::createGoMenu()
 {
     QMenu *goMenu = addNamedMenu(menuBar(), "goMenu", tr("&Go"));
-    backAction = addMenuAction(goMenu, "backAction", tr("&Back"),
-        tr("Return to the previous page."), &MainWindow::onToolbarBackButton,
-        QKeySequence(Qt::ALT + Qt::Key_Left));
-    forwardAction = addMenuAction(goMenu, "forwardAction", tr("&Forward"),
-        tr("Go to the next page."), &MainWindow::onToolbarForwardButton,
-        QKeySequence(Qt::ALT + Qt::Key_Right));
+    backAction
+        = addMenuAction(goMenu, "backAction", tr("&Back"), tr("Return to the previous page."),
+            &MainWindow::onToolbarBackButton, QKeySequence(Qt::ALT + Qt::Key_Left));
+    forwardAction
+        = addMenuAction(goMenu, "forwardAction", tr("&Forward"), tr("Go to the next page."),
+            &MainWindow::onToolbarForwardButton, QKeySequence(Qt::ALT + Qt::Key_Right));
     goToPageAction = addMenuAction(goMenu, "goToPageAction", tr("&Go to Page…"),
         tr("Open a page by typing part of its name"), &MainWindow::onGoToPage);
     goToPageAction->setShortcuts(

@@ -10,8 +10,8 @@ class QWidget;
 QSize defaultWindowSize(const QSize &availableSize);
 
 // Sizes and places the main window before it is first shown: the stored geometry, fitted to
-// the screen, when there is a usable one, otherwise the default size on the primary screen, left for the
-// window system to place.
+// the screen, when there is a usable one, otherwise the default size on the primary screen, left
+// for the window system to place.
 void applyStartupGeometry(QWidget *window, const QRect &storedGeometry);
 
 // geometry made to lie inside the available area of its screen (the primary one when no

@@ -53,8 +53,7 @@ QString welcomeDocument(const QString &protectedWiki)
         + commandUrl(NewWikiCommand)
         + QStringLiteral("'>Create a new wiki</a></p><p style='font-size: 16px;'>or</p><p><a "
                          "href='")
-        + commandUrl(OpenWikiCommand)
-        + QStringLiteral("'>Open an existing wiki</a></p>") + lastWiki
+        + commandUrl(OpenWikiCommand) + QStringLiteral("'>Open an existing wiki</a></p>") + lastWiki
         + QStringLiteral("</body></html>");
 }
 

@@ -80,10 +80,10 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     m_tree->setObjectName(QStringLiteral("SearchWidgetTree"));
     m_tree->setItemDelegate(new SearchHitDelegate(m_tree));
     m_tree->setUniformRowHeights(true);
-    m_tree->setStyleSheet(QStringLiteral(
-        "#SearchWidgetTree { background: #FFFFFF; border: 2px solid #FFFFFF; } "
-        "#SearchWidgetTree:focus { border: 2px solid #03a2f3; } "
-        "#SearchWidgetTree:item { padding: 2 0px; }"));
+    m_tree->setStyleSheet(
+        QStringLiteral("#SearchWidgetTree { background: #FFFFFF; border: 2px solid #FFFFFF; } "
+                       "#SearchWidgetTree:focus { border: 2px solid #03a2f3; } "
+                       "#SearchWidgetTree:item { padding: 2 0px; }"));
 
     layout->addWidget(toolBar);
     layout->addWidget(m_tree);

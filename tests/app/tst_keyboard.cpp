@@ -1,3 +1,4 @@
+#include "app/createpassworddialog.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/startupgeometry.h"
@@ -13,7 +14,9 @@
 #include "sidebar/sidebartreeitem.h"
 #include "testing.h"
 
+#include <QDialogButtonBox>
 #include <QInputDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -101,8 +104,8 @@ private slots:
         auto *results = window->findChild<SearchResultsWidget *>();
         QTRY_VERIFY(!results->isSearching());
         tree()->setFocus();
-        QWidget *const cycle[] = {window->editor(), window->findChild<SearchTextEdit *>(),
-            results->focusProxy(), tree()};
+        QWidget *const cycle[] = {
+            window->editor(), window->findChild<SearchTextEdit *>(), results->focusProxy(), tree()};
         for (QWidget *next : cycle) {
             press(Qt::Key_F6);
             QCOMPARE(focus(), next);
@@ -178,8 +181,8 @@ private slots:
         QCOMPARE(item->name(), QStringLiteral("Renamed"));
 
         // The question names what goes and, for a page, the links that become plain text.
-        wiki->homePage()->setContent(QStringLiteral("<a href=\"%1\">a</a> <a href=\"%1\">b</a>")
-                                         .arg(pageUrl(item->id())));
+        wiki->homePage()->setContent(
+            QStringLiteral("<a href=\"%1\">a</a> <a href=\"%1\">b</a>").arg(pageUrl(item->id())));
         QString question;
         answerBox(QStringLiteral("Cancel"), &question);
         press(Qt::Key_Delete);
@@ -210,6 +213,21 @@ private slots:
         window->onLinkClicked(QUrl(commandUrl(UnlockPageCommand)));
         QVERIFY(ideas->isUnlocked());
         QCOMPARE(window->editor()->currentPage(), ideas);
+
+        // The mismatch message used to be cut off at both ends.
+        CreatePasswordDialog create(false, window.get());
+        create.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&create));
+        QTest::keyClicks(create.findChild<QLineEdit *>(QStringLiteral("passwordEdit")), "one");
+        QTest::keyClicks(create.findChild<QLineEdit *>(QStringLiteral("confirmEdit")), "two");
+        create.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        auto *error = create.findChild<QLabel *>(QStringLiteral("errorLabel"));
+        QVERIFY(error->text().contains(QStringLiteral("does not match")));
+        const QRect needed = error->fontMetrics().boundingRect(
+            error->contentsRect(), Qt::TextWordWrap | Qt::AlignHCenter, error->text());
+        QTRY_VERIFY(error->contentsRect().height() >= needed.height());
+        QVERIFY(error->contentsRect().width() >= needed.width());
+        QVERIFY(create.rect().contains(error->geometry()));
     }
 
     void newPageTextIsReplacedByTyping()
