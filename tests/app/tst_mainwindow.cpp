@@ -165,7 +165,7 @@ private slots:
             << wiki + " deleteFolderAction deletePageAction renamePageAction deleteButton"
                       " exportPageMenu" + editing;
         QTest::newRow("folder row selected")
-            << "wiki page home folderRow" << wiki + " deleteFolderAction exportPageMenu" + editing;
+            << "wiki page home folderRow" << wiki + " deleteFolderAction renamePageAction exportPageMenu" + editing;
         QTest::newRow("locked page")
             << "wiki page locked" << wiki + " deletePageAction renamePageAction deleteButton";
         QTest::newRow("history both ways")
@@ -264,7 +264,7 @@ private slots:
         // Deleting a page: the home page shows, Back skips it, the file no longer holds it.
         answerBox(QStringLiteral("Yes, delete"), &text);
         action("deletePageAction")->trigger();
-        QCOMPARE(text, QStringLiteral("Do you really want to delete this page?"));
+        QCOMPARE(text, QStringLiteral("Do you really want to delete the page \"Allotment\"?"));
         QCOMPARE(window->editor()->currentPage(), wiki->homePage());
         window->onToolbarBackButton();
         QVERIFY(window->editor()->currentPage() != garden);

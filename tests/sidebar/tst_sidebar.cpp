@@ -204,6 +204,7 @@ private slots:
         QFETCH(bool, cut);
         auto *toolbar = new SidebarToolbar;
         SidebarContainer column(toolbar, new QWidget);
+        column.resize(260, 400); // the window's splitter gives it its width
         if (setWhileShown) {
             column.show();
             QVERIFY(QTest::qWaitForWindowExposed(&column));
