@@ -2,6 +2,7 @@
 
 #include "editor/editoractions.h"
 #include "editor/pagehistory.h"
+#include "model/backlinks.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -9,6 +10,8 @@
 #include <QUrl>
 
 class Editor;
+class FindBar;
+class LinkedFromPanel;
 class Folder;
 class Page;
 class QAction;
@@ -161,6 +164,8 @@ private:
     void exportPage(bool asHtml);
     void exportWiki(bool asHtml);
     void renameFolder();
+    // Lists the pages that link to the shown page under it.
+    void updateLinkedFrom();
     bool confirmDeletion(const QString &title, const QString &text);
     // A message box with one "OK" button under the accept role.
     void tell(const QString &title, const QString &text);
@@ -190,6 +195,9 @@ private:
     SearchResultsWidget *searchResults = nullptr;
     QLabel *saveState = nullptr;
     QFrame *editorFrame = nullptr;
+    FindBar *findBar = nullptr;
+    LinkedFromPanel *linkedFrom = nullptr;
+    Backlinks backlinks;
 
     // The actions and menus whose state changes after construction.
     QAction *newWikiAction = nullptr;

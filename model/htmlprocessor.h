@@ -33,6 +33,8 @@ public:
     // Puts <meta charset="utf-8"> first in the head and drops every other declaration of the
     // encoding, for a document that is written out as UTF-8.
     QString declareUtf8();
+    // Gives the document title as its only title and css as a style element after its own.
+    QString setTitleAndStyle(const QString &title, const QString &css);
 
     // One-shot forms: a processor built on html runs the one operation.
     static QString htmlToPlainText(const QString &html);
