@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QHash>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QToolBar>
@@ -82,12 +83,16 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     m_tree->setExpandsOnDoubleClick(true);
     m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_tree->setAnimated(true);
-    m_tree->setFocusPolicy(Qt::NoFocus);
+    m_tree->setFocusPolicy(Qt::StrongFocus);
+    m_tree->installEventFilter(this);
+    setFocusProxy(m_tree);
     m_tree->setObjectName(QStringLiteral("SearchWidgetTree"));
     m_tree->setItemDelegate(new SearchHitDelegate(m_tree));
     m_tree->setUniformRowHeights(true);
-    m_tree->setStyleSheet(QStringLiteral(
-        "#SearchWidgetTree { background: #FFFFFF; } #SearchWidgetTree:item { padding: 2 0px; }"));
+    m_tree->setStyleSheet(
+        QStringLiteral("#SearchWidgetTree { background: #FFFFFF; border: 2px solid #FFFFFF; } "
+                       "#SearchWidgetTree:focus { border: 2px solid #03a2f3; } "
+                       "#SearchWidgetTree:item { padding: 2 0px; }"));
 
     layout->addWidget(toolBar);
     layout->addWidget(m_tree);
@@ -97,6 +102,18 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     connect(m_hideButton, &QToolButton::clicked, this, &SearchResultsWidget::hideButtonClicked);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
         &SearchResultsWidget::onTreeWidgetDoubleClicked);
+}
+
+bool SearchResultsWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_tree->currentItem()) {
+            onTreeWidgetDoubleClicked(m_tree->currentItem(), 0);
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void SearchResultsWidget::clearTree()

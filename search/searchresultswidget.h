@@ -18,8 +18,8 @@ class QTreeWidgetItem;
 
 // The panel under the editor that lists a search's hits grouped by page, as they are found.
 // Each hit's row shows its line with the hit in bold. A double click on a hit asks for that
-// page and that hit, a double click on the row of a locked page for the page; the hide button
-// asks for the panel to go away.
+// page and that hit, a double click on the row of a locked page for the page; Enter on a row
+// does the same as a double click. The hide button asks for the panel to go away.
 class SearchResultsWidget final : public QFrame
 {
     Q_OBJECT
@@ -51,6 +51,9 @@ public slots:
     void onTreeWidgetDoubleClicked(QTreeWidgetItem *item, int column);
     // Shows how far the running search has got.
     void showProgress(int pagesDone, int pageCount);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void insertPending();

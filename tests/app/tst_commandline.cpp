@@ -2,10 +2,10 @@
 #include "model/wikifilecheck.h"
 #include "search/searchrunner.h"
 
+#include "testing.h"
 #include <QDirIterator>
 #include <QLockFile>
 #include <QProcess>
-#include "testing.h"
 
 using namespace Testing;
 

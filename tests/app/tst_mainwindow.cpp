@@ -1,10 +1,10 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "editor/editor.h"
-#include "widgets/imagebutton.h"
 #include "model/urls.h"
 #include "sidebar/sidebar.h"
 #include "testing.h"
+#include "widgets/imagebutton.h"
 
 #include <QAction>
 #include <QMenu>
@@ -119,7 +119,7 @@ private slots:
             << wiki + " deleteFolderAction deletePageAction renamePageAction deleteButton"
                       " exportPageMenu" + editing;
         QTest::newRow("folder row selected")
-            << "wiki page home folderRow" << wiki + " deleteFolderAction exportPageMenu" + editing;
+            << "wiki page home folderRow" << wiki + " deleteFolderAction renamePageAction exportPageMenu" + editing;
         QTest::newRow("locked page")
             << "wiki page locked" << wiki + " deletePageAction renamePageAction deleteButton";
         QTest::newRow("history both ways")

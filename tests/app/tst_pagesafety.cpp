@@ -233,11 +233,15 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("answer"); // the button pressed; empty when nothing asks
         QTest::addColumn<bool>("opens");
-        QTest::newRow("web") << "https://example.org/" << "" << true;
-        QTest::newRow("local file, cancelled") << "file:///etc/passwd" << "Cancel" << false;
-        QTest::newRow("local file, opened") << "file:///etc/hosts" << "Open" << true;
+        QTest::newRow("web") << "https://example.org/"
+                             << "" << true;
+        QTest::newRow("local file, cancelled") << "file:///etc/passwd"
+                                               << "Cancel" << false;
+        QTest::newRow("local file, opened") << "file:///etc/hosts"
+                                            << "Open" << true;
         // A command link whose number did not parse ran New Wiki.
-        QTest::newRow("command not a number") << "file://velmora/?commandid=0x" << "" << false;
+        QTest::newRow("command not a number") << "file://velmora/?commandid=0x"
+                                              << "" << false;
     }
 
     void links()

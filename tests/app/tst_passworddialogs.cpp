@@ -1,7 +1,7 @@
-#include "testing.h"
 #include "app/createpassworddialog.h"
 #include "app/enterpassworddialog.h"
 #include "model/passworddescriptor.h"
+#include "testing.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -132,9 +132,11 @@ private slots:
     {
         QTest::addColumn<QString>("hint");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("spaces only") << "   " << "";
+        QTest::newRow("spaces only") << "   "
+                                     << "";
         // Unescaped, the hint was rendered as markup and "<cat>" disappeared.
-        QTest::newRow("markup") << "<cat> & co" << "<b>Password Hint: </b>&lt;cat&gt; &amp; co";
+        QTest::newRow("markup") << "<cat> & co"
+                                << "<b>Password Hint: </b>&lt;cat&gt; &amp; co";
     }
 
     void hintLine()
@@ -152,7 +154,8 @@ private slots:
     {
         const QString fresh = PasswordDescriptor::generateSalt();
         QVERIFY(fresh.startsWith(QLatin1String("$2a$12$")));
-        const QString hash = PasswordDescriptor::hashPassword(QStringLiteral("correct horse"), fresh);
+        const QString hash
+            = PasswordDescriptor::hashPassword(QStringLiteral("correct horse"), fresh);
         QVERIFY(PasswordDescriptor::checkPassword(QStringLiteral("correct horse"), hash, fresh));
         QVERIFY(!PasswordDescriptor::checkPassword(QStringLiteral("correct hors"), hash, fresh));
     }
@@ -186,9 +189,13 @@ private slots:
 
         QTest::newRow("empty salt") << "abc" << abc << "" << false;
         // libxcrypt's failure token for a bad setting used to equal a stored "*0".
-        QTest::newRow("failure token") << "anything" << "*0" << "x" << false;
+        QTest::newRow("failure token") << "anything"
+                                       << "*0"
+                                       << "x" << false;
         // A two-letter setting selects DES, which reads eight characters only.
-        QTest::newRow("DES setting") << "password and more" << "abJnggxhB/yWI" << "ab" << false;
+        QTest::newRow("DES setting") << "password and more"
+                                     << "abJnggxhB/yWI"
+                                     << "ab" << false;
     }
 
     void check()

@@ -1,5 +1,5 @@
-#include "testing.h"
 #include "app/mainwindow.h"
+#include "testing.h"
 #include "widgets/applicationlook.h"
 #include "widgets/widgetutils.h"
 

@@ -289,13 +289,21 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("remember");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("photo, scaled") << "photo" << "ask" << "Scale Down" << false << "scaled";
-        QTest::newRow("photo, kept") << "photo" << "ask" << "Keep Original" << false << "as is";
-        QTest::newRow("photo, choice remembered")
-            << "photo" << "ask" << "Scale Down" << true << "scaled";
-        QTest::newRow("wide picture with transparency")
-            << "transparent" << "ask" << "Scale Down" << false << "png";
-        QTest::newRow("small PNG") << "small" << "ask" << "" << false << "as is";
+        QTest::newRow("photo, scaled") << "photo"
+                                       << "ask"
+                                       << "Scale Down" << false << "scaled";
+        QTest::newRow("photo, kept") << "photo"
+                                     << "ask"
+                                     << "Keep Original" << false << "as is";
+        QTest::newRow("photo, choice remembered") << "photo"
+                                                  << "ask"
+                                                  << "Scale Down" << true << "scaled";
+        QTest::newRow("wide picture with transparency") << "transparent"
+                                                        << "ask"
+                                                        << "Scale Down" << false << "png";
+        QTest::newRow("small PNG") << "small"
+                                   << "ask"
+                                   << "" << false << "as is";
     }
 
     void largePictures()
@@ -477,7 +485,6 @@ private slots:
         QVERIFY(QFile::setPermissions(folder, everyone));
         QVERIFY(window->close());
     }
-
 };
 
 QTEST_MAIN(TestSafeguards)

@@ -1,6 +1,6 @@
-#include "testing.h"
 #include "app/startupgeometry.h"
 #include "model/commandline.h"
+#include "testing.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -53,12 +53,12 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void storedGeometryIsUsedAsIs()
+    void storedGeometryIsUsedWhenItFits()
     {
         QWidget window;
-        applyStartupGeometry(&window, QRect(-40, 3000, 1000, 650));
-        QCOMPARE(window.size(), QSize(1000, 650));
-        QCOMPARE(window.pos(), QPoint(-40, 3000));
+        applyStartupGeometry(&window, QRect(40, 30, 700, 500));
+        QCOMPARE(window.size(), QSize(700, 500));
+        QCOMPARE(window.pos(), QPoint(40, 30));
 
         // A stored rectangle without area counts as missing.
         QWidget other;

@@ -29,10 +29,12 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("verbose");
         QTest::addColumn<QString>("box");
-        QTest::newRow("1, at start-up") << "" << QByteArray("1") << false << "An update is available!";
+        QTest::newRow("1, at start-up")
+            << "" << QByteArray("1") << false << "An update is available!";
         QTest::newRow("0, at start-up") << "" << QByteArray("0") << false << "";
         QTest::newRow("0, asked") << "" << QByteArray("0") << true << "No new updates";
-        QTest::newRow("1 and line break, asked") << "" << QByteArray("1\n") << true << "No new updates";
+        QTest::newRow("1 and line break, asked")
+            << "" << QByteArray("1\n") << true << "No new updates";
         QTest::newRow("no server, asked")
             << "none" << QByteArray() << true << "Error connecting to server.";
         // Without a time-out the check waited for good on a server that never answered.

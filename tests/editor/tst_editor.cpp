@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "editor/editor.h"
-#include "model/urls.h"
 #include "model/resourcetext.h"
+#include "model/urls.h"
 #include "testing.h"
 
 #include <QWebElement>
@@ -175,7 +175,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("selector");
         QTest::addColumn<QUrl>("url");
-        QTest::newRow("password of a locked page") << "locked" << "a" << QUrl(commandUrl(2));
+        QTest::newRow("password of a locked page") << "locked"
+                                                   << "a" << QUrl(commandUrl(2));
         QTest::newRow("link to a page") << "page" << "#internal" << QUrl(pageUrl("1"));
         QTest::newRow("web link") << "page" << "#web" << QUrl("https://example.org/");
     }

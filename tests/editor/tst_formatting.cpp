@@ -113,7 +113,8 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("tag");
-        QTest::newRow("bold") << "boldAction" << "b";
+        QTest::newRow("bold") << "boldAction"
+                              << "b";
         QTest::newRow("strikethrough") << "strikethroughAction" << "strike";
     }
 
@@ -143,7 +144,9 @@ private slots:
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("size");
-        QTest::newRow("larger on plain text") << "<p>one two</p>" << "largerAction" << "22px";
+        QTest::newRow("larger on plain text") << "<p>one two</p>"
+                                              << "largerAction"
+                                              << "22px";
         QTest::newRow("em size counts as 18")
             << "<p><span style=\"font-size: 1.5em;\">one two</span></p>" << "largerAction" << "22px";
     }
@@ -288,10 +291,12 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("message");
-        QTest::newRow("file does not exist")
-            << "missing.png" << "Cannot load image - file does not exist.";
-        QTest::newRow("not a picture") << "broken.png" << "Cannot load image. Unknown error.";
-        QTest::newRow("dialog cancelled") << "" << "";
+        QTest::newRow("file does not exist") << "missing.png"
+                                             << "Cannot load image - file does not exist.";
+        QTest::newRow("not a picture") << "broken.png"
+                                       << "Cannot load image. Unknown error.";
+        QTest::newRow("dialog cancelled") << ""
+                                          << "";
     }
 
     void insertFailures()
@@ -317,9 +322,12 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("taken");
         // Cutting "file:///" off by hand left a relative path: the drop went to the engine.
-        QTest::newRow("file URL with an encoded space") << "url" << "my drop.png" << true;
-        QTest::newRow("plain path") << "path" << "drop.png" << true;
-        QTest::newRow("HTML that also carries the path") << "html" << "drop.png" << false;
+        QTest::newRow("file URL with an encoded space") << "url"
+                                                        << "my drop.png" << true;
+        QTest::newRow("plain path") << "path"
+                                    << "drop.png" << true;
+        QTest::newRow("HTML that also carries the path") << "html"
+                                                         << "drop.png" << false;
     }
 
     void drops()
@@ -372,7 +380,6 @@ private slots:
             editor->showWelcomePage();
         QCOMPARE(contextMenu(editor, QPoint(100, 60)), QStringList());
     }
-
 };
 
 QTEST_MAIN(TestFormatting)

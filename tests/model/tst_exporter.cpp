@@ -1,5 +1,5 @@
-#include "testing.h"
 #include "model/exporter.h"
+#include "testing.h"
 
 #include <QRegularExpression>
 #include <QTextCodec>

@@ -1,5 +1,5 @@
-#include "testing.h"
 #include "model/legacyimport.h"
+#include "testing.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -105,7 +105,6 @@ private slots:
         QCOMPARE(big->content().size(), 70 * 1024 * 1024);
     }
 
-
     void versionOneBodies_data()
     {
         QTest::addColumn<QString>("stored");
@@ -166,7 +165,6 @@ private slots:
             reopened.findPageById("1400000000123")->content(), QString::fromUtf8("<p>Привет</p>"));
         QVERIFY(reopened.legacyBackupPath().isEmpty());
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestWikiDocument)

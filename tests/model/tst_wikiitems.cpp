@@ -100,12 +100,18 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("url");
-        QTest::newRow("http with path") << " http://example.org/a?b=1 " << "http://example.org/a?b=1";
-        QTest::newRow("mailto") << "mailto:ann@example.org" << "mailto:ann@example.org";
-        QTest::newRow("www host") << "www.example.org/notes" << "http://www.example.org/notes";
-        QTest::newRow("www alone") << "www." << "";
-        QTest::newRow("other scheme") << "ftp://example.org" << "";
-        QTest::newRow("address in words") << "see https://example.org" << "";
+        QTest::newRow("http with path") << " http://example.org/a?b=1 "
+                                        << "http://example.org/a?b=1";
+        QTest::newRow("mailto") << "mailto:ann@example.org"
+                                << "mailto:ann@example.org";
+        QTest::newRow("www host") << "www.example.org/notes"
+                                  << "http://www.example.org/notes";
+        QTest::newRow("www alone") << "www."
+                                   << "";
+        QTest::newRow("other scheme") << "ftp://example.org"
+                                      << "";
+        QTest::newRow("address in words") << "see https://example.org"
+                                          << "";
     }
 
     void webAddresses()
@@ -171,7 +177,6 @@ private slots:
         QCOMPARE(htmlTextStart(QStringLiteral("abc"), 0), QString());
     }
 
-
     void clean_data()
     {
         QTest::addColumn<QString>("html");
@@ -185,8 +190,10 @@ private slots:
             "<span title=\"javascript is fun\">x < y</span>");
         QTest::newRow("ordinary page") << ordinary << ordinary;
 
-        QTest::newRow("script without end") << "a<script>alert(1)" << "a";
-        QTest::newRow("script in svg") << "<svg><script>alert(1)</script></svg>" << "<svg></svg>";
+        QTest::newRow("script without end") << "a<script>alert(1)"
+                                            << "a";
+        QTest::newRow("script in svg") << "<svg><script>alert(1)</script></svg>"
+                                       << "<svg></svg>";
         QTest::newRow("handler in capitals, unquoted") << "<BODY ONLOAD=alert(1) class=a>"
                                                        << "<BODY class=a>";
         // The engine reads one unquoted value here, handler and all.
@@ -214,7 +221,8 @@ private slots:
         QTest::newRow("comment inside style")
             << "<style><!--</style><img src=x onerror=alert(1)>-->"
             << "<style><!--</style><img src=x>-->";
-        QTest::newRow("tag cut off at the end") << "a<img src=x onerror=alert(1)" << "a";
+        QTest::newRow("tag cut off at the end") << "a<img src=x onerror=alert(1)"
+                                                << "a";
         QTest::newRow("tag formed around a removed script")
             << "<<script></script>img src=x onerror=alert(1)>"
             << "&lt;img src=x onerror=alert(1)>";
@@ -223,7 +231,8 @@ private slots:
         QTest::newRow("name starting with '=' after a removed handler")
             << "<p title/onclick=x =\"a>hello \" onmouseover=alert(1)>"
             << "<p title>hello \" onmouseover=alert(1)>";
-        QTest::newRow("stray script end tag") << "a</script>b" << "ab";
+        QTest::newRow("stray script end tag") << "a</script>b"
+                                              << "ab";
     }
 
     void clean()
@@ -249,22 +258,30 @@ private slots:
                            "<img src=\"data:image/png;base64,AA\"></p>"));
     }
 
-
     void steps_data()
     {
         // Steps: "+A" visits A, "-A" forgets A, "<" goes back, ">" goes forward. The history
         // is read from the current entry backwards and forwards: "A [D]" has D current.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("A, B, E, back twice") << "+A +B +E < <" << "[A] B E";
-        QTest::newRow("then visiting D drops B and E") << "+A +B +E < < +D" << "A [D]";
-        QTest::newRow("back and forward stop at the ends") << "+A +B > > < < <" << "[A] B";
-        QTest::newRow("forgetting B of A, B, A collapses to A") << "+A +B +A -B" << "[A]";
-        QTest::newRow("forgetting the current page") << "+A +B +C -C" << "A [B]";
-        QTest::newRow("forgetting a page ahead") << "+A +B +C < < -C" << "[A] B";
-        QTest::newRow("forgetting an earlier page") << "+A +B +A +C -B" << "A [C]";
-        QTest::newRow("forgetting the current first entry") << "+A +B < -A" << "[] B";
-        QTest::newRow("visit after that") << "+A +B < -A +C" << "[C]";
+        QTest::newRow("A, B, E, back twice") << "+A +B +E < <"
+                                             << "[A] B E";
+        QTest::newRow("then visiting D drops B and E") << "+A +B +E < < +D"
+                                                       << "A [D]";
+        QTest::newRow("back and forward stop at the ends") << "+A +B > > < < <"
+                                                           << "[A] B";
+        QTest::newRow("forgetting B of A, B, A collapses to A") << "+A +B +A -B"
+                                                                << "[A]";
+        QTest::newRow("forgetting the current page") << "+A +B +C -C"
+                                                     << "A [B]";
+        QTest::newRow("forgetting a page ahead") << "+A +B +C < < -C"
+                                                 << "[A] B";
+        QTest::newRow("forgetting an earlier page") << "+A +B +A +C -B"
+                                                    << "A [C]";
+        QTest::newRow("forgetting the current first entry") << "+A +B < -A"
+                                                            << "[] B";
+        QTest::newRow("visit after that") << "+A +B < -A +C"
+                                          << "[C]";
     }
 
     void steps()
@@ -295,7 +312,6 @@ private slots:
         QCOMPARE(history.canGoBack(), history.previousId() != none);
         QCOMPARE(history.canGoForward(), history.nextId() != none);
     }
-
 };
 
 QTEST_MAIN(TestWikiItems)

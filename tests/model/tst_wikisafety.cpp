@@ -1,8 +1,8 @@
-#include "testing.h"
 #include "model/wikifile.h"
 #include "model/wikifileguard.h"
 #include "model/wikisizebudget.h"
 #include "model/wikiversions.h"
+#include "testing.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,6 +1,5 @@
-#include "testing.h"
 #include "model/wikisaver.h"
-
+#include "testing.h"
 
 namespace {
 

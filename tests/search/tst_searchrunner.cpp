@@ -2,10 +2,10 @@
 #include "searchcorpus.h"
 #include "testing.h"
 
-#include <vector>
 #include "search/searchresultswidget.h"
 #include <QSignalSpy>
 #include <QTreeWidget>
+#include <vector>
 
 // The search runner on real web pages: the cases a user meets, and the fast runner against
 // the fresh-page method on a generated corpus.
@@ -42,7 +42,8 @@ private:
     {
         QList<SearchResult> list;
         for (int i = 0; i < count; ++i)
-            list << SearchResult(id, name, QStringLiteral("line %1 of %2").arg(i).arg(name), locked);
+            list << SearchResult(
+                id, name, QStringLiteral("line %1 of %2").arg(i).arg(name), locked);
         return list;
     }
 
@@ -215,7 +216,6 @@ private slots:
         QCOMPARE(fast, fresh);
     }
 
-
     void groupsByPageInSearchOrder()
     {
         SearchResultsWidget panel;
@@ -243,7 +243,6 @@ private slots:
         QCOMPARE(tree->topLevelItemCount(), 2);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("NOTES (3)"));
     }
-
 };
 
 QTEST_MAIN(TestSearchRunner)

@@ -1,8 +1,8 @@
-#include "testing.h"
 #include "sidebar/sidebar.h"
 #include "sidebar/sidebarcontainer.h"
 #include "sidebar/sidebartoolbar.h"
 #include "sidebartesting.h"
+#include "testing.h"
 
 #include <QLabel>
 #include <QRegularExpression>
@@ -182,6 +182,7 @@ private slots:
         const QString title = "the-family-recipes-and-garden-notes-wiki";
         auto *toolbar = new SidebarToolbar;
         SidebarContainer column(toolbar, new QWidget);
+        column.resize(260, 400); // the window's splitter gives it its width
         column.show();
         QVERIFY(QTest::qWaitForWindowExposed(&column));
         toolbar->setTitle(title);
