@@ -175,6 +175,7 @@ void MainWindow::createWidgets()
 
     m_editor = new Editor(this, this);
     m_editor->setEditable(false);
+    m_editor->setAutoformat(Settings::markdownAutoformat());
     m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     editing = m_editor->editorActions();
     toolbar = new Toolbar(this, editing);

@@ -82,6 +82,7 @@ bool exportPageAsHtml(const QString &html, const QString &path)
 {
     HtmlProcessor processor(HtmlSanitizer::clean(html));
     processor.unlinkInternalLinks();
+    processor.disableCheckboxes();
     processor.removeScripts();
     processor.removeStylesheets();
     return writeTextFile(HtmlSanitizer::clean(processor.declareUtf8()), path);
@@ -134,6 +135,7 @@ bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder)
             continue;
         HtmlProcessor processor(HtmlSanitizer::clean(exportedHtml(pages.at(i))));
         processor.rewriteInternalLinks(fileNames);
+        processor.disableCheckboxes();
         processor.removeScripts();
         processor.removeStylesheets();
         const QString html = HtmlSanitizer::clean(processor.declareUtf8());

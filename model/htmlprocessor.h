@@ -20,6 +20,11 @@ public:
     void setHtml(const QString &html);
     QString toHtml() const;
     QString toPlainText() const;
+    // The text as a plain-text file shows it: headings marked "# ", "## ", "### ", list items
+    // "- " or numbered, checklist items "[ ]" or "[x]", code between lines of three backquotes,
+    // quotes with "> ", rules as a line of dashes and tables as aligned columns. Edits the
+    // document.
+    QString toReadableText();
 
     // Each edit below returns the document's HTML after the edit.
 
@@ -33,8 +38,11 @@ public:
     // Puts <meta charset="utf-8"> first in the head and drops every other declaration of the
     // encoding, for a document that is written out as UTF-8.
     QString declareUtf8();
+    // Checkboxes (of checklists) are shown but cannot be changed.
+    QString disableCheckboxes();
 
-    // One-shot forms: a processor built on html runs the one operation.
+    // One-shot forms: a processor built on html runs the one operation. htmlToPlainText()
+    // gives the readable text.
     static QString htmlToPlainText(const QString &html);
     static QString unlinkInternalLinks(const QString &html);
     static QString rewriteInternalLinks(
