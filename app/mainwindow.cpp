@@ -1064,7 +1064,7 @@ void MainWindow::exportPage(bool asHtml)
         return;
     const bool exported = asHtml
         ? exportPageAsHtml(page->content(), name)
-        : writeTextFile(HtmlProcessor::htmlToPlainText(page->content()), name);
+        : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
     if (!exported)
         Gui::showErrorMessage(tr("This page could not be exported."), this);
 }

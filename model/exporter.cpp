@@ -101,7 +101,7 @@ bool exportPagesAsText(const QList<Page *> &pages, const QString &folder)
             result = false;
             continue;
         }
-        const QString text = HtmlProcessor::htmlToPlainText(exportedHtml(page));
+        const QString text = HtmlProcessor::htmlToReadableText(exportedHtml(page));
         if (!writeTextFile(text, filePathFor(folder, unique, extension)))
             result = false;
     }

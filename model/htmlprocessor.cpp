@@ -131,6 +131,14 @@ QString HtmlProcessor::toReadableText()
         // No-break spaces: an indent of ordinary ones would fold away.
         item.prependInside(QString(depth * 2, QChar(0xa0)) + marker.toHtmlEscaped());
     }
+    // A blank line after each outer list, as after a paragraph.
+    for (QWebElement list : document.findAll(QStringLiteral("ul, ol"))) {
+        bool outer = true;
+        for (QWebElement e = list.parent(); !e.isNull() && outer; e = e.parent())
+            outer = !isTag(e, "ul") && !isTag(e, "ol");
+        if (outer)
+            list.appendOutside(QStringLiteral("<br>"));
+    }
     for (int level = 1; level <= 6; ++level) {
         for (QWebElement heading : document.findAll(QStringLiteral("h%1").arg(level)))
             heading.prependInside(QString(level, QLatin1Char('#')) + QLatin1Char(' '));
@@ -237,6 +245,11 @@ QString HtmlProcessor::declareUtf8()
 }
 
 QString HtmlProcessor::htmlToPlainText(const QString &html)
+{
+    return HtmlProcessor(html).toPlainText();
+}
+
+QString HtmlProcessor::htmlToReadableText(const QString &html)
 {
     return HtmlProcessor(html).toReadableText();
 }

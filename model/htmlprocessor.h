@@ -41,9 +41,9 @@ public:
     // Checkboxes (of checklists) are shown but cannot be changed.
     QString disableCheckboxes();
 
-    // One-shot forms: a processor built on html runs the one operation. htmlToPlainText()
-    // gives the readable text.
+    // One-shot forms: a processor built on html runs the one operation.
     static QString htmlToPlainText(const QString &html);
+    static QString htmlToReadableText(const QString &html);
     static QString unlinkInternalLinks(const QString &html);
     static QString rewriteInternalLinks(
         const QString &html, const QMap<QString, QString> &fileNames);

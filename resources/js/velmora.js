@@ -416,8 +416,14 @@ function blockFormatState() {
 }
 
 // Heading, normal text, code block and quote for the blocks the selection touches; a block
-// given its own format again becomes normal text.
+// given its own format again becomes normal text, and normal text also ends a list.
 function toggleBlockFormat(tag) {
+    var list = tag === "p" ? closestElement(caretNode(), /^(UL|OL)$/) : null;
+    if (list) {
+        toggleList(list.classList.contains("checklist") ? "checklist"
+                                                       : list.nodeName.toLowerCase());
+        return;
+    }
     var current = closestElement(caretNode(), new RegExp("^" + tag.toUpperCase() + "$"));
     if (current && tag === "blockquote") {
         // A quote holds blocks of its own: it is taken away around them.
