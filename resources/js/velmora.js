@@ -597,11 +597,16 @@ var autoformatUndoSteps = 0;
 
 // The text from the start of the caret's line to the caret, with the range it covers; null
 // when the line holds more than text (a picture, a line break) before the caret.
-function lineStartText() {
+// Only a line whose text so far matches pattern in the caret's own text node is looked at
+// further, so that typing in a long paragraph stays cheap.
+function lineStartText(pattern) {
     var selection = window.getSelection();
     if (selection.rangeCount === 0 || !selection.isCollapsed)
         return null;
     var node = selection.anchorNode;
+    if (node.nodeType !== 3
+        || !pattern.test(node.data.substring(0, selection.anchorOffset).replace(/\u00a0/g, " ")))
+        return null;
     var block = closestElement(node, blockNames) || document.body;
     var range = document.createRange();
     range.setStart(block, 0);
@@ -623,7 +628,7 @@ function replaceMarker(range) {
 // "[x] " and "> " at the start of a line into their block; returns whether it did.
 function autoformatAfterSpace() {
     autoformatUndoSteps = 0;
-    var line = lineStartText();
+    var line = lineStartText(/^(#{1,3}|[-*>]|1\.|\[[ x]\]) $/);
     if (!line || closestElement(caretNode(), /^(PRE|CODE|LI|TD|TH)$/))
         return false;
     var blocks = {"# ": "h1", "## ": "h2", "### ": "h3", "> ": "blockquote"};
@@ -658,7 +663,7 @@ function autoformatAfterSpace() {
 // three backquotes a code block; returns whether the Return was used up so.
 function autoformatOnReturn() {
     autoformatUndoSteps = 0;
-    var line = lineStartText();
+    var line = lineStartText(/^(---|```)$/);
     if (!line || closestElement(caretNode(), /^(PRE|CODE|LI|TD|TH)$/))
         return false;
     if (line.text !== "---" && line.text !== "```")

@@ -181,6 +181,14 @@ private slots:
         window->updateFormatActions();
         QVERIFY(action(name)->isChecked());
         QVERIFY2(wiki->homePage()->content().contains("second"), "the other block is kept");
+        if (element.endsWith("li")) {
+            // Tab and Shift+Tab indent and outdent a list item.
+            const QString nested = "document.querySelectorAll('li ul, li ol, ul ul, ol ol').length";
+            QTest::keyClick(editor, Qt::Key_Tab);
+            QCOMPARE(js(nested), "1");
+            QTest::keyClick(editor, Qt::Key_Tab, Qt::ShiftModifier);
+            QCOMPARE(js(nested), "0");
+        }
         // The caret stays in the word it was in, and the command again turns the format off.
         QCOMPARE(js("var r = document.createRange(); r.setStart(document.body, 0);"
                     "r.setEnd(getSelection().anchorNode, getSelection().anchorOffset);"
