@@ -345,8 +345,9 @@ int CommandLine::runExport()
         return NotFound;
     }
     const QList<Page *> pages = wiki->allPages();
+    const QString title = QFileInfo(wiki->filePath()).completeBaseName();
     const bool exported
-        = m_asHtml ? exportPagesAsHtml(pages, folder) : exportPagesAsText(pages, folder);
+        = m_asHtml ? exportPagesAsHtml(pages, folder, title) : exportPagesAsText(pages, folder);
     if (!exported) {
         *m_err << "velmora: " << tr("Some pages could not be exported.") << '\n';
         return NotFound;

@@ -8,6 +8,8 @@
 #include "app/wikisafeguards.h"
 #include "editor/editor.h"
 #include "editor/editoractions.h"
+#include "editor/findbar.h"
+#include "editor/linkedfrompanel.h"
 #include "editor/toolbar.h"
 #include "model/commandline.h"
 #include "model/exporter.h"
@@ -186,7 +188,18 @@ void MainWindow::createWidgets()
     splitter->setChildrenCollapsible(false);
     searchResults = new SearchResultsWidget(splitter);
     searchResults->hide();
-    splitter->addWidget(m_editor);
+    // The find bar over the page, the pages linking to it under it.
+    auto *pageColumn = new QWidget(splitter);
+    QVBoxLayout *pageLayout = Gui::makeVBoxLayout(pageColumn);
+    findBar = new FindBar(m_editor, pageColumn);
+    linkedFrom = new LinkedFromPanel(pageColumn);
+    linkedFrom->hide();
+    pageLayout->addWidget(findBar);
+    pageLayout->addWidget(m_editor);
+    pageLayout->addWidget(linkedFrom);
+    connect(linkedFrom, &LinkedFromPanel::pageActivated, this,
+        [this](const QString &id) { m_sidebar->selectItem(id); });
+    splitter->addWidget(pageColumn);
     splitter->addWidget(searchResults);
     rightLayout->addWidget(toolbar);
     rightLayout->addWidget(splitter);
@@ -280,6 +293,8 @@ void MainWindow::createMenus()
     connect(editing->insertImageAction, &QAction::triggered, this, &MainWindow::onInsertImage);
     QMenu *editMenu = addNamedMenu(menuBar(), "editMenu", tr("Edit"));
     editing->addEditActions(editMenu);
+    editMenu->addSeparator();
+    findBar->addActionsTo(editMenu);
     connect(editMenu, &QMenu::aboutToShow, this, &MainWindow::updateEditActions);
     QMenu *formatMenu = addNamedMenu(menuBar(), "formatMenu", tr("Format"));
     editing->addFormatActions(formatMenu);
@@ -360,6 +375,17 @@ void MainWindow::showPage(Page *page, bool removeBrokenLinks)
     history.push(page->id());
     folderSelected = false;
     updateActions();
+    // After the caller's own changes: a page being deleted goes from the wiki only after the
+    // page shown in its place is loaded.
+    QTimer::singleShot(0, this, &MainWindow::updateLinkedFrom);
+}
+
+void MainWindow::updateLinkedFrom()
+{
+    Page *page = wiki ? m_editor->currentPage() : nullptr;
+    linkedFrom->setVisible(page);
+    if (page)
+        linkedFrom->showPages(backlinks.pagesLinkingTo(page->id(), wiki->allPages()));
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
@@ -512,6 +538,8 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
             QApplication::restoreOverrideCursor();
     }
     wiki = newWiki;
+    backlinks.clear();
+    updateLinkedFrom();
     safeguards->setWiki(wiki);
     saveFailureReported = false;
     lastSaveFailed = false;
@@ -1078,10 +1106,19 @@ void MainWindow::exportWiki(bool asHtml)
         return;
     saveWiki(false);
     const QList<Page *> pages = wiki->allPages();
-    const bool exported
-        = asHtml ? exportPagesAsHtml(pages, folder) : exportPagesAsText(pages, folder);
-    if (!exported)
+    QString index;
+    const bool exported = asHtml
+        ? exportPagesAsHtml(pages, folder, QFileInfo(wiki->filePath()).completeBaseName(), &index)
+        : exportPagesAsText(pages, folder);
+    if (!exported) {
         Gui::showErrorMessage(tr("Some pages could not be exported."), this);
+        return;
+    }
+    const QString count = pages.size() == 1 ? tr("1 page") : tr("%1 pages").arg(pages.size());
+    QString text = tr("Exported %1 to %2.").arg(count, QDir::toNativeSeparators(folder));
+    if (!index.isEmpty())
+        text += QLatin1Char(' ') + tr("Open %1 to browse them.").arg(QFileInfo(index).fileName());
+    tell(tr("Export Wiki"), text);
 }
 
 void MainWindow::onRunSearch()

@@ -2,6 +2,7 @@
 
 #include "editor/editoractions.h"
 #include "editor/pagehistory.h"
+#include "model/backlinks.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -9,6 +10,8 @@
 #include <QUrl>
 
 class Editor;
+class FindBar;
+class LinkedFromPanel;
 class Folder;
 class Page;
 class QAction;
@@ -151,6 +154,8 @@ private:
     bool finishSaving(bool closing);
     void exportPage(bool asHtml);
     void exportWiki(bool asHtml);
+    // Lists the pages that link to the shown page under it.
+    void updateLinkedFrom();
     bool confirmDeletion(const QString &title, const QString &text);
     // A message box with one "OK" button under the accept role.
     void tell(const QString &title, const QString &text);
@@ -179,6 +184,9 @@ private:
     Toolbar *toolbar = nullptr;
     SearchResultsWidget *searchResults = nullptr;
     QLabel *saveState = nullptr;
+    FindBar *findBar = nullptr;
+    LinkedFromPanel *linkedFrom = nullptr;
+    Backlinks backlinks;
 
     // The actions and menus whose state changes after construction.
     QAction *newWikiAction = nullptr;

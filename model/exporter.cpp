@@ -71,6 +71,34 @@ bool pathTaken(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+// Readable type and links in any browser, for the pages and the index alike.
+const char *const exportStyle
+    = "body { font-family: sans-serif; font-size: 16px; line-height: 1.45; max-width: 48em; "
+      "margin: 2em auto; padding: 0 1em; color: #222; } a { color: #1a5fb4; } "
+      "img { max-width: 100%; height: auto; } table { border-collapse: collapse; } "
+      "td, th { border: 1px solid #ccc; padding: 2px 6px; } "
+      "ul.checklist { list-style: none; padding-left: 0.4em; } "
+      "pre, code { font-family: monospace; background: #f5f5f3; } "
+      "pre { padding: 0.6em 0.8em; white-space: pre-wrap; } "
+      "blockquote { margin-left: 0; padding-left: 1em; border-left: 3px solid #ccc; color: #444; } "
+      "hr { border: none; border-top: 1px solid #ccc; }";
+
+QString indexHtml(const QString &title, const QList<Page *> &pages, const QStringList &files)
+{
+    QString items;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (files.at(i).isEmpty())
+            continue;
+        items += QStringLiteral("<li><a href=\"./%1\">%2</a></li>\n")
+                     .arg(files.at(i).toHtmlEscaped(), pages.at(i)->name().toHtmlEscaped());
+    }
+    const QString heading = title.toHtmlEscaped();
+    return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>"
+                          "<style>%2</style></head>\n<body><h1>%1</h1>\n<ul>\n%3</ul>\n"
+                          "</body></html>\n")
+        .arg(heading, QLatin1String(exportStyle), items);
+}
+
 QString exportedHtml(const Page *page)
 {
     return page->isLocked() ? QString::fromLatin1(protectedPageNotice) : page->content();
@@ -108,7 +136,8 @@ bool exportPagesAsText(const QList<Page *> &pages, const QString &folder)
     return result;
 }
 
-bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder)
+bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder, const QString &indexTitle,
+    QString *indexPath)
 {
     const QString extension = QStringLiteral("html");
     bool result = true;
@@ -138,10 +167,21 @@ bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder)
         processor.disableCheckboxes();
         processor.removeScripts();
         processor.removeStylesheets();
+        processor.setTitleAndStyle(pages.at(i)->name(), QLatin1String(exportStyle));
         const QString html = HtmlSanitizer::clean(processor.declareUtf8());
         if (!writeTextFile(html, joinPath(folder, chosen.at(i))))
             result = false;
     }
+
+    // An index is written for a whole export only: one that fails is reported as failed.
+    if (!result || pages.isEmpty())
+        return result;
+    const QString index = uniqueFileBaseName(folder, QStringLiteral("index"), extension, taken);
+    const QString path = index.isEmpty() ? QString() : filePathFor(folder, index, extension);
+    if (path.isEmpty() || !writeTextFile(indexHtml(indexTitle, pages, chosen), path))
+        return false;
+    if (indexPath)
+        *indexPath = path;
     return result;
 }
 

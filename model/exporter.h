@@ -23,9 +23,12 @@ extern const char *const protectedPageNotice;
 bool exportPageAsHtml(const QString &html, const QString &path);
 // One ".txt" file per page, in the order given, into folder.
 bool exportPagesAsText(const QList<Page *> &pages, const QString &folder);
-// One ".html" file per page into folder, linked to each other; names are chosen for every page
-// before the first file is written.
-bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder);
+// One ".html" file per page into folder, linked to each other, each titled with its page's name
+// and given a small stylesheet; names are chosen for every page before the first file is
+// written. When every page was written, an index ("index.html", or the first free
+// "indexN.html") lists them in the order given under indexTitle; its path goes to *indexPath.
+bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder,
+    const QString &indexTitle = QString(), QString *indexPath = nullptr);
 
 // A base name made of name's letters and digits, with "_" for every other character; a UUID
 // when that leaves nothing or too long a name. A name Windows keeps for a device ("CON", "NUL",

@@ -244,6 +244,24 @@ QString HtmlProcessor::declareUtf8()
     return toHtml();
 }
 
+QString HtmlProcessor::setTitleAndStyle(const QString &title, const QString &css)
+{
+    QWebElement document = m_page->mainFrame()->documentElement();
+    removeAll(QStringLiteral("title"));
+    // Made in the body and moved, as above; the texts go in as text, never as markup.
+    QWebElement head = document.findFirst(QStringLiteral("head"));
+    QWebElement body = document.findFirst(QStringLiteral("body"));
+    body.appendInside(QStringLiteral("<title></title>"));
+    QWebElement titleElement = body.lastChild();
+    titleElement.setPlainText(title);
+    head.prependInside(titleElement);
+    body.appendInside(QStringLiteral("<style></style>"));
+    QWebElement style = body.lastChild();
+    style.setPlainText(css);
+    head.appendInside(style);
+    return toHtml();
+}
+
 QString HtmlProcessor::htmlToPlainText(const QString &html)
 {
     return HtmlProcessor(html).toPlainText();

@@ -40,6 +40,8 @@ public:
     QString declareUtf8();
     // Checkboxes (of checklists) are shown but cannot be changed.
     QString disableCheckboxes();
+    // Gives the document title as its only title and css as a style element after its own.
+    QString setTitleAndStyle(const QString &title, const QString &css);
 
     // One-shot forms: a processor built on html runs the one operation.
     static QString htmlToPlainText(const QString &html);

@@ -855,3 +855,40 @@ $(document).ready(function () {
 document.addEventListener("selectionchange", function () {
     tryRemoveResizable();
 });
+
+// The find bar counts matches by letting the engine's find select each in turn; the user's
+// selection is kept here meanwhile and put back afterwards.
+var findSavedSelection = null;
+
+function findSaveSelection() {
+    var selection = window.getSelection();
+    findSavedSelection = selection.rangeCount > 0 ? selection.getRangeAt(0).cloneRange() : null;
+    selection.removeAllRanges();
+}
+
+// True when the find's selection starts where the kept selection started.
+function findAtSavedSelection() {
+    var selection = window.getSelection();
+    if (findSavedSelection === null || selection.rangeCount === 0)
+        return false;
+    return selection.getRangeAt(0).compareBoundaryPoints(Range.START_TO_START,
+        findSavedSelection) === 0;
+}
+
+function findRestoreSelection() {
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    if (findSavedSelection !== null)
+        selection.addRange(findSavedSelection);
+    findSavedSelection = null;
+}
+
+// Sets the selection again where it is, which ends the engine's open typing step.
+function findSettleSelection() {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0)
+        return;
+    var range = selection.getRangeAt(0).cloneRange();
+    selection.removeAllRanges();
+    selection.addRange(range);
+}

@@ -143,14 +143,15 @@ private slots:
             // What File > Export Wiki As does with the wiki as it opens.
             WikiDocument wiki(wikiPath);
             const QList<Page *> pages = wiki.allPages();
-            QVERIFY(format == QLatin1String("html") ? exportPagesAsHtml(pages, byWindow)
+            const QString title = QFileInfo(wikiPath).completeBaseName();
+            QVERIFY(format == QLatin1String("html") ? exportPagesAsHtml(pages, byWindow, title)
                                                     : exportPagesAsText(pages, byWindow));
         }
         const Run run = velmora(
             {QStringLiteral("export"), QStringLiteral("--format"), format, wikiPath, byCommand});
         QCOMPARE(run.code, 0);
         const QMap<QString, QByteArray> expected = filesIn(byWindow);
-        QCOMPARE(expected.size(), 4);
+        QCOMPARE(expected.size(), format == QLatin1String("html") ? 5 : 4); // and index.html
         QCOMPARE(filesIn(byCommand), expected);
         // The locked page is its notice, as in the window.
         const QString secret = QString::fromUtf8(

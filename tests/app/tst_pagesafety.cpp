@@ -213,9 +213,10 @@ private slots:
             const QString exported = path("exported");
             QVERIFY(QDir().mkpath(exported));
             answerFile(exported);
+            answerBox();
             window.onExportWikiAsHTML();
             const QStringList files = QDir(exported).entryList(QDir::Files);
-            QCOMPARE(files.size(), 3);
+            QCOMPARE(files.size(), 4); // the pages and index.html
             for (const QString &name : files) {
                 const QString html = QString::fromUtf8(fileBytes(exported + "/" + name));
                 for (const QString &construct : activeConstructs)

@@ -1,0 +1,250 @@
+#include "app/mainwindow.h"
+#include "benchwiki.h"
+#include "editor/editor.h"
+#include "model/page.h"
+#include "model/urls.h"
+#include "model/wikidocument.h"
+#include "sidebar/sidebar.h"
+#include "testing.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebSettings>
+
+using namespace Testing;
+
+namespace {
+
+// The pages of a wiki that link to targetId, read by the web engine from each page's markup.
+QStringList namesLinkingTo(WikiDocument *wiki, const QString &targetId)
+{
+    QWebPage reader;
+    reader.settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
+    reader.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
+    QStringList names;
+    for (const Page *page : wiki->allPages()) {
+        reader.mainFrame()->setHtml(page->content());
+        const auto links = reader.mainFrame()->findAllElements(
+            QStringLiteral("a[href^='%1']").arg(QLatin1String(pageUrlPrefix)));
+        for (const QWebElement &link : links) {
+            if (page->id() != targetId && pageIdFromUrl(link.attribute("href")) == targetId) {
+                names << page->name();
+                break;
+            }
+        }
+    }
+    return names;
+}
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+class TestFinding : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    Editor *editor() const { return window->editor(); }
+    template <typename T> T *child(const char *name) const { return window->findChild<T *>(name); }
+    QVariant js(const QString &code) const
+    {
+        return editor()->page()->mainFrame()->evaluateJavaScript(code);
+    }
+    // Where the page's selection starts, counted in characters of the page's text.
+    int selectionOffset() const
+    {
+        return js("(function () { var s = getSelection().getRangeAt(0);"
+                  "var r = document.createRange(); r.setStart(document.body, 0);"
+                  "r.setEnd(s.startContainer, s.startOffset); return r.toString().length; })()")
+            .toInt();
+    }
+    void show(Page *page)
+    {
+        window->sidebar()->selectItem(page->id());
+        QVERIFY(editorReady(window.get()));
+    }
+
+private slots:
+    void init() { window = makeWindow(); }
+
+    void cleanup()
+    {
+        window.reset();
+        QVERIFY2(allAnswered(), "a dialog the test expected never appeared");
+        dir.setAutoRemove(!QTest::currentTestFailed());
+    }
+
+    void findAndReplace()
+    {
+        WikiDocument *wiki = openSampleWiki(window.get(), dir.filePath("find.velmora"));
+        QVERIFY(wiki);
+        Page *ideas = wiki->findPageByName("Ideas");
+        ideas->setContent("<p>One fish, two fish, one more fish.</p><p>ONE last fish</p>");
+        show(ideas);
+        editor()->setFocus();
+        QTest::keyClick(editor(), Qt::Key_F, Qt::ControlModifier);
+        auto *bar = child<QWidget>("FindBar");
+        auto *field = child<QLineEdit>("findField");
+        auto *count = child<QLabel>("findCount");
+        QVERIFY(bar->isVisible());
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClicks(field, "one");
+        QCOMPARE(selectionOffset(), 0);
+        QCOMPARE(count->text(), QStringLiteral("1 of 3"));
+
+        // Each key moves to the match it names, wrapping at either end; the page keys too.
+        const struct
+        {
+            QWidget *target;
+            int key;
+            Qt::KeyboardModifiers modifiers;
+            int offset;
+            const char *count;
+        } steps[] = {{field, Qt::Key_Return, Qt::NoModifier, 20, "2 of 3"},
+            {field, Qt::Key_Return, Qt::NoModifier, 34, "3 of 3"},
+            {field, Qt::Key_Return, Qt::NoModifier, 0, "1 of 3"},
+            {field, Qt::Key_Return, Qt::ShiftModifier, 34, "3 of 3"},
+            {field, Qt::Key_F3, Qt::NoModifier, 0, "1 of 3"},
+            {editor(), Qt::Key_F3, Qt::NoModifier, 20, "2 of 3"},
+            {editor(), Qt::Key_F3, Qt::ShiftModifier, 0, "1 of 3"}};
+        for (const auto &step : steps) {
+            step.target->setFocus();
+            QTest::keyClick(step.target, Qt::Key(step.key), step.modifiers);
+            QCOMPARE(selectionOffset(), step.offset);
+            QCOMPARE(count->text(), QString::fromLatin1(step.count));
+        }
+        child<QCheckBox>("matchCase")->setChecked(true);
+        QCOMPARE(count->text(), QStringLiteral("1 of 1"));
+        QCOMPARE(selectionOffset(), 20);
+        child<QCheckBox>("matchCase")->setChecked(false);
+
+        // Ctrl+H adds the replace row; Enter there replaces the selected match only.
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_H, Qt::ControlModifier);
+        auto *replacement = child<QLineEdit>("replaceField");
+        QCOMPARE(QApplication::focusWidget(), replacement);
+        field->setText(QString());
+        QTest::keyClicks(field, "FISH");
+        QCOMPARE(selectionOffset(), 29);
+        QTest::keyClicks(replacement, "cat");
+        QTest::keyClick(replacement, Qt::Key_Return);
+        QCOMPARE(editor()->toPlainText(),
+            QStringLiteral("One fish, two fish, one more cat.\n\nONE last fish"));
+        QCOMPARE(count->text(), QStringLiteral("3 of 3"));
+        const QString beforeAll = editor()->bodyHtml();
+
+        QTest::mouseClick(child<QPushButton>("replaceAllButton"), Qt::LeftButton);
+        QCOMPARE(editor()->toPlainText(),
+            QStringLiteral("One cat, two cat, one more cat.\n\nONE last cat"));
+        QCOMPARE(ideas->content(), editor()->bodyHtml());
+        QCOMPARE(count->text(), QStringLiteral("No matches"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(QApplication::focusWidget(), editor());
+
+        // One undo takes the whole Replace All back; the page keeps the earlier replacement.
+        QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor()->bodyHtml(), beforeAll);
+        QTRY_COMPARE(ideas->content(), beforeAll);
+    }
+
+    void linkedFrom()
+    {
+        // The bench wiki's shape at a size a test reads quickly, with links written the ways a
+        // page from elsewhere may hold them, and addresses that are no links.
+        const QJsonObject bench = buildBenchWiki(2000, false);
+        QJsonArray items = bench.value("wiki_items").toArray();
+        const QString target = items.at(7).toObject().value("id").toString();
+        const QString url = pageUrl(target);
+        items.append(pageJson("9001", "Upper case",
+            QStringLiteral("<p><A class=x HREF='%1'>seven</A></p>").arg(url)));
+        QString escaped = url;
+        items.append(pageJson("9002", "Entity",
+            "<p><a title=\"a>b\" href=\"" + escaped.replace("?", "&#63;") + "\">seven</a></p>"));
+        items.append(pageJson("9003", "Not links",
+            "<p>" + url + "</p><img src=\"" + url + "\"><!-- <a href=\"" + url + "\">x</a> -->"
+                + "<a href=\"" + url + "0\">other</a><textarea><a href=\"" + url + "\">t</a>"
+                + "</textarea><a name=\"x\" title=\"href=" + url + "\">n</a>"));
+        items.append(pageJson("9004", "Later", "<p>nothing yet</p>"));
+        const QString path = dir.filePath("bench.velmora");
+        QVERIFY(writeWikiJson(path, items));
+        QVERIFY(window->openWiki(path, true, false));
+        WikiDocument *wiki = window->currentWiki();
+
+        auto *label = child<QLabel>("linkedFromLabel");
+        const auto listed = [label] {
+            QStringList names;
+            auto it
+                = QRegularExpression("<a href=\"#\\d+\">([^<]*)</a>").globalMatch(label->text());
+            while (it.hasNext())
+                names << it.next().captured(1);
+            return names;
+        };
+        show(wiki->findPageById(target));
+        const QStringList expected = namesLinkingTo(wiki, target);
+        QVERIFY(expected.contains("Upper case") && expected.contains("Entity"));
+        QVERIFY(!expected.contains("Not links"));
+        QTRY_COMPARE(listed(), expected);
+
+        // A link added elsewhere shows the next time the page is shown.
+        Page *later = wiki->findPageById("9004");
+        later->setContent(QStringLiteral("<p><a href=\"%1\">seven</a></p>").arg(pageUrl(target)));
+        show(wiki->homePage());
+        show(wiki->findPageById(target));
+        QTRY_COMPARE(listed(), QStringList(expected) << "Later");
+
+        // Each name opens its page, from the keyboard as well.
+        label->setFocus();
+        QTest::keyClick(label, Qt::Key_Tab);
+        QTest::keyClick(label, Qt::Key_Return);
+        QTRY_COMPARE(editor()->currentPage()->name(), expected.first());
+    }
+
+    void exportIndex()
+    {
+        WikiDocument *wiki = openSampleWiki(window.get(), dir.filePath("export.velmora"));
+        QVERIFY(wiki);
+        window->sidebar()->addItem(wiki->createPage("Tom & Jerry <3>", nullptr), nullptr);
+        const QString out = dir.filePath("out");
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(putFile(out + "/index.html", "kept"));
+        answerFile(out);
+        QString message;
+        answerBox("OK", &message);
+        child<QAction>("exportWikiHtmlAction")->trigger();
+        QCOMPARE(message,
+            QStringLiteral("Exported 4 pages to %1. Open index1.html to browse them.").arg(out));
+        QCOMPARE(readFile(out + "/index.html"), QStringLiteral("kept"));
+
+        // The index lists every page in sidebar order, each linking a file with its title.
+        const QString index = readFile(out + "/index1.html");
+        QVERIFY(index.contains("<title>export</title>") && index.contains("<style>"));
+        QStringList names;
+        auto it = QRegularExpression("<li><a href=\"\\./([^\"]+)\">([^<]*)</a></li>")
+                      .globalMatch(index);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch link = it.next();
+            names << link.captured(2);
+            const QString page = readFile(out + '/' + link.captured(1));
+            QVERIFY2(page.contains("<title>" + link.captured(2) + "</title>"), qPrintable(page));
+            QVERIFY(page.contains("<style>"));
+        }
+        QCOMPARE(names, QStringList({"Home Page", "Lisbon", "Ideas", "Tom &amp; Jerry &lt;3&gt;"}));
+    }
+};
+
+QTEST_MAIN(TestFinding)
+#include "tst_finding.moc"
