@@ -63,7 +63,8 @@ QWebElement enclosingTable(QWebElement element)
 // what comes before and after by a blank line as a paragraph is.
 void replaceByText(QWebElement element, const QString &text)
 {
-    element.replace(QStringLiteral("<p style=\"white-space: pre\">%1</p>").arg(text.toHtmlEscaped()));
+    element.replace(
+        QStringLiteral("<p style=\"white-space: pre\">%1</p>").arg(text.toHtmlEscaped()));
 }
 
 QString tableText(const QWebElement &table)
@@ -98,7 +99,8 @@ QString tableText(const QWebElement &table)
             QStringList rules;
             for (int width : qAsConst(widths))
                 rules << QString(qMax(width, 1), QLatin1Char('-'));
-            lines << (QStringLiteral("|-") + rules.join(QLatin1String("-|-")) + QStringLiteral("-|"));
+            lines << (QStringLiteral("|-") + rules.join(QLatin1String("-|-"))
+                + QStringLiteral("-|"));
         }
     }
     return lines.join(QLatin1Char('\n'));

@@ -427,7 +427,8 @@ function toggleBlockFormat(tag) {
     var current = closestElement(caretNode(), new RegExp("^" + tag.toUpperCase() + "$"));
     if (current && tag === "blockquote") {
         // A quote holds blocks of its own: it is taken away around them.
-        if (current.children.length === 0 || /^(#text|BR|B|I|U|A|SPAN|CODE|STRIKE)$/.test(current.firstChild.nodeName)) {
+        if (current.children.length === 0
+            || /^(#text|BR|B|I|U|A|SPAN|CODE|STRIKE)$/.test(current.firstChild.nodeName)) {
             document.execCommand("formatBlock", false, "p");
         } else {
             var selection = window.getSelection();
