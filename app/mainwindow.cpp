@@ -204,6 +204,7 @@ void MainWindow::createWidgets()
 
     m_editor = new Editor(this, this);
     m_editor->setEditable(false);
+    m_editor->setAutoformat(Settings::markdownAutoformat());
     m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     editing = m_editor->editorActions();
     toolbar = new Toolbar(this, editing);
@@ -1276,7 +1277,7 @@ void MainWindow::exportPage(bool asHtml)
         return;
     const bool exported = asHtml
         ? exportPageAsHtml(page->content(), name)
-        : writeTextFile(HtmlProcessor::htmlToPlainText(page->content()), name);
+        : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
     if (!exported)
         Gui::showErrorMessage(tr("This page could not be exported."), this);
 }

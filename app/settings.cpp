@@ -7,6 +7,7 @@ namespace {
 const QString recentWikiListKey = QStringLiteral("recent_wiki_list");
 const QString lastWindowGeometryKey = QStringLiteral("last_window_geometry");
 const QString keepVersionsKey = QStringLiteral("keep_versions");
+const QString markdownAutoformatKey = QStringLiteral("markdown_autoformat");
 const QString largePictureChoiceKey = QStringLiteral("large_picture_choice");
 const QString startupUpdateCheckKey = QStringLiteral("check_for_updates_at_startup");
 const QString sidebarWidthKey = QStringLiteral("sidebar_width");
@@ -92,6 +93,11 @@ void setLastWindowGeometry(const QRect &geometry)
 bool keepVersions()
 {
     return QSettings().value(keepVersionsKey, true).toBool();
+}
+
+bool markdownAutoformat()
+{
+    return QSettings().value(markdownAutoformatKey, true).toBool();
 }
 
 QString largePictureChoice()

@@ -31,6 +31,8 @@ void setLastWindowGeometry(const QRect &geometry);
 // Whether earlier versions of each wiki are kept in the application's data folder; on unless
 // "keep_versions" is set to false.
 bool keepVersions();
+// Whether Markdown-style typing ("# ", "- ", "[ ] " at the start of a line) makes block formats.
+bool markdownAutoformat();
 // What to do with a large picture: "ask" (the default), "scale" or "keep".
 QString largePictureChoice();
 void setLargePictureChoice(const QString &choice);

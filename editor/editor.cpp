@@ -264,10 +264,36 @@ void Editor::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    const bool pageShown = m_shown == Shown::PageDocument && page()->isContentEditable();
+    const bool newLine = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !(event->modifiers() & Qt::ShiftModifier);
+    if (pageShown && newLine) {
+        if (m_autoformat && evaluateJavaScript(QStringLiteral("autoformatOnReturn()")).toBool()) {
+            event->accept();
+            return;
+        }
+        evaluateJavaScript(QStringLiteral("beforeReturn()"));
+    }
     QWebView::keyPressEvent(event);
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && m_shown == Shown::PageDocument)
-        evaluateJavaScript(QStringLiteral("leaveEmptyLinkAtCaret()"));
+    // What the scripts change besides the engine's own commands (a checklist's new box) is
+    // committed here.
+    if (pageShown && newLine) {
+        evaluateJavaScript(QStringLiteral("leaveEmptyLinkAtCaret(); afterReturn()"));
+        updatePageContent();
+    }
+    if (pageShown && m_autoformat && event->text() == QLatin1String(" ")
+        && evaluateJavaScript(QStringLiteral("autoformatAfterSpace()")).toBool())
+        updatePageContent();
+}
+
+bool Editor::focusNextPrevChild(bool next)
+{
+    // Inside a table or a list, Tab and Shift+Tab move between cells or indent; elsewhere they
+    // do what they do in any view.
+    if (m_shown == Shown::PageDocument && page()->isContentEditable()
+        && evaluateJavaScript(QStringLiteral("tabKey(%1)").arg(next ? "false" : "true")).toBool())
+        return true;
+    return QWebView::focusNextPrevChild(next);
 }
 
 void Editor::dropEvent(QDropEvent *event)
@@ -450,9 +476,10 @@ void Editor::alignJustify() { triggerAction(QWebPage::AlignJustified); }
 
 void Editor::undo()
 {
-    // A picture's new size is not one of the engine's edits: it is taken back first.
+    // A picture's new size is not one of the engine's edits: it is taken back first. Right
+    // after typing turned into a block format, the conversion's steps go back together.
     if (m_shown == Shown::PageDocument
-        && evaluateJavaScript(QStringLiteral("undoResize()")).toBool())
+        && evaluateJavaScript(QStringLiteral("undoAutoformat() || undoResize()")).toBool())
         return;
     triggerAction(QWebPage::Undo);
 }
@@ -470,6 +497,12 @@ void Editor::paste()
         pasteMarkup(mime->html());
     else
         triggerAction(QWebPage::Paste);
+}
+void Editor::pastePlainText()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (acceptsMarkup() && !text.isEmpty())
+        execCommand(QStringLiteral("insertText"), text);
 }
 void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
 bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
@@ -502,6 +535,53 @@ void Editor::applyFontSize(int delta)
     const int newSize = std::max(1, size + delta);
     evaluateJavaScript(QStringLiteral("setSelectionFontSize(%1)").arg(newSize));
     emit page()->contentsChanged();
+}
+
+void Editor::runEditScript(const QString &script)
+{
+    if (!acceptsMarkup())
+        return;
+    evaluateJavaScript(script);
+    // Changes made through the document rather than the engine's commands do not signal.
+    emit page()->contentsChanged();
+}
+
+void Editor::toggleBlockFormat(const QString &tag)
+{
+    runEditScript(QStringLiteral("toggleBlockFormat(%1)").arg(scriptString(tag)));
+}
+
+void Editor::toggleList(const QString &kind)
+{
+    runEditScript(QStringLiteral("toggleList(%1)").arg(scriptString(kind)));
+}
+
+void Editor::toggleInlineCode()
+{
+    formatSelectionOrWord([this] { runEditScript(QStringLiteral("toggleInlineCode()")); });
+}
+
+void Editor::insertHorizontalRule()
+{
+    runEditScript(QStringLiteral("insertRule()"));
+}
+
+void Editor::insertTable(int rows, int columns)
+{
+    if (rows > 0 && columns > 0)
+        runEditScript(QStringLiteral("insertTable(%1, %2)").arg(rows).arg(columns));
+}
+
+void Editor::tableCommand(const QString &command)
+{
+    runEditScript(QStringLiteral("tableCommand(%1)").arg(scriptString(command)));
+}
+
+QVariantMap Editor::blockFormatState()
+{
+    if (m_shown != Shown::PageDocument)
+        return QVariantMap();
+    return evaluateJavaScript(QStringLiteral("blockFormatState()")).toMap();
 }
 
 QWebElement Editor::elementFromHtml(const QString &html)
@@ -629,7 +709,9 @@ void Editor::pasteMarkup(const QString &html)
         return;
     // The pictures are fetched before anything is inserted, so the page never holds an
     // address that would be fetched again each time it is shown.
-    auto *inliner = new PictureInliner(HtmlSanitizer::clean(html), this);
+    // What sets fonts, colours and sizes of its own is left behind: the page's style decides.
+    auto *inliner = new PictureInliner(
+        HtmlSanitizer::withoutPresentation(HtmlSanitizer::clean(html)), this);
     const QString pageId = m_currentPage->id();
     connect(
         inliner, &PictureInliner::finished, this, [this, inliner, pageId](const QString &clean) {
@@ -689,6 +771,10 @@ void Editor::contextMenuEvent(QContextMenuEvent *event)
             addRemoveImageAction(menu, id);
     } else {
         addEditingActions(menu);
+        if (element.value(QStringLiteral("inTable")).toBool()) {
+            menu->addSeparator();
+            m_actions->addTableActions(menu);
+        }
     }
     // An image without an id has nothing to offer; an empty menu would still pop up as a box.
     if (!menu->actions().isEmpty())

@@ -105,11 +105,32 @@ public:
     // Wraps the selection in a span whose size is the current size plus delta, at least 1 px.
     void changeFontSize(int delta);
 
+    // Block formats for the blocks the selection touches; each one given again turns it off.
+    // tag is "h1", "h2", "h3", "p", "pre" or "blockquote".
+    void toggleBlockFormat(const QString &tag);
+    // kind is "ul", "ol" or "checklist".
+    void toggleList(const QString &kind);
+    void toggleInlineCode();
+    void insertHorizontalRule();
+    void insertTable(int rows, int columns);
+    // Acts on the table cell of the last right-button press, or the caret's: "insertRowAbove",
+    // "insertRowBelow", "insertColumnLeft", "insertColumnRight", "deleteRow", "deleteColumn",
+    // "deleteTable".
+    void tableCommand(const QString &command);
+    // What the caret stands in: "block" ("h1".."h3", "pre", "blockquote" or empty), "list"
+    // ("ul", "ol", "checklist" or empty), "code" and "table" (booleans).
+    QVariantMap blockFormatState();
+    // Markdown-style typing at the start of a line ("# ", "- ", "[ ] ", "---" and Return...).
+    void setAutoformat(bool enabled) { m_autoformat = enabled; }
+    bool autoformat() const { return m_autoformat; }
+
     void undo();
     void redo();
     void cut();
     void copy();
     void paste();
+    // Pastes the clipboard's text alone, without its formatting.
+    void pastePlainText();
     void selectAll();
     bool canUndo() const;
     bool canRedo() const;
@@ -164,6 +185,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private slots:
     void onLoadFinished(bool ok);
@@ -178,6 +200,8 @@ private:
     bool acceptsMarkup() const;
     void triggerAction(QWebPage::WebAction action);
     void formatSelectionOrWord(const std::function<void()> &command);
+    // Runs a page script that edits the document and commits the result.
+    void runEditScript(const QString &script);
     void applyFontSize(int delta);
     bool isActionChecked(QWebPage::WebAction action);
     bool isActionEnabled(QWebPage::WebAction action) const;
@@ -195,4 +219,5 @@ private:
     // A focusPage() that arrived while the document was loading.
     enum class PendingFocus { None, Caret, SelectAll };
     PendingFocus m_pendingFocus = PendingFocus::None;
+    bool m_autoformat = true;
 };

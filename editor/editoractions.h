@@ -42,9 +42,33 @@ public:
     QAction *const selectAllAction;
     QAction *const createLinkAction;
     QAction *const insertImageAction;
+    QAction *const pastePlainTextAction;
+    // Block formats, checkable: checked for the format the caret stands in.
+    QAction *const heading1Action;
+    QAction *const heading2Action;
+    QAction *const heading3Action;
+    QAction *const normalTextAction;
+    QAction *const bulletListAction;
+    QAction *const numberedListAction;
+    QAction *const checklistAction;
+    QAction *const codeBlockAction;
+    QAction *const inlineCodeAction;
+    QAction *const quoteAction;
+    QAction *const horizontalRuleAction;
+    QAction *const insertTableAction;
+    // Offered by the context menu inside a table.
+    QAction *const insertRowAboveAction;
+    QAction *const insertRowBelowAction;
+    QAction *const insertColumnLeftAction;
+    QAction *const insertColumnRightAction;
+    QAction *const deleteRowAction;
+    QAction *const deleteColumnAction;
+    QAction *const deleteTableAction;
 
-    // Bold to Justify in menu order, with their separators.
+    // Bold to Justify, then the block formats and Insert Table, with their separators.
     void addFormatActions(QMenu *menu) const;
+    // Inserting and deleting rows and columns, deleting the table.
+    void addTableActions(QMenu *menu) const;
     // The Edit menu: Undo to Select All, Insert Image and Create Link, with separators.
     void addEditActions(QMenu *menu) const;
 
@@ -68,10 +92,14 @@ public slots:
     void onTextAlign(QAction *action);
     void onMakeTextSmaller();
     void onMakeTextLarger();
+    // Asks for the rows and columns of a new table and inserts it at the caret.
+    void onInsertTable();
 
 private:
     QAction *makeAction(const char *name, const QString &text, const QString &statusTip,
         const QKeySequence &shortcut, QObject *parent = nullptr);
+
+    QList<QAction *> blockFormatActions() const;
 
     Editor *const m_editor;
 };

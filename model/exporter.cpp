@@ -76,7 +76,12 @@ const char *const exportStyle
     = "body { font-family: sans-serif; font-size: 16px; line-height: 1.45; max-width: 48em; "
       "margin: 2em auto; padding: 0 1em; color: #222; } a { color: #1a5fb4; } "
       "img { max-width: 100%; height: auto; } table { border-collapse: collapse; } "
-      "td, th { border: 1px solid #ccc; padding: 2px 6px; }";
+      "td, th { border: 1px solid #ccc; padding: 2px 6px; } "
+      "ul.checklist { list-style: none; padding-left: 0.4em; } "
+      "pre, code { font-family: monospace; background: #f5f5f3; } "
+      "pre { padding: 0.6em 0.8em; white-space: pre-wrap; } "
+      "blockquote { margin-left: 0; padding-left: 1em; border-left: 3px solid #ccc; color: #444; } "
+      "hr { border: none; border-top: 1px solid #ccc; }";
 
 QString indexHtml(const QString &title, const QList<Page *> &pages, const QStringList &files)
 {
@@ -105,6 +110,7 @@ bool exportPageAsHtml(const QString &html, const QString &path)
 {
     HtmlProcessor processor(HtmlSanitizer::clean(html));
     processor.unlinkInternalLinks();
+    processor.disableCheckboxes();
     processor.removeScripts();
     processor.removeStylesheets();
     return writeTextFile(HtmlSanitizer::clean(processor.declareUtf8()), path);
@@ -123,7 +129,7 @@ bool exportPagesAsText(const QList<Page *> &pages, const QString &folder)
             result = false;
             continue;
         }
-        const QString text = HtmlProcessor::htmlToPlainText(exportedHtml(page));
+        const QString text = HtmlProcessor::htmlToReadableText(exportedHtml(page));
         if (!writeTextFile(text, filePathFor(folder, unique, extension)))
             result = false;
     }
@@ -158,6 +164,7 @@ bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder, const 
             continue;
         HtmlProcessor processor(HtmlSanitizer::clean(exportedHtml(pages.at(i))));
         processor.rewriteInternalLinks(fileNames);
+        processor.disableCheckboxes();
         processor.removeScripts();
         processor.removeStylesheets();
         processor.setTitleAndStyle(pages.at(i)->name(), QLatin1String(exportStyle));

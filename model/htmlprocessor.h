@@ -20,6 +20,11 @@ public:
     void setHtml(const QString &html);
     QString toHtml() const;
     QString toPlainText() const;
+    // The text as a plain-text file shows it: headings marked "# ", "## ", "### ", list items
+    // "- " or numbered, checklist items "[ ]" or "[x]", code between lines of three backquotes,
+    // quotes with "> ", rules as a line of dashes and tables as aligned columns. Edits the
+    // document.
+    QString toReadableText();
 
     // Each edit below returns the document's HTML after the edit.
 
@@ -33,11 +38,14 @@ public:
     // Puts <meta charset="utf-8"> first in the head and drops every other declaration of the
     // encoding, for a document that is written out as UTF-8.
     QString declareUtf8();
+    // Checkboxes (of checklists) are shown but cannot be changed.
+    QString disableCheckboxes();
     // Gives the document title as its only title and css as a style element after its own.
     QString setTitleAndStyle(const QString &title, const QString &css);
 
     // One-shot forms: a processor built on html runs the one operation.
     static QString htmlToPlainText(const QString &html);
+    static QString htmlToReadableText(const QString &html);
     static QString unlinkInternalLinks(const QString &html);
     static QString rewriteInternalLinks(
         const QString &html, const QMap<QString, QString> &fileNames);

@@ -355,9 +355,97 @@ QString addressOf(const QString &html, const Attribute &attribute)
         .trimmed();
 }
 
+// Style properties that pasted markup keeps: they mark up the text rather than restyle it.
+bool keptStyleProperty(const QString &property)
+{
+    static const QSet<QString> names = {QStringLiteral("font-weight"),
+        QStringLiteral("font-style"), QStringLiteral("text-decoration"),
+        QStringLiteral("text-decoration-line"), QStringLiteral("text-align"),
+        QStringLiteral("vertical-align"), QStringLiteral("width"), QStringLiteral("height")};
+    return names.contains(property);
+}
+
+QString keptStyle(const QString &style)
+{
+    QStringList kept;
+    for (const QString &declaration : style.split(QLatin1Char(';'))) {
+        const int colon = declaration.indexOf(QLatin1Char(':'));
+        if (colon > 0 && keptStyleProperty(declaration.left(colon).trimmed().toLower()))
+            kept << declaration.trimmed();
+    }
+    return kept.join(QLatin1String("; "));
+}
+
 } // namespace
 
 namespace HtmlSanitizer {
+
+QString withoutPresentation(const QString &html)
+{
+    static const QSet<QString> droppedNames
+        = {QStringLiteral("face"), QStringLiteral("color"), QStringLiteral("bgcolor")};
+    QString out;
+    int copied = 0;
+    int i = 0;
+    const int n = html.size();
+    while (i < n) {
+        const int lt = html.indexOf(QLatin1Char('<'), i);
+        if (lt < 0 || lt + 2 >= n)
+            break;
+        const bool endTag = html.at(lt + 1) == QLatin1Char('/');
+        if (!isAsciiLetter(html.at(endTag ? lt + 2 : lt + 1))) {
+            i = lt + 1;
+            continue;
+        }
+        const Tag tag = readTag(html, endTag ? lt + 2 : lt + 1);
+        if (tag.end < 0)
+            break;
+        i = tag.end;
+        const bool styleSheet = tag.name == QLatin1String("style");
+        if (tag.name == QLatin1String("font") || tag.name == QLatin1String("link")
+            || tag.name == QLatin1String("meta") || styleSheet) {
+            out += html.midRef(copied, lt - copied);
+            copied = styleSheet && !endTag ? endOfElement(html, tag.name, tag.end) : tag.end;
+            i = copied;
+            continue;
+        }
+        if (endTag)
+            continue;
+        QString rebuilt;
+        bool changed = false;
+        for (const Attribute &attribute : tag.attributes) {
+            const QString value = attribute.valueStart < 0
+                ? QString()
+                : html.mid(attribute.valueStart, attribute.valueEnd - attribute.valueStart);
+            QString kept = html.mid(attribute.start, attribute.end - attribute.start);
+            if (droppedNames.contains(attribute.name)
+                || (attribute.name == QLatin1String("size") && tag.name != QLatin1String("input"))
+                || (attribute.name == QLatin1String("class")
+                    && value.trimmed() != QLatin1String("checklist"))) {
+                changed = true;
+                continue;
+            }
+            if (attribute.name == QLatin1String("style")) {
+                const QString style = keptStyle(decodeReferences(value));
+                changed = true;
+                if (style.isEmpty())
+                    continue;
+                kept = QStringLiteral("style=\"%1\"").arg(style.toHtmlEscaped());
+            }
+            rebuilt += QLatin1Char(' ') + kept;
+        }
+        if (!changed)
+            continue;
+        out += html.midRef(copied, lt - copied);
+        out += QLatin1Char('<');
+        out += html.midRef(tag.nameStart, tag.nameEnd - tag.nameStart);
+        out += rebuilt;
+        out += tag.selfClosing ? QLatin1String(" />") : QLatin1String(">");
+        copied = tag.end;
+    }
+    out += html.midRef(copied);
+    return out;
+}
 
 QStringList remotePictureAddresses(const QString &html)
 {

@@ -23,6 +23,12 @@ QStringList remotePictureAddresses(const QString &html);
 // for it (a data: address), and a picture with no entry there is left out.
 QString inlinePictures(const QString &html, const QHash<QString, QString> &inlined);
 
+// Markup pasted from elsewhere without what would fight the page's own style: style sheets,
+// <font> tags (their text stays), classes other than "checklist", colours, faces and sizes. Of
+// an inline style only weight, slant, decoration, alignment and a picture's width and height
+// are kept. Structure (headings, lists, tables, links) stays as it is.
+QString withoutPresentation(const QString &html);
+
 // A policy element for the head of a document that shows page content: scripts, styles and
 // fonts only from the program's resources (styles also inline), pictures only from there or
 // from data: addresses, nothing else at all.

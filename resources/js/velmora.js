@@ -326,7 +326,8 @@ function unwrapUnlinkedText(text) {
 // The node name and id of the element of the last right-button press; empty without one.
 function rightButtonClickedElementInfo() {
     var e = getRightButtonClickedElement();
-    return e ? {nodeName: e.nodeName, id: e.id} : {};
+    return e ? {nodeName: e.nodeName, id: e.id, inTable: closestElement(e, /^(TD|TH)$/) !== null}
+             : {};
 }
 
 // With a bare caret between two letters of a word, selects the word and returns how many of
@@ -364,6 +365,454 @@ function placeCaretInSelection(count) {
         selection.modify("move", "forward", "character");
 }
 
+// --- Block formats ----------------------------------------------------------------------------
+
+var blockNames = /^(P|DIV|H[1-6]|PRE|BLOCKQUOTE|LI|TD|TH)$/;
+
+// The nearest element around node (itself included) whose name matches names, below the body.
+function closestElement(node, names) {
+    while (node && node !== document.body) {
+        if (node.nodeType === 1 && names.test(node.nodeName))
+            return node;
+        node = node.parentNode;
+    }
+    return null;
+}
+
+function caretNode() {
+    var selection = window.getSelection();
+    return selection.rangeCount > 0 ? selection.anchorNode : null;
+}
+
+function placeCaret(node, offset) {
+    var range = document.createRange();
+    range.setStart(node, offset);
+    range.collapse(true);
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(range);
+}
+
+function unwrapElement(element) {
+    var parent = element.parentNode;
+    while (element.firstChild)
+        parent.insertBefore(element.firstChild, element);
+    parent.removeChild(element);
+}
+
+// What the caret stands in, for the checked states of the format commands.
+function blockFormatState() {
+    var node = caretNode();
+    var block = closestElement(node, /^(H1|H2|H3|PRE|BLOCKQUOTE)$/);
+    var list = closestElement(node, /^(UL|OL)$/);
+    var listName = !list ? "" : list.classList.contains("checklist") ? "checklist"
+                                                                     : list.nodeName.toLowerCase();
+    return {
+        block: block ? block.nodeName.toLowerCase() : "",
+        list: listName,
+        code: closestElement(node, /^CODE$/) !== null,
+        table: closestElement(node, /^(TD|TH)$/) !== null
+    };
+}
+
+// Heading, normal text, code block and quote for the blocks the selection touches; a block
+// given its own format again becomes normal text, and normal text also ends a list.
+function toggleBlockFormat(tag) {
+    var list = tag === "p" ? closestElement(caretNode(), /^(UL|OL)$/) : null;
+    if (list) {
+        toggleList(list.classList.contains("checklist") ? "checklist"
+                                                       : list.nodeName.toLowerCase());
+        return;
+    }
+    var current = closestElement(caretNode(), new RegExp("^" + tag.toUpperCase() + "$"));
+    if (current && tag === "blockquote") {
+        // A quote holds blocks of its own: it is taken away around them.
+        if (current.children.length === 0
+            || /^(#text|BR|B|I|U|A|SPAN|CODE|STRIKE)$/.test(current.firstChild.nodeName)) {
+            document.execCommand("formatBlock", false, "p");
+        } else {
+            var selection = window.getSelection();
+            var range = selection.rangeCount > 0 ? selection.getRangeAt(0).cloneRange() : null;
+            unwrapElement(current);
+            if (range) {
+                selection.removeAllRanges();
+                selection.addRange(range);
+            }
+        }
+        return;
+    }
+    document.execCommand("formatBlock", false, current || tag === "p" ? "p" : tag);
+}
+
+function makeCheckbox(checked) {
+    var box = document.createElement("input");
+    box.setAttribute("type", "checkbox");
+    if (checked)
+        box.setAttribute("checked", "");
+    return box;
+}
+
+function leadingCheckbox(item) {
+    var first = item.firstChild;
+    while (first && first.nodeType === 3 && first.data === "")
+        first = first.nextSibling;
+    return first && first.nodeName === "INPUT" && first.type === "checkbox" ? first : null;
+}
+
+function addCheckboxes(list, checked) {
+    for (var item = list.firstElementChild; item; item = item.nextElementSibling) {
+        if (item.nodeName === "LI" && !leadingCheckbox(item))
+            item.insertBefore(makeCheckbox(checked), item.firstChild);
+    }
+}
+
+function removeCheckboxes(list) {
+    for (var item = list.firstElementChild; item; item = item.nextElementSibling) {
+        var box = item.nodeName === "LI" ? leadingCheckbox(item) : null;
+        if (box)
+            item.removeChild(box);
+    }
+}
+
+function makePlainList(list) {
+    removeCheckboxes(list);
+    list.classList.remove("checklist");
+    if (list.className === "")
+        list.removeAttribute("class");
+}
+
+// Bullets ("ul"), numbers ("ol") or a checklist ("checklist") for the blocks the selection
+// touches; the list's own kind again makes them normal text.
+function toggleList(kind) {
+    var list = closestElement(caretNode(), /^(UL|OL)$/);
+    var isChecklist = list !== null && list.classList.contains("checklist");
+    if (kind === "checklist") {
+        if (isChecklist) {
+            makePlainList(list);
+            document.execCommand("insertUnorderedList");
+            return;
+        }
+        if (!list || list.nodeName !== "UL") {
+            newListOutsideParagraph();
+            document.execCommand("insertUnorderedList");
+        }
+        list = closestElement(caretNode(), /^UL$/);
+        if (list) {
+            list.className = "checklist";
+            addCheckboxes(list, false);
+        }
+        return;
+    }
+    if (isChecklist) {
+        makePlainList(list);
+        if (kind === "ul")
+            return;
+    }
+    newListOutsideParagraph();
+    document.execCommand(kind === "ol" ? "insertOrderedList" : "insertUnorderedList");
+}
+
+// The engine makes a list inside the paragraph it starts from, which the stored markup cannot
+// hold: a reader ends the paragraph before the list. A paragraph is made a division first.
+function newListOutsideParagraph() {
+    if (!closestElement(caretNode(), /^(UL|OL)$/) && closestElement(caretNode(), /^P$/))
+        document.execCommand("formatBlock", false, "div");
+}
+
+// Inline code around the selection, or taken off the code element the caret is in.
+function toggleInlineCode() {
+    var code = closestElement(caretNode(), /^CODE$/);
+    if (code && !closestElement(code, /^PRE$/)) {
+        unwrapElement(code);
+        return;
+    }
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0 || selection.isCollapsed)
+        return;
+    var range = selection.getRangeAt(0);
+    code = document.createElement("code");
+    code.appendChild(range.extractContents());
+    range.insertNode(code);
+    range.selectNodeContents(code);
+    selection.removeAllRanges();
+    selection.addRange(range);
+}
+
+function insertRule() {
+    document.execCommand("insertHorizontalRule");
+}
+
+// --- Checklist items -------------------------------------------------------------------------
+
+// Return in an empty checklist item ends the list, as it does in any list: the item's checkbox
+// would otherwise keep it from counting as empty.
+function beforeReturn() {
+    var item = closestElement(caretNode(), /^LI$/);
+    if (!item || !item.parentNode.classList.contains("checklist"))
+        return;
+    var box = leadingCheckbox(item);
+    if (box && item.textContent.replace(/[\s\u200b]/g, "") === "") {
+        item.removeChild(box);
+        if (!item.firstChild)
+            item.appendChild(document.createElement("br"));
+        placeCaret(item, 0);
+    }
+}
+
+// A new item of a checklist gets an unchecked checkbox of its own, with the caret after it.
+function afterReturn() {
+    var item = closestElement(caretNode(), /^LI$/);
+    if (!item || !item.parentNode.classList.contains("checklist"))
+        return;
+    var box = leadingCheckbox(item);
+    if (box) {
+        if (box.hasAttribute("checked") && item.previousElementSibling
+            && item.textContent.replace(/[\s\u200b]/g, "") === "")
+            box.removeAttribute("checked");
+        return;
+    }
+    // The line break that holds an empty item open is not needed beside a box, and typing
+    // would leave it after the text.
+    if (item.childNodes.length === 1 && item.firstChild.nodeName === "BR")
+        item.removeChild(item.firstChild);
+    box = makeCheckbox(false);
+    item.insertBefore(box, item.firstChild);
+    placeCaret(item, 1);
+}
+
+function toggleCheckbox(box) {
+    if (box.hasAttribute("checked"))
+        box.removeAttribute("checked");
+    else
+        box.setAttribute("checked", "");
+    // Set after the engine's own toggle, which has happened by the time the click arrives.
+    box.checked = box.hasAttribute("checked");
+    page.updatePageContent();
+}
+
+// --- Markdown-style typing -------------------------------------------------------------------
+
+// How many editing steps the last conversion took; the undo command takes them all back at
+// once, which leaves the typed characters. Anything else done afterwards forgets them.
+var autoformatUndoSteps = 0;
+
+// The text from the start of the caret's line to the caret, with the range it covers; null
+// when the line holds more than text (a picture, a line break) before the caret.
+// Only a line whose text so far matches pattern in the caret's own text node is looked at
+// further, so that typing in a long paragraph stays cheap.
+function lineStartText(pattern) {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0 || !selection.isCollapsed)
+        return null;
+    var node = selection.anchorNode;
+    if (node.nodeType !== 3
+        || !pattern.test(node.data.substring(0, selection.anchorOffset).replace(/\u00a0/g, " ")))
+        return null;
+    var block = closestElement(node, blockNames) || document.body;
+    var range = document.createRange();
+    range.setStart(block, 0);
+    range.setEnd(node, selection.anchorOffset);
+    if (range.cloneContents().querySelector("br, img, input, hr, table"))
+        return null;
+    return {text: range.toString().replace(/\u00a0/g, " "), range: range, block: block};
+}
+
+// The marker is deleted as one step of its own, so that undoing the conversion gives it back.
+function replaceMarker(range) {
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(range);
+    document.execCommand("delete");
+}
+
+// Called after a space was typed. Converts "# ", "## ", "### ", "- ", "* ", "1. ", "[ ] ",
+// "[x] " and "> " at the start of a line into their block; returns whether it did.
+function autoformatAfterSpace() {
+    autoformatUndoSteps = 0;
+    var line = lineStartText(/^(#{1,3}|[-*>]|1\.|\[[ x]\]) $/);
+    if (!line || closestElement(caretNode(), /^(PRE|CODE|LI|TD|TH)$/))
+        return false;
+    var blocks = {"# ": "h1", "## ": "h2", "### ": "h3", "> ": "blockquote"};
+    var lists = {"- ": "ul", "* ": "ul", "1. ": "ol", "[ ] ": "checklist", "[x] ": "checklist"};
+    if (!(line.text in blocks) && !(line.text in lists))
+        return false;
+    if (line.text in blocks) {
+        replaceMarker(line.range);
+        document.execCommand("formatBlock", false, blocks[line.text]);
+        autoformatUndoSteps = 2;
+        return true;
+    }
+    // The list replaces the marker in one step. Made by the engine's list command, it would
+    // join a list just above and land inside the paragraph instead of taking its place.
+    var kind = lists[line.text];
+    var box = kind !== "checklist" ? ""
+        : line.text === "[x] " ? "<input type='checkbox' checked>" : "<input type='checkbox'>";
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(line.range);
+    document.execCommand("insertHTML", false, (kind === "ol" ? "<ol>" : kind === "ul" ? "<ul>"
+        : "<ul class='checklist'>") + "<li>" + (box || "<br>") + "</li>"
+        + (kind === "ol" ? "</ol>" : "</ul>"));
+    autoformatUndoSteps = 1;
+    var item = closestElement(caretNode(), /^LI$/);
+    if (item && box !== "")
+        placeCaret(item, 1);
+    return true;
+}
+
+// Called before Return reaches the engine. "---" alone on a line becomes a horizontal rule and
+// three backquotes a code block; returns whether the Return was used up so.
+function autoformatOnReturn() {
+    autoformatUndoSteps = 0;
+    var line = lineStartText(/^(---|```)$/);
+    if (!line || closestElement(caretNode(), /^(PRE|CODE|LI|TD|TH)$/))
+        return false;
+    if (line.text !== "---" && line.text !== "```")
+        return false;
+    var rest = document.createRange();
+    rest.setStart(window.getSelection().anchorNode, window.getSelection().anchorOffset);
+    rest.setEnd(line.block, line.block.childNodes.length);
+    if (rest.toString().trim() !== "")
+        return false;
+    replaceMarker(line.range);
+    if (line.text === "---")
+        document.execCommand("insertHorizontalRule");
+    else
+        document.execCommand("formatBlock", false, "pre");
+    autoformatUndoSteps = 2;
+    return true;
+}
+
+function undoAutoformat() {
+    var steps = autoformatUndoSteps;
+    autoformatUndoSteps = 0;
+    for (var i = 0; i < steps; ++i)
+        document.execCommand("undo");
+    return steps > 0;
+}
+
+// --- Tables ----------------------------------------------------------------------------------
+
+function insertTable(rows, columns) {
+    var html = "<table id='velmora-new-table'><tbody>";
+    for (var r = 0; r < rows; ++r) {
+        html += "<tr>";
+        for (var c = 0; c < columns; ++c)
+            html += "<td><br></td>";
+        html += "</tr>";
+    }
+    html += "</tbody></table><p><br></p>";
+    document.execCommand("insertHTML", false, html);
+    var table = document.getElementById("velmora-new-table");
+    if (table) {
+        table.removeAttribute("id");
+        placeCaret(table.querySelector("td"), 0);
+    }
+}
+
+function cellsOf(table) {
+    return Array.prototype.filter.call(table.querySelectorAll("td, th"), function (cell) {
+        return closestElement(cell, /^TABLE$/) === table;
+    });
+}
+
+function selectCellContents(cell) {
+    var range = document.createRange();
+    range.selectNodeContents(cell);
+    if (cell.textContent === "")
+        range.collapse(true);
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(range);
+}
+
+function emptyCellLike(cell) {
+    var copy = document.createElement(cell.nodeName);
+    copy.appendChild(document.createElement("br"));
+    return copy;
+}
+
+function addRow(row, above) {
+    var copy = document.createElement("tr");
+    for (var cell = row.firstElementChild; cell; cell = cell.nextElementSibling)
+        copy.appendChild(emptyCellLike(cell));
+    row.parentNode.insertBefore(copy, above ? row : row.nextSibling);
+    return copy;
+}
+
+// Tab and Shift+Tab: in a table to the next or previous cell, Tab in the last cell adding a
+// row; in a list item, one level in or out. Returns whether the key was used.
+function tabKey(backward) {
+    var node = caretNode();
+    var cell = closestElement(node, /^(TD|TH)$/);
+    if (cell) {
+        var cells = cellsOf(closestElement(cell, /^TABLE$/));
+        var index = cells.indexOf(cell);
+        var target = null;
+        if (backward)
+            target = index > 0 ? cells[index - 1] : null;
+        else if (index + 1 < cells.length)
+            target = cells[index + 1];
+        else
+            target = addRow(cell.parentNode, false).firstElementChild;
+        if (target)
+            selectCellContents(target);
+        if (!backward && index + 1 === cells.length)
+            page.updatePageContent();
+        return true;
+    }
+    if (closestElement(node, /^LI$/)) {
+        document.execCommand(backward ? "outdent" : "indent");
+        return true;
+    }
+    return false;
+}
+
+// The table cell of the last right-button press, or the caret's.
+function commandCell() {
+    var cell = closestElement(rightButtonClickedElement, /^(TD|TH)$/);
+    if (!cell || !document.body.contains(cell))
+        cell = closestElement(caretNode(), /^(TD|TH)$/);
+    return cell;
+}
+
+function tableCommand(command) {
+    var cell = commandCell();
+    if (!cell)
+        return;
+    var row = cell.parentNode;
+    var table = closestElement(row, /^TABLE$/);
+    var rows = Array.prototype.filter.call(table.querySelectorAll("tr"), function (r) {
+        return closestElement(r, /^TABLE$/) === table;
+    });
+    var column = cell.cellIndex;
+    if (command === "deleteTable") {
+        table.parentNode.removeChild(table);
+    } else if (command === "insertRowAbove" || command === "insertRowBelow") {
+        addRow(row, command === "insertRowAbove");
+    } else if (command === "deleteRow") {
+        row.parentNode.removeChild(row);
+        if (rows.length === 1)
+            table.parentNode.removeChild(table);
+    } else if (command === "insertColumnLeft" || command === "insertColumnRight") {
+        rows.forEach(function (r) {
+            var at = r.cells[Math.min(column, r.cells.length - 1)];
+            if (at)
+                r.insertBefore(emptyCellLike(at),
+                    command === "insertColumnLeft" ? at : at.nextSibling);
+        });
+    } else if (command === "deleteColumn") {
+        rows.forEach(function (r) {
+            if (column < r.cells.length)
+                r.removeChild(r.cells[column]);
+        });
+        if (cellsOf(table).length === 0)
+            table.parentNode.removeChild(table);
+    }
+    rightButtonClickedElement = null;
+    page.updatePageContent();
+}
+
 $(document).ready(function () {
     new MutationObserver(function (mutations) {
         var renamed = false;
@@ -377,10 +826,25 @@ $(document).ready(function () {
     document.body.addEventListener("input", function () {
         resizeUndo = [];
     });
+    // A click on a checklist's box checks or clears it in the markup itself, so that the state
+    // is stored with the page; the engine changes only the box's live state, and in an
+    // editable document not always that.
+    document.body.addEventListener("click", function (event) {
+        var box = event.target;
+        if (box.nodeName !== "INPUT" || box.type !== "checkbox")
+            return;
+        toggleCheckbox(box);
+    });
+    // Any key but a modifier alone ends the time in which undo takes a conversion back.
+    document.addEventListener("keydown", function (event) {
+        if ([16, 17, 18, 91, 92, 93, 224].indexOf(event.keyCode) < 0)
+            autoformatUndoSteps = 0;
+    });
     $("body").on("dragstart", function () {
         tryRemoveResizable();
     });
     $("body").on("mousedown", function (event) {
+        autoformatUndoSteps = 0;
         if (event.button === 0)
             setLeftButtonClickedElement(event.target);
         else if (event.button === 2)

@@ -1,0 +1,321 @@
+#include "app/mainwindow.h"
+#include "editor/editor.h"
+#include "model/exporter.h"
+#include "model/page.h"
+#include "model/wikidocument.h"
+#include "search/searchrunner.h"
+#include "testing.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+using namespace Testing;
+
+// Headings, lists, checklists, code, quotes, rules and tables, typed and commanded in the
+// main window's editor on a real wiki file, and how they export and are found.
+class TestBlockFormats : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    Editor *editor = nullptr;
+    WikiDocument *wiki = nullptr;
+    int wikis = 0;
+
+    QString js(const QString &script) { return editor->evaluateJavaScript(script).toString(); }
+    QAction *action(const char *name) { return window->findChild<QAction *>(name); }
+
+    void open(bool keepSettings = false)
+    {
+        window = makeWindow(keepSettings);
+        wiki = openSampleWiki(window.get(), dir.filePath(QString::number(++wikis)));
+        QVERIFY(wiki);
+        editor = window->editor();
+    }
+
+    // Shows the home page with this content, focused, the caret at the end.
+    void showHome(const QString &content)
+    {
+        Page *home = wiki->homePage();
+        home->setContent(content);
+        editor->disconnectSignals();
+        editor->loadPage(home);
+        editor->connectSignals();
+        QVERIFY(editorReady(window.get()));
+        editor->setFocus();
+        QTRY_VERIFY(action("boldAction")->isEnabled());
+        js("var r = document.createRange(); r.selectNodeContents(document.body);"
+           "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+    }
+
+    QString saved()
+    {
+        window->saveWiki();
+        const WikiDocument copy(wiki->filePath());
+        const Page *page = copy.findPageByName(QStringLiteral("Home Page"));
+        return page ? page->content() : QStringLiteral("<missing>");
+    }
+
+    void type(const QString &text)
+    {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (int i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(editor, Qt::Key_Return);
+            QTest::keyClicks(editor, lines.at(i));
+        }
+    }
+
+    // The stored markup without the line breaks and empty paragraphs the engine adds.
+    QString stored()
+    {
+        return wiki->homePage()->content().remove(QRegularExpression("<(p|div)><br></\\1>"));
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() { open(); }
+
+    void cleanup()
+    {
+        window.reset();
+        QSettings().remove(QStringLiteral("markdown_autoformat"));
+        QVERIFY(allAnswered());
+        dir.setAutoRemove(!QTest::currentTestFailed());
+    }
+
+    void typingMakesBlocks()
+    {
+        showHome(QString());
+        type("# Title\n- one\ntwo\n\n[ ] task");
+        // The engine keeps the lines after a heading in divisions; they only group.
+        const QString html = stored().remove(QRegularExpression("</?div>|<br>$"));
+        QCOMPARE(html,
+            "<h1>Title</h1><ul><li>one</li><li>two</li></ul><ul class=\"checklist\"><li><input "
+            "type=\"checkbox\">task</li></ul>");
+
+        // A click on the box checks it, in the markup that is saved.
+        const QVariantList box = editor->evaluateJavaScript(
+            "var b = document.querySelector('input').getBoundingClientRect();"
+            "[b.left + b.width / 2, b.top + b.height / 2]").toList();
+        QTest::mouseClick(editor, Qt::LeftButton, {},
+            QPoint(box.value(0).toInt(), box.value(1).toInt()));
+        QTRY_VERIFY(saved().contains("<input type=\"checkbox\" checked=\"\">task"));
+        QTest::mouseClick(editor, Qt::LeftButton, {},
+            QPoint(box.value(0).toInt(), box.value(1).toInt()));
+        QTRY_VERIFY(saved().contains("<input type=\"checkbox\">task"));
+    }
+
+    void undoAfterConversion_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("element");
+        QTest::newRow("bullet") << "- " << "ul";
+        QTest::newRow("star") << "* " << "ul";
+        QTest::newRow("number") << "1. " << "ol";
+        QTest::newRow("heading 2") << "## " << "h2";
+        QTest::newRow("checked item") << "[x] " << "input[checked]";
+        QTest::newRow("quote") << "> " << "blockquote";
+        QTest::newRow("rule") << "---\n" << "hr";
+        QTest::newRow("code block") << "```\n" << "pre";
+    }
+
+    void undoAfterConversion()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, element);
+        showHome("<p>before</p>");
+        type(QStringLiteral("\n") + typed);
+        QVERIFY2(stored().contains(QStringLiteral("<%1").arg(element.section('[', 0, 0))),
+            qPrintable(stored()));
+        QTest::keyClick(editor, Qt::Key_Control);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(js(QStringLiteral("document.querySelector('%1') === null").arg(element)), "true");
+        QCOMPARE(js("document.body.innerText").replace(QChar(0xa0), ' ').simplified(),
+            QStringLiteral("before ") + typed.trimmed());
+
+        // Not inside a code block, and not at all with the setting off.
+        showHome("<pre>code</pre>");
+        js("var t = document.querySelector('pre').firstChild; getSelection().collapse(t, 4)");
+        type(QStringLiteral("\n") + typed);
+        QCOMPARE(js(QStringLiteral("document.querySelector('%1') === null").arg(element)),
+            element == "pre" ? "false" : "true");
+        window.reset();
+        QSettings().setValue(QStringLiteral("markdown_autoformat"), false);
+        open(true);
+        showHome("<p>before</p>");
+        type(QStringLiteral("\n") + typed);
+        QCOMPARE(js(QStringLiteral("document.querySelector('%1') === null").arg(element)), "true");
+    }
+
+    void commandsToggle_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("element");
+        QTest::newRow("heading 1") << QByteArray("heading1Action") << "h1";
+        QTest::newRow("bullets") << QByteArray("bulletListAction") << "ul > li";
+        QTest::newRow("numbers") << QByteArray("numberedListAction") << "ol > li";
+        QTest::newRow("checklist") << QByteArray("checklistAction") << "ul.checklist input";
+        QTest::newRow("code block") << QByteArray("codeBlockAction") << "pre";
+        QTest::newRow("quote") << QByteArray("quoteAction") << "blockquote";
+        QTest::newRow("inline code") << QByteArray("inlineCodeAction") << "code";
+    }
+
+    void commandsToggle()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, element);
+        showHome("<p>first line</p><p>second</p>");
+        js("getSelection().collapse(document.querySelector('p').firstChild, 2)");
+        const QString query = QStringLiteral("document.querySelectorAll('%1').length").arg(element);
+        action(name)->trigger();
+        QCOMPARE(js(query), "1");
+        window->updateFormatActions();
+        QVERIFY(action(name)->isChecked());
+        QVERIFY2(wiki->homePage()->content().contains("second"), "the other block is kept");
+        if (element.endsWith("li")) {
+            // Tab and Shift+Tab indent and outdent a list item.
+            const QString nested = "document.querySelectorAll('li ul, li ol, ul ul, ol ol').length";
+            QTest::keyClick(editor, Qt::Key_Tab);
+            QCOMPARE(js(nested), "1");
+            QTest::keyClick(editor, Qt::Key_Tab, Qt::ShiftModifier);
+            QCOMPARE(js(nested), "0");
+        }
+        // The caret stays in the word it was in, and the command again turns the format off.
+        QCOMPARE(js("var r = document.createRange(); r.setStart(document.body, 0);"
+                    "r.setEnd(getSelection().anchorNode, getSelection().anchorOffset);"
+                    "getSelection().isCollapsed && r.toString()"),
+            "fi");
+        action(name)->trigger();
+        QCOMPARE(js(query), "0");
+        QCOMPARE(js("document.body.innerText").simplified(), "first line second");
+    }
+
+    void table()
+    {
+        showHome("<p>above</p>");
+        answerDialog("InsertTableDialog", [](QWidget *dialog) {
+            dialog->findChild<QSpinBox *>("rowsSpinBox")->setValue(2);
+            dialog->findChild<QSpinBox *>("columnsSpinBox")->setValue(2);
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        action("insertTableAction")->trigger();
+        QCOMPARE(js("document.querySelectorAll('td').length"), "4");
+        for (const char *cell : {"a", "b", "c", "d"}) {
+            QTest::keyClicks(editor, cell);
+            QTest::keyClick(editor, Qt::Key_Tab);
+        }
+        QCOMPARE(js("document.querySelectorAll('tr').length"), "3");
+        QTest::keyClicks(editor, "e");
+        // Shift+Tab takes the caret back and selects what the cell holds.
+        QTest::keyClick(editor, Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClicks(editor, "x");
+        QCOMPARE(js("document.querySelectorAll('td')[3].textContent"), "x");
+
+        // The context menu on the second column deletes it.
+        const QVariantList cell = editor->evaluateJavaScript(
+            "var b = document.querySelectorAll('td')[1].getBoundingClientRect();"
+            "[b.left + 5, b.top + 5]").toList();
+        const QPoint at(cell.value(0).toInt(), cell.value(1).toInt());
+        QTest::mousePress(editor, Qt::RightButton, {}, at);
+        QTest::mouseRelease(editor, Qt::RightButton, {}, at);
+        bool used = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QAction *deleteColumn = action("deleteColumnAction");
+            QVERIFY(menu->actions().contains(deleteColumn));
+            deleteColumn->trigger();
+            menu->close();
+            used = true;
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->mapToGlobal(at));
+        QApplication::sendEvent(editor, &event);
+        QVERIFY(used);
+        QTRY_VERIFY2_WITH_TIMEOUT(saved().contains("<table><tbody><tr><td>a</td></tr><tr><td>c"
+                                                   "</td></tr><tr><td>e</td></tr></tbody></table>"),
+            qPrintable(saved()), 30000);
+    }
+
+    void paste_data()
+    {
+        QTest::addColumn<bool>("plain");
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected");
+        const QString web = "<h2 style=\"color: red; font-family: Comic; font-weight: bold\" "
+                            "class=\"x\">Head</h2><ul class=\"checklist\"><li><font "
+                            "face=\"Arial\" size=\"5\">item</font></li></ul><style>p{}</style>";
+        QTest::newRow("from the web") << false << web
+                                      << "<h2 style=\"font-weight: bold\">Head</h2><ul "
+                                         "class=\"checklist\"><li>item</li></ul>";
+        QTest::newRow("plain text") << true << web << "Head item";
+    }
+
+    void paste()
+    {
+        QFETCH(bool, plain);
+        QFETCH(QString, html);
+        QFETCH(QString, expected);
+        showHome("<p><br></p>");
+        auto *mime = new QMimeData;
+        mime->setHtml(html);
+        mime->setText("Head item");
+        QGuiApplication::clipboard()->setMimeData(mime);
+        action(plain ? "pastePlainTextAction" : "pasteAction")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(stored().contains(expected), 30000);
+        QVERIFY2(stored().contains(expected), qPrintable(stored()));
+    }
+
+    void textExportAndSearch()
+    {
+        const QString everything = "<h1>Plans</h1><h2>Garden</h2><h3>Beds</h3><p>Some "
+                                   "<code>inline</code> text.</p><ul><li>soil</li><li>seeds<ul>"
+                                   "<li>carrots</li></ul></li></ul><ol><li>dig</li><li>sow</li>"
+                                   "</ol><ul class=\"checklist\"><li><input type=\"checkbox\" "
+                                   "checked=\"\">buy rake</li><li><input type=\"checkbox\">"
+                                   "water tulips</li></ul><pre>if (dry)\n    water();</pre>"
+                                   "<blockquote><p>Gardens are a form of autobiography.</p>"
+                                   "</blockquote><hr><table><tbody><tr><th>Plant</th><th>Month"
+                                   "</th></tr><tr><td>Pumpkin</td><td>May</td></tr></tbody>"
+                                   "</table>";
+        showHome(everything);
+        QVERIFY(exportPagesAsText({wiki->homePage()}, dir.path()));
+        QFile file(dir.filePath("Home_Page.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        qInfo().noquote() << text;
+        QCOMPARE(text.split('\n').filter(QRegularExpression("\\S")),
+            QStringList({"# Plans", "## Garden", "### Beds", "Some inline text.", "- soil",
+                "- seeds", "  - carrots", "1. dig", "2. sow", "[x] buy rake",
+                "[ ] water tulips", "```", "if (dry)", "    water();", "```",
+                "> Gardens are a form of autobiography.", QString(40, '-'),
+                "| Plant   | Month |", "|---------|-------|", "| Pumpkin | May   |"}));
+
+        const QString html = dir.filePath("page.html");
+        QVERIFY(exportPageAsHtml(everything, html));
+        QVERIFY(fileBytes(html).contains("disabled"));
+
+        SearchRunner runner;
+        runner.setLayoutWidth(800);
+        // Each hit comes with its line: a table cell, a checklist item, a line of code.
+        const QList<QPair<QString, QStringList>> searches = {{"Pumpkin", {"Pumpkin"}},
+            {"water", {"water tulips", "    water();"}}};
+        for (const auto &search : searches) {
+            QStringList lines;
+            for (const SearchResult &hit : runner.run(wiki->allPages(), search.first))
+                lines << hit.text();
+            QCOMPARE(lines, search.second);
+        }
+    }
+};
+
+QTEST_MAIN(TestBlockFormats)
+#include "tst_blockformats.moc"
