@@ -92,7 +92,7 @@ private slots:
         const QByteArray expectedDocument = fileBytes(source + ".document");
         QVERIFY(!expectedDocument.isEmpty());
 
-        // Reading an earlier release's file converts it and keeps a copy beside it: never there.
+        // Opened from a copy: reading an earlier release's file converts it and backs it up beside it.
         QVERIFY(dir.isValid());
         const QString copy = dir.filePath(file);
         QVERIFY(QFile::copy(source, copy));
