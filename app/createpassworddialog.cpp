@@ -58,6 +58,7 @@ CreatePasswordDialog::CreatePasswordDialog(bool forWiki, QWidget *parent)
     m_errorLabel = new QLabel(this);
     m_errorLabel->setObjectName(QStringLiteral("errorLabel"));
     m_errorLabel->setAlignment(Qt::AlignHCenter);
+    m_errorLabel->setWordWrap(true);
 
     m_buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttonBox->setObjectName(QStringLiteral("buttonBox"));
@@ -92,7 +93,15 @@ void CreatePasswordDialog::showEvent(QShowEvent *event)
     activateWindow();
     setFocus();
     m_passwordEdit->setFocus(Qt::OtherFocusReason);
-    setFixedSize(dialogWidth, height());
+    setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
+}
+
+void CreatePasswordDialog::showError(const QString &text)
+{
+    m_errorLabel->setText(text);
+    // The width is fixed: the dialog grows downwards when the message needs more lines.
+    if (isVisible())
+        setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
 }
 
 void CreatePasswordDialog::onOKClicked()
@@ -106,22 +115,22 @@ void CreatePasswordDialog::onOKClicked()
     const QString confirmation = m_confirmEdit->text();
     // A password of spaces only is refused too: it could never be entered to unlock again.
     if (password.trimmed().isEmpty() || confirmation.isEmpty()) {
-        m_errorLabel->setText(tr("Please enter and confirm a password."));
+        showError(tr("Please enter and confirm a password."));
         return;
     }
     if (password != confirmation) {
-        m_errorLabel->setText(tr("Password confirmation does not match the password."));
+        showError(tr("Password confirmation does not match the password."));
         return;
     }
     // The stored hash reads no further than 72 bytes and stops at a NUL: what came after would
     // not count, and another ending would open the lock too.
     if (password.contains(QChar(0))) {
-        m_errorLabel->setText(tr("The password cannot contain a NUL character."));
+        showError(tr("The password cannot contain a NUL character."));
         return;
     }
     if (password.toUtf8().size() > maxPasswordBytes) {
-        m_errorLabel->setText(tr("The password is too long: only its first 72 bytes (UTF-8) would "
-                                 "count. Please choose a shorter one."));
+        showError(tr("The password is too long: only its first 72 bytes (UTF-8) would "
+                     "count. Please choose a shorter one."));
         return;
     }
     m_password = password;

@@ -30,6 +30,7 @@ private slots:
     void onOKClicked();
 
 private:
+    void showError(const QString &text);
     QString m_password {QLatin1String("")};
     QString m_hint {QLatin1String("")};
     QLabel *m_errorLabel = nullptr;

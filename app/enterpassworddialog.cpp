@@ -57,6 +57,7 @@ EnterPasswordDialog::EnterPasswordDialog(const QString &hashedPassword, const QS
     m_errorLabel = new QLabel(this);
     m_errorLabel->setObjectName(QStringLiteral("errorLabel"));
     m_errorLabel->setAlignment(Qt::AlignHCenter);
+    m_errorLabel->setWordWrap(true);
     m_errorLabel->setFont(dialogFont());
 
     m_buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -98,7 +99,15 @@ void EnterPasswordDialog::showEvent(QShowEvent *event)
     activateWindow();
     setFocus();
     m_passwordEdit->setFocus(Qt::OtherFocusReason);
-    setFixedSize(dialogWidth, height());
+    setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
+}
+
+void EnterPasswordDialog::showError(const QString &text)
+{
+    m_errorLabel->setText(text);
+    // The width is fixed: the dialog grows downwards when the message needs more lines.
+    if (isVisible())
+        setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
 }
 
 void EnterPasswordDialog::onOKClicked()
@@ -106,14 +115,17 @@ void EnterPasswordDialog::onOKClicked()
     m_errorLabel->clear();
     const QString password = m_passwordEdit->text();
     if (password.isEmpty()) {
-        m_errorLabel->setText(tr("Please enter the password."));
+        showError(tr("Please enter the password."));
         return;
     }
     if (PasswordDescriptor::checkPassword(password, m_hashedPassword, m_salt)) {
         accept();
         return;
     }
-    m_errorLabel->setText(tr("Invalid password. Please try again."));
+    // Cleared, so that the next attempt is not typed after the wrong one.
+    m_passwordEdit->clear();
+    m_passwordEdit->setFocus(Qt::OtherFocusReason);
+    showError(tr("Invalid password. Please try again."));
 }
 
 bool EnterPasswordDialog::confirm(

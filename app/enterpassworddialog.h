@@ -30,6 +30,7 @@ private slots:
     void onOKClicked();
 
 private:
+    void showError(const QString &text);
     const QString m_hashedPassword;
     const QString m_salt;
     const QString m_hint;

@@ -3,6 +3,7 @@
 #include "app/aboutdialog.h"
 #include "app/createpassworddialog.h"
 #include "app/enterpassworddialog.h"
+#include "app/gotopagedialog.h"
 #include "app/settings.h"
 #include "app/updatechecker.h"
 #include "app/wikisafeguards.h"
@@ -45,8 +46,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebPage>
@@ -59,6 +62,22 @@ const int maxRecentFiles = 5;
 QString welcomeNoWikiText()
 {
     return MainWindow::tr("Welcome to Velmora. Open or create a new wiki to get started.");
+}
+
+// How many links in pages other than the one with this identifier lead to it.
+int linksTo(const QList<Page *> &pages, const QString &id)
+{
+    // The address ends at its quote: the link to "12" is not one to "123".
+    const QRegularExpression link(
+        QStringLiteral("href=[\"']%1[\"']").arg(QRegularExpression::escape(pageUrl(id))));
+    int count = 0;
+    for (const Page *page : pages) {
+        if (page->id() == id)
+            continue;
+        for (auto match = link.globalMatch(page->content()); match.hasNext(); match.next())
+            ++count;
+    }
+    return count;
 }
 
 // A menu of the menu bar, or a submenu, with its object name.
@@ -106,6 +125,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(
         m_sidebar, &Sidebar::onPageSelectionChanged, this, &MainWindow::slotOnPageSelectionChanged);
     connect(m_sidebar, &Sidebar::signalOnFolderSelected, this, &MainWindow::slotOnFolderSelected);
+    // A row chosen with Enter puts the caret in its page; a folder's row opens or closes.
+    connect(m_sidebar->tree(), &SidebarTree::rowEntered, this, [this] {
+        QTreeWidgetItem *row = m_sidebar->tree()->currentItem();
+        if (folderSelected)
+            row->setExpanded(!row->isExpanded());
+        else
+            m_editor->focusPage(false);
+    });
     connect(sidebarToolbar->newPageButton, &ImageButton::clicked, this, &MainWindow::onNewPage);
     connect(toolbar->backButton, &ImageButton::clicked, this, &MainWindow::onToolbarBackButton);
     connect(
@@ -187,14 +214,21 @@ void MainWindow::createWidgets()
     splitter->setChildrenCollapsible(false);
     searchResults = new SearchResultsWidget(splitter);
     searchResults->hide();
-    // The find bar over the page, the pages linking to it under it.
+    // The find bar over the page, the pages linking to it under it. The frame's border
+    // round the page shows where the focus is, as the other areas' own borders do.
     auto *pageColumn = new QWidget(splitter);
     QVBoxLayout *pageLayout = Gui::makeVBoxLayout(pageColumn);
     findBar = new FindBar(m_editor, pageColumn);
     linkedFrom = new LinkedFromPanel(pageColumn);
     linkedFrom->hide();
+    editorFrame = new QFrame(pageColumn);
+    editorFrame->setObjectName(QStringLiteral("EditorFrame"));
+    editorFrame->setStyleSheet(QStringLiteral("#EditorFrame { border: 2px solid #ffffff; } "
+                                              "#EditorFrame[pageFocus=\"true\"] { border-color: "
+                                              "#03a2f3; }"));
+    Gui::makeVBoxLayout(editorFrame)->addWidget(m_editor);
     pageLayout->addWidget(findBar);
-    pageLayout->addWidget(m_editor);
+    pageLayout->addWidget(editorFrame);
     pageLayout->addWidget(linkedFrom);
     connect(linkedFrom, &LinkedFromPanel::pageActivated, this,
         [this](const QString &id) { m_sidebar->selectItem(id); });
@@ -203,12 +237,23 @@ void MainWindow::createWidgets()
     rightLayout->addWidget(toolbar);
     rightLayout->addWidget(splitter);
 
-    auto *central = new QWidget(this);
-    central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    QHBoxLayout *centralLayout = Gui::makeHBoxLayout(central);
-    centralLayout->addWidget(sidebarContainer);
-    centralLayout->addWidget(rightColumn);
-    setCentralWidget(central);
+    // The sidebar's width is the user's, dragged at the handle and kept for the next start.
+    auto *columns = new QSplitter(Qt::Horizontal, this);
+    columns->setObjectName(QStringLiteral("columnSplitter"));
+    columns->setChildrenCollapsible(false);
+    columns->setHandleWidth(3);
+    columns->addWidget(sidebarContainer);
+    columns->addWidget(rightColumn);
+    columns->setStretchFactor(0, 0);
+    columns->setStretchFactor(1, 1);
+    const int sidebarWidth = Settings::sidebarWidth();
+    columns->setSizes({sidebarWidth > 0 ? sidebarWidth : 260, 740});
+    connect(columns, &QSplitter::splitterMoved, this,
+        [columns] { Settings::setSidebarWidth(columns->sizes().constFirst()); });
+    setCentralWidget(columns);
+    // Small enough for a half screen; at this size the search box and the sidebar's title
+    // still show whole.
+    setMinimumSize(760, 480);
 }
 
 // --- Actions and menus -------------------------------------------------------------------
@@ -228,15 +273,15 @@ QAction *MainWindow::addMenuAction(QMenu *menu, const char *name, const QString 
 
 void MainWindow::createMenus()
 {
-    QMenu *fileMenu = addNamedMenu(menuBar(), "fileMenu", tr("File"));
+    QMenu *fileMenu = addNamedMenu(menuBar(), "fileMenu", tr("&File"));
     newWikiAction
-        = addMenuAction(fileMenu, "newWikiAction", tr("New Wiki"), tr("Create a new Velmora wiki"),
+        = addMenuAction(fileMenu, "newWikiAction", tr("&New Wiki"), tr("Create a new Velmora wiki"),
             &MainWindow::onNewWiki, QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N));
-    openWikiAction = addMenuAction(fileMenu, "openWikiAction", tr("Open Wiki"),
+    openWikiAction = addMenuAction(fileMenu, "openWikiAction", tr("&Open Wiki"),
         tr("Open an existing Velmora wiki"), &MainWindow::onOpenWiki,
         QKeySequence(Qt::CTRL + Qt::Key_O));
     fileMenu->addSeparator();
-    recentFilesMenu = addNamedMenu(fileMenu, "recentFilesMenu", tr("Recent Files"));
+    recentFilesMenu = addNamedMenu(fileMenu, "recentFilesMenu", tr("&Recent Files"));
     for (int i = 0; i < maxRecentFiles; ++i) {
         recentFileActions << addMenuAction(recentFilesMenu,
             QStringLiteral("recentFileAction%1").arg(i + 1).toLatin1().constData(), QString(),
@@ -244,69 +289,155 @@ void MainWindow::createMenus()
         recentFileActions.last()->setVisible(false);
     }
     recentFilesMenu->addSeparator();
-    addMenuAction(recentFilesMenu, "clearRecentAction", tr("Clear Menu"), QString(),
+    addMenuAction(recentFilesMenu, "clearRecentAction", tr("&Clear Menu"), QString(),
         &MainWindow::onClearRecent);
     fileMenu->addSeparator();
-    newFolderAction = addMenuAction(fileMenu, "newFolderAction", tr("New Folder"),
+    newFolderAction = addMenuAction(fileMenu, "newFolderAction", tr("New &Folder"),
         tr("Create a new folder in this wiki"), &MainWindow::onNewFolder);
-    deleteFolderAction = addMenuAction(fileMenu, "deleteFolderAction", tr("Delete Folder"),
+    deleteFolderAction = addMenuAction(fileMenu, "deleteFolderAction", tr("De&lete Folder"),
         tr("Delete the current folder and all contained pages."), &MainWindow::onDeleteFolder);
     fileMenu->addSeparator();
-    newPageAction = addMenuAction(fileMenu, "newPageAction", tr("New Page"),
+    newPageAction = addMenuAction(fileMenu, "newPageAction", tr("New &Page"),
         tr("Create a new page in this wiki"), &MainWindow::onNewPage,
         QKeySequence(Qt::CTRL + Qt::Key_N));
-    deletePageAction = addMenuAction(fileMenu, "deletePageAction", tr("Delete Page"),
+    deletePageAction = addMenuAction(fileMenu, "deletePageAction", tr("&Delete Page"),
         tr("Delete the current page"), &MainWindow::onDeletePage);
     fileMenu->addSeparator();
-    renamePageAction = addMenuAction(fileMenu, "renamePageAction", tr("Rename Page"),
-        tr("Rename the current page"), &MainWindow::onRenamePage);
+    renamePageAction = addMenuAction(fileMenu, "renamePageAction", tr("Rena&me Page"),
+        tr("Rename the current page"), &MainWindow::onRenamePage, QKeySequence(Qt::Key_F2));
+    addMenuAction(fileMenu, "saveNowAction", tr("&Save Now"), tr("Write the wiki to its file now"),
+        &MainWindow::onSaveNow, QKeySequence::Save);
     fileMenu->addSeparator();
-    wikiPasswordAction = addMenuAction(fileMenu, "wikiPasswordAction", tr("Wiki Password"),
+    wikiPasswordAction = addMenuAction(fileMenu, "wikiPasswordAction", tr("&Wiki Password"),
         tr("Wiki password protection"), &MainWindow::slotOnWikiPassword);
-    pagePasswordAction = addMenuAction(fileMenu, "pagePasswordAction", tr("Page Password"),
+    pagePasswordAction = addMenuAction(fileMenu, "pagePasswordAction", tr("P&age Password"),
         tr("Page password protection"), &MainWindow::slotOnPagePassword);
     fileMenu->addSeparator();
-    exportPageMenu = addNamedMenu(fileMenu, "exportPageMenu", tr("Export Page As"));
-    addMenuAction(exportPageMenu, "exportPageHtmlAction", tr("Export as HTML"),
+    exportPageMenu = addNamedMenu(fileMenu, "exportPageMenu", tr("&Export Page As"));
+    addMenuAction(exportPageMenu, "exportPageHtmlAction", tr("Export as &HTML"),
         tr("Save the current page as an HTML document"), &MainWindow::onExportPageAsHTML);
-    addMenuAction(exportPageMenu, "exportPageTextAction", tr("Export as Text"),
+    addMenuAction(exportPageMenu, "exportPageTextAction", tr("Export as &Text"),
         tr("Save the current page as a text file"), &MainWindow::onExportPageAsText);
-    exportWikiMenu = addNamedMenu(fileMenu, "exportWikiMenu", tr("Export Wiki As"));
-    addMenuAction(exportWikiMenu, "exportWikiHtmlAction", tr("Export as HTML"),
+    exportWikiMenu = addNamedMenu(fileMenu, "exportWikiMenu", tr("Expor&t Wiki As"));
+    addMenuAction(exportWikiMenu, "exportWikiHtmlAction", tr("Export as &HTML"),
         tr("Save all the pages as HTML documents"), &MainWindow::onExportWikiAsHTML);
-    addMenuAction(exportWikiMenu, "exportWikiTextAction", tr("Export as Text"),
+    addMenuAction(exportWikiMenu, "exportWikiTextAction", tr("Export as &Text"),
         tr("Save all the pages as text files"), &MainWindow::onExportWikiAsText);
     fileMenu->addSeparator();
-    restoreBackupAction = addMenuAction(fileMenu, "restoreBackupAction", tr("Restore From Backup…"),
-        tr("Look at or restore an earlier version of this wiki"),
+    restoreBackupAction = addMenuAction(fileMenu, "restoreBackupAction",
+        tr("Restore From &Backup…"), tr("Look at or restore an earlier version of this wiki"),
         [this] { safeguards->showVersions(); });
-    wikiSizeAction = addMenuAction(fileMenu, "wikiSizeAction", tr("Wiki Size…"),
+    wikiSizeAction = addMenuAction(fileMenu, "wikiSizeAction", tr("Wiki Si&ze…"),
         tr("How full this wiki is, and its largest pages and pictures"),
         [this] { safeguards->showSizes(); });
     fileMenu->addSeparator();
-    addMenuAction(fileMenu, "exitAction", tr("Exit Velmora"), tr("Exit Velmora"), &QWidget::close,
+    addMenuAction(fileMenu, "exitAction", tr("E&xit Velmora"), tr("Exit Velmora"), &QWidget::close,
         QKeySequence(Qt::CTRL + Qt::Key_Q));
     updateRecentFileActions();
 
     connect(editing->createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
     connect(editing->insertImageAction, &QAction::triggered, this, &MainWindow::onInsertImage);
-    QMenu *editMenu = addNamedMenu(menuBar(), "editMenu", tr("Edit"));
+    QMenu *editMenu = addNamedMenu(menuBar(), "editMenu", tr("&Edit"));
     editing->addEditActions(editMenu);
     editMenu->addSeparator();
     findBar->addActionsTo(editMenu);
     connect(editMenu, &QMenu::aboutToShow, this, &MainWindow::updateEditActions);
-    QMenu *formatMenu = addNamedMenu(menuBar(), "formatMenu", tr("Format"));
+    QMenu *formatMenu = addNamedMenu(menuBar(), "formatMenu", tr("F&ormat"));
     editing->addFormatActions(formatMenu);
     connect(formatMenu, &QMenu::aboutToShow, this, &MainWindow::updateFormatActions);
 
-    QMenu *helpMenu = addNamedMenu(menuBar(), "helpMenu", tr("Help"));
-    addMenuAction(helpMenu, "aboutAction", tr("About Velmora"),
+    editing->insertImageAction->setShortcut(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_I));
+    createGoMenu();
+
+    QMenu *helpMenu = addNamedMenu(menuBar(), "helpMenu", tr("&Help"));
+    addMenuAction(helpMenu, "aboutAction", tr("&About Velmora"),
         tr("Get more information about this Velmora installation"), &MainWindow::onAboutVelmora);
-    QAction *startupCheck = helpMenu->addAction(tr("Check for Updates at Start-up"), this,
+    QAction *startupCheck = helpMenu->addAction(tr("&Check for Updates at Start-up"), this,
         [](bool checked) { Settings::setCheckForUpdatesAtStartup(checked); });
     startupCheck->setObjectName(QStringLiteral("startupUpdateCheckAction"));
     startupCheck->setCheckable(true);
     startupCheck->setChecked(Settings::checkForUpdatesAtStartup());
+}
+
+// Moving between pages and between the window's areas by keyboard.
+void MainWindow::createGoMenu()
+{
+    QMenu *goMenu = addNamedMenu(menuBar(), "goMenu", tr("&Go"));
+    backAction
+        = addMenuAction(goMenu, "backAction", tr("&Back"), tr("Return to the previous page."),
+            &MainWindow::onToolbarBackButton, QKeySequence(Qt::ALT + Qt::Key_Left));
+    forwardAction
+        = addMenuAction(goMenu, "forwardAction", tr("&Forward"), tr("Go to the next page."),
+            &MainWindow::onToolbarForwardButton, QKeySequence(Qt::ALT + Qt::Key_Right));
+    goToPageAction = addMenuAction(goMenu, "goToPageAction", tr("&Go to Page…"),
+        tr("Open a page by typing part of its name"), &MainWindow::onGoToPage);
+    goToPageAction->setShortcuts(
+        {QKeySequence(Qt::CTRL + Qt::Key_P), QKeySequence(Qt::CTRL + Qt::Key_G)});
+    goMenu->addSeparator();
+    // The page keeps Tab for indenting, so these keys are the way out of it.
+    addMenuAction(goMenu, "nextAreaAction", tr("&Next Area"),
+        tr("Move the focus to the sidebar, the page, the search box or the results"),
+        [this] { moveFocusToArea(1); })
+        ->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL + Qt::Key_Tab)});
+    addMenuAction(goMenu, "previousAreaAction", tr("&Previous Area"),
+        tr("Move the focus back to the area before"), [this] { moveFocusToArea(-1); })
+        ->setShortcuts({QKeySequence(Qt::SHIFT + Qt::Key_F6),
+            QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Backtab)});
+
+    // Delete belongs to the page's text everywhere but in the sidebar.
+    auto *deleteRow = new QAction(m_sidebar->tree());
+    deleteRow->setShortcut(QKeySequence::Delete);
+    deleteRow->setShortcutContext(Qt::WidgetShortcut);
+    m_sidebar->tree()->addAction(deleteRow);
+    connect(deleteRow, &QAction::triggered, this, [this] {
+        if (folderSelected)
+            onDeleteFolder();
+        else
+            onDeletePage();
+    });
+}
+
+void MainWindow::moveFocusToArea(int step)
+{
+    QList<QWidget *> areas {m_sidebar->tree(), m_editor, toolbar->searchEdit};
+    if (searchResults->isVisible())
+        areas << searchResults;
+    QWidget *focus = QApplication::focusWidget();
+    int current = -1;
+    for (int i = 0; i < areas.size(); ++i) {
+        if (focus && (areas.at(i) == focus || areas.at(i)->isAncestorOf(focus)))
+            current = i;
+    }
+    // Nowhere yet: forwards starts at the sidebar, backwards at the last area.
+    const int next = current < 0 ? (step > 0 ? 0 : areas.size() - 1)
+                                 : (current + step + areas.size()) % areas.size();
+    QWidget *area = areas.at(next);
+    if (area == m_editor)
+        m_editor->focusPage(false);
+    else
+        area->setFocus(Qt::ShortcutFocusReason);
+}
+
+void MainWindow::onGoToPage()
+{
+    if (!wiki)
+        return;
+    QList<QPair<QString, QString>> pages;
+    for (const Page *page : wiki->allPages())
+        pages.append({page->id(), page->name()});
+    GoToPageDialog dialog(pages, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_sidebar->selectItem(dialog.chosenPageId());
+    m_editor->focusPage(false);
+}
+
+void MainWindow::onSaveNow()
+{
+    if (!wiki)
+        return;
+    saveWiki(true);
+    statusBar()->showMessage(tr("Saving the wiki now"), 3000);
 }
 
 // --- Enabled states ----------------------------------------------------------------------
@@ -343,30 +474,42 @@ void MainWindow::updateActions(const WindowState &state)
         action->setEnabled(wikiCommands);
     exportWikiMenu->setEnabled(wikiCommands);
     deleteFolderAction->setEnabled(page && (state.pageInFolder || state.folderSelected));
-    for (QAction *action : {deletePageAction, renamePageAction})
-        action->setEnabled(notHome);
+    deletePageAction->setEnabled(notHome);
+    // F2 renames what is selected in the sidebar: a folder as well as a page.
+    renamePageAction->setEnabled(notHome || (wikiCommands && state.folderSelected));
     exportPageMenu->setEnabled(page && !state.pageLocked);
     editing->setEditingEnabled(editable);
 
     toolbar->deletePageButton->setEnabled(notHome);
     toolbar->backButton->setEnabled(state.canGoBack);
     toolbar->forwardButton->setEnabled(state.canGoForward);
+    backAction->setEnabled(state.canGoBack);
+    forwardAction->setEnabled(state.canGoForward);
+    goToPageAction->setEnabled(wikiCommands);
     toolbar->searchEdit->setEnabled(state.wikiOpen);
     sidebarToolbar->setVisible(state.wikiOpen);
 }
 
 void MainWindow::onWidgetFocusChanged(QWidget *old, QWidget *now)
 {
-    if (old == m_editor || now == m_editor)
+    if (old == m_editor || now == m_editor) {
         updateActions();
+        editorFrame->setProperty("pageFocus", now == m_editor);
+        editorFrame->style()->unpolish(editorFrame);
+        editorFrame->style()->polish(editorFrame);
+    }
 }
 
 void MainWindow::showPage(Page *page, bool removeBrokenLinks)
 {
+    // A page chosen with the mouse or the arrows in the sidebar leaves the focus there, for
+    // the next key; from anywhere else the caret goes into the page.
+    const bool sidebarFocused = m_sidebar->tree()->hasFocus();
     m_editor->disconnectSignals();
     m_editor->setEditable(page->isUnlocked());
-    m_editor->setFocus(Qt::OtherFocusReason);
     m_editor->loadPage(page);
+    if (!sidebarFocused)
+        m_editor->focusPage(false);
     if (removeBrokenLinks)
         m_editor->removeBrokenLinks(wiki->allPageIds());
     m_editor->connectSignals();
@@ -411,6 +554,7 @@ void MainWindow::openStartupWiki(const QString &argument)
     // The command line's wiki, else the most recent one (silently not when protected), else none.
     const QString recent = Settings::mostRecentWiki();
     bool opened = true;
+    bool recentProtected = false;
     if (!argument.isEmpty() && QFileInfo::exists(argument)) {
         opened = openWiki(argument, true, false);
     } else if (argument.endsWith(QLatin1String(".velmora"), Qt::CaseInsensitive)) {
@@ -428,6 +572,7 @@ void MainWindow::openStartupWiki(const QString &argument)
         opened = openWiki(create ? path : QString(), false, false);
     } else if (!recent.isEmpty() && QFileInfo::exists(recent)) {
         opened = openWiki(recent, true, true);
+        recentProtected = !opened;
     } else {
         if (!recent.isEmpty())
             Settings::removeRecentWiki(recent);
@@ -435,6 +580,9 @@ void MainWindow::openStartupWiki(const QString &argument)
     }
     if (!opened)
         openWiki(QString(), false, false);
+    // The most recent wiki stays closed when protected; the welcome document says so.
+    if (recentProtected)
+        m_editor->showWelcomePage(QFileInfo(recent).fileName());
 }
 
 bool MainWindow::openWiki(
@@ -488,6 +636,7 @@ bool MainWindow::openWiki(
     m_sidebar->setWiki(wiki);
     sidebarToolbar->setTitle(QFileInfo(path).baseName());
     showPage(home, true);
+    m_editor->focusPage(false);
 
     Settings::addRecentWiki(path);
     updateRecentFileActions();
@@ -774,6 +923,8 @@ void MainWindow::onNewPage()
     Page *page = wiki->createPage(name, folder);
     m_sidebar->addItem(page, folder);
     showPage(page, false);
+    // The default text is selected, so that the first words typed replace it.
+    m_editor->focusPage(true);
 }
 
 void MainWindow::onNewFolder()
@@ -794,11 +945,15 @@ void MainWindow::onNewFolder()
 
 void MainWindow::onRenamePage()
 {
+    if (folderSelected) {
+        renameFolder();
+        return;
+    }
     Page *page = m_editor->currentPage();
     if (!wiki || !page || page->isHomePage())
         return;
-    const QString name
-        = Gui::askForText(tr("Page Name"), tr("Enter the new name for this page:"), this);
+    const QString name = Gui::askForText(
+        tr("Page Name"), tr("Enter the new name for this page:"), this, page->name());
     if (name.isEmpty() || name == page->name())
         return;
     if (wiki->findPageByName(name)) {
@@ -807,6 +962,25 @@ void MainWindow::onRenamePage()
         return;
     }
     page->setName(name);
+    wiki->requestSave();
+    m_sidebar->update();
+}
+
+void MainWindow::renameFolder()
+{
+    Folder *folder = m_sidebar->currentFolder();
+    if (!wiki || !folder)
+        return;
+    const QString name = Gui::askForText(
+        tr("Folder Name"), tr("Enter the new name for this folder:"), this, folder->name());
+    if (name.isEmpty() || name == folder->name())
+        return;
+    const Folder *existing = wiki->findFolderByName(name);
+    if (existing && existing != folder) {
+        tell(tr("Folder already exists"), tr("A folder with that name already exists."));
+        return;
+    }
+    folder->setName(name);
     wiki->requestSave();
     m_sidebar->update();
 }
@@ -826,7 +1000,14 @@ void MainWindow::onDeletePage()
     Page *page = m_editor->currentPage();
     if (!wiki || !page || page->isHomePage())
         return;
-    if (!confirmDeletion(tr("Delete Page?"), tr("Do you really want to delete this page?")))
+    const int links = linksTo(wiki->allPages(), page->id());
+    QString question = tr("Do you really want to delete the page \"%1\"?").arg(page->name());
+    if (links == 1)
+        question += QLatin1Char(' ') + tr("The link to it in another page will become plain text.");
+    else if (links > 1)
+        question += QLatin1Char(' ')
+            + tr("The %1 links to it in other pages will become plain text.").arg(links);
+    if (!confirmDeletion(tr("Delete Page?"), question))
         return;
 
     Page *home = wiki->homePage();
@@ -884,6 +1065,10 @@ void MainWindow::onLinkClicked(QUrl url)
             break;
         case UnlockPageCommand:
             unlockCurrentPage();
+            break;
+        case OpenLastWikiCommand:
+            if (!Settings::mostRecentWiki().isEmpty())
+                openWiki(Settings::mostRecentWiki(), true, false);
             break;
         default:
             break;

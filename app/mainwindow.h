@@ -16,6 +16,7 @@ class Folder;
 class Page;
 class QAction;
 class QDropEvent;
+class QFrame;
 class QLabel;
 class QMenu;
 class QTimer;
@@ -125,6 +126,10 @@ public slots:
     // Escape: stops a running search, or else hides the results.
     void onSearchEscape();
     void onSearchResultSelected(QString pageID);
+    // The Go to Page box: opens the page chosen there with the caret in it.
+    void onGoToPage();
+    // Writes the wiki at once, whether or not the page changed.
+    void onSaveNow();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -137,6 +142,10 @@ private:
     QAction *addMenuAction(QMenu *menu, const char *name, const QString &text,
         const QString &statusTip, Slot slot, const QKeySequence &shortcut = QKeySequence());
     QMenu *addSubmenu(QMenu *menu, const char *name, const QString &title);
+    void createGoMenu();
+    // Moves the focus step areas on in the cycle sidebar, page, search box, results (when
+    // shown).
+    void moveFocusToArea(int step);
     WindowState currentState() const;
     void updateActions() { updateActions(currentState()); }
     void replaceWiki(WikiDocument *newWiki);
@@ -154,6 +163,7 @@ private:
     bool finishSaving(bool closing);
     void exportPage(bool asHtml);
     void exportWiki(bool asHtml);
+    void renameFolder();
     // Lists the pages that link to the shown page under it.
     void updateLinkedFrom();
     bool confirmDeletion(const QString &title, const QString &text);
@@ -184,6 +194,7 @@ private:
     Toolbar *toolbar = nullptr;
     SearchResultsWidget *searchResults = nullptr;
     QLabel *saveState = nullptr;
+    QFrame *editorFrame = nullptr;
     FindBar *findBar = nullptr;
     LinkedFromPanel *linkedFrom = nullptr;
     Backlinks backlinks;
@@ -201,6 +212,9 @@ private:
     QList<QAction *> recentFileActions;
     QAction *restoreBackupAction = nullptr;
     QAction *wikiSizeAction = nullptr;
+    QAction *backAction = nullptr;
+    QAction *forwardAction = nullptr;
+    QAction *goToPageAction = nullptr;
     QMenu *recentFilesMenu = nullptr;
     QMenu *exportPageMenu = nullptr;
     QMenu *exportWikiMenu = nullptr;

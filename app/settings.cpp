@@ -9,6 +9,7 @@ const QString lastWindowGeometryKey = QStringLiteral("last_window_geometry");
 const QString keepVersionsKey = QStringLiteral("keep_versions");
 const QString largePictureChoiceKey = QStringLiteral("large_picture_choice");
 const QString startupUpdateCheckKey = QStringLiteral("check_for_updates_at_startup");
+const QString sidebarWidthKey = QStringLiteral("sidebar_width");
 const int maxRecentWikis = 5;
 
 } // namespace
@@ -115,6 +116,16 @@ bool checkForUpdatesAtStartup()
 void setCheckForUpdatesAtStartup(bool check)
 {
     QSettings().setValue(startupUpdateCheckKey, check);
+}
+
+int sidebarWidth()
+{
+    return QSettings().value(sidebarWidthKey, 0).toInt();
+}
+
+void setSidebarWidth(int width)
+{
+    QSettings().setValue(sidebarWidthKey, width);
 }
 
 } // namespace Settings

@@ -37,5 +37,8 @@ void setLargePictureChoice(const QString &choice);
 // Whether the window asks for a newer release when it starts; the build decides the default.
 bool checkForUpdatesAtStartup();
 void setCheckForUpdatesAtStartup(bool check);
+// The width the user last dragged the sidebar to; 0 when never.
+int sidebarWidth();
+void setSidebarWidth(int width);
 
 } // namespace Settings

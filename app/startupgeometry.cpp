@@ -25,6 +25,25 @@ void applyStartupGeometry(QWidget *window, const QRect &storedGeometry)
         window->resize(defaultWindowSize(available));
         return;
     }
-    window->resize(storedGeometry.size());
-    window->move(storedGeometry.topLeft());
+    const QRect fitted = fittedGeometry(storedGeometry, window->minimumSize());
+    window->resize(fitted.size());
+    window->move(fitted.topLeft());
+}
+
+QRect fittedGeometry(const QRect &geometry, const QSize &minimumSize)
+{
+    // The screen the window was on, or the primary one when that screen is gone; a geometry
+    // stored at another scale or on a larger screen must not open partly out of reach.
+    const QScreen *screen = QGuiApplication::screenAt(geometry.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return geometry;
+    const QRect available = screen->availableGeometry();
+    const QSize size = geometry.size()
+                           .boundedTo(available.size())
+                           .expandedTo(minimumSize.boundedTo(available.size()));
+    const int x = qBound(available.left(), geometry.left(), available.right() + 1 - size.width());
+    const int y = qBound(available.top(), geometry.top(), available.bottom() + 1 - size.height());
+    return QRect(QPoint(x, y), size);
 }

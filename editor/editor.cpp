@@ -36,16 +36,25 @@ const QString pageTemplate = QStringLiteral(
 
 const QString contentToken = QStringLiteral("${pageContent}");
 
-QString welcomeDocument()
+QString welcomeDocument(const QString &protectedWiki)
 {
+    QString lastWiki;
+    if (!protectedWiki.isEmpty()) {
+        lastWiki = QStringLiteral("<p style='font-size: 16px; margin-top: 40px;'>")
+            + Editor::tr("The wiki you had open last, \"%1\", is protected with a password.")
+                  .arg(protectedWiki.toHtmlEscaped())
+            + QStringLiteral("</p><p><a href='") + commandUrl(OpenLastWikiCommand)
+            + QStringLiteral("'>") + Editor::tr("Open \"%1\"").arg(protectedWiki.toHtmlEscaped())
+            + QStringLiteral("</a></p>");
+    }
     return QStringLiteral("<html><body style='text-align: center;'><p style='font-size: 22px; "
                           "margin-top: 40px; margin-bottom: 50px;'>Welcome to Velmora</p><p><a "
                           "href='")
         + commandUrl(NewWikiCommand)
         + QStringLiteral("'>Create a new wiki</a></p><p style='font-size: 16px;'>or</p><p><a "
                          "href='")
-        + commandUrl(OpenWikiCommand)
-        + QStringLiteral("'>Open an existing wiki</a></p></body></html>");
+        + commandUrl(OpenWikiCommand) + QStringLiteral("'>Open an existing wiki</a></p>") + lastWiki
+        + QStringLiteral("</body></html>");
 }
 
 QString protectedPagePlaceholder()
@@ -104,6 +113,7 @@ void Editor::loadPage(Page *page)
     }
     m_pendingPageIds.clear();
     m_pendingHitOccurrence = -1;
+    m_pendingFocus = PendingFocus::None;
     m_currentPage = page;
     const bool locked = page->isLocked();
     if (locked) {
@@ -130,10 +140,10 @@ void Editor::unloadPage()
     setEditable(false);
 }
 
-void Editor::showWelcomePage()
+void Editor::showWelcomePage(const QString &protectedWiki)
 {
     unloadPage();
-    setPageHtml(welcomeDocument());
+    setPageHtml(welcomeDocument(protectedWiki));
     m_shown = Shown::WelcomeDocument;
 }
 
@@ -300,8 +310,34 @@ void Editor::selectSearchHit(const QString &text, int occurrence)
     for (int i = 0; i <= occurrence && page()->findText(text); ++i) { }
 }
 
+void Editor::focusPage(bool selectAllText)
+{
+    setFocus(Qt::OtherFocusReason);
+    if (m_shown != Shown::PageDocument)
+        return;
+    if (isLoading()) {
+        m_pendingFocus = selectAllText ? PendingFocus::SelectAll : PendingFocus::Caret;
+        return;
+    }
+    m_pendingFocus = PendingFocus::None;
+    // A caret the user left in the page stays where it is; without one, nothing typed would
+    // arrive anywhere.
+    evaluateJavaScript(QStringLiteral(
+        "(function (selectAll) { var body = document.body; if (!body) return;"
+        " var selection = window.getSelection();"
+        " if (!selectAll && selection.rangeCount > 0 && body.contains(selection.anchorNode))"
+        " return;"
+        " body.focus(); var range = document.createRange(); range.selectNodeContents(body);"
+        " if (!selectAll) range.collapse(true);"
+        " selection.removeAllRanges(); selection.addRange(range); })(%1)")
+                           .arg(selectAllText ? QLatin1String("true") : QLatin1String("false")));
+}
+
 void Editor::onLoadFinished(bool)
 {
+    if (m_pendingFocus != PendingFocus::None && !isLoading())
+        focusPage(m_pendingFocus == PendingFocus::SelectAll);
+    m_pendingFocus = PendingFocus::None;
     if (m_pendingHitOccurrence >= 0 && !isLoading())
         selectSearchHit(m_pendingHitText, m_pendingHitOccurrence);
     if (m_pendingPageIds.isEmpty() || isLoading())

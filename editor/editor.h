@@ -46,7 +46,9 @@ public:
     void unloadPage();
 
     // Also forgets the current page and stops editing: nothing typed there belongs to a page.
-    void showWelcomePage();
+    // protectedWiki names a wiki that was not opened because of its password; the document
+    // then offers to open it.
+    void showWelcomePage(const QString &protectedWiki = QString());
     void showProtectedPagePlaceholder();
     void setPageHtml(const QString &html);
 
@@ -54,6 +56,10 @@ public:
     // Stores the body's markup into the current page and marks it modified. Refused while no
     // page's own document is shown or while it is still loading.
     void updatePageContent();
+
+    // Takes the focus with a caret in the page, once it has loaded: where the user left it,
+    // else at the start; or with all of the page's text selected, so that typing replaces it.
+    void focusPage(bool selectAllText);
 
     void connectSignals();
     void disconnectSignals();
@@ -186,4 +192,7 @@ private:
     // A selectSearchHit() that arrived while the document was loading.
     QString m_pendingHitText;
     int m_pendingHitOccurrence = -1;
+    // A focusPage() that arrived while the document was loading.
+    enum class PendingFocus { None, Caret, SelectAll };
+    PendingFocus m_pendingFocus = PendingFocus::None;
 };

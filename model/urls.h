@@ -9,7 +9,14 @@ extern const char *const pageUrlPrefix;    // "file://velmora/?pageid="
 extern const char *const commandUrlPrefix; // "file://velmora/?commandid="
 
 // Command numbers carried by command links.
-enum CommandId { NewWikiCommand = 0, OpenWikiCommand = 1, UnlockPageCommand = 2 };
+enum CommandId {
+    NewWikiCommand = 0,
+    OpenWikiCommand = 1,
+    UnlockPageCommand = 2,
+    // Opens the most recent wiki, asking for its password: the welcome document offers it
+    // when that wiki was not opened at start-up because it is protected.
+    OpenLastWikiCommand = 3
+};
 
 QString pageUrl(const QString &pageId);
 bool isPageUrl(const QString &text);

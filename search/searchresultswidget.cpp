@@ -4,14 +4,24 @@
 #include "widgets/widgetutils.h"
 
 #include <QAction>
+#include <QHash>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+
+constexpr int manyRows = 2000;
+constexpr qint64 insertIntervalMilliseconds = 200;
+
+} // namespace
 
 SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     : QFrame(parent)
@@ -73,23 +83,44 @@ SearchResultsWidget::SearchResultsWidget(QWidget *parent)
     m_tree->setExpandsOnDoubleClick(true);
     m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_tree->setAnimated(true);
-    m_tree->setFocusPolicy(Qt::NoFocus);
+    m_tree->setFocusPolicy(Qt::StrongFocus);
+    m_tree->installEventFilter(this);
+    setFocusProxy(m_tree);
     m_tree->setObjectName(QStringLiteral("SearchWidgetTree"));
     m_tree->setItemDelegate(new SearchHitDelegate(m_tree));
     m_tree->setUniformRowHeights(true);
-    m_tree->setStyleSheet(QStringLiteral(
-        "#SearchWidgetTree { background: #FFFFFF; } #SearchWidgetTree:item { padding: 2 0px; }"));
+    m_tree->setStyleSheet(
+        QStringLiteral("#SearchWidgetTree { background: #FFFFFF; border: 2px solid #FFFFFF; } "
+                       "#SearchWidgetTree:focus { border: 2px solid #03a2f3; } "
+                       "#SearchWidgetTree:item { padding: 2 0px; }"));
 
     layout->addWidget(toolBar);
     layout->addWidget(m_tree);
 
+    m_insertLater.setSingleShot(true);
+    connect(&m_insertLater, &QTimer::timeout, this, &SearchResultsWidget::insertPending);
     connect(m_hideButton, &QToolButton::clicked, this, &SearchResultsWidget::hideButtonClicked);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
         &SearchResultsWidget::onTreeWidgetDoubleClicked);
 }
 
+bool SearchResultsWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_tree->currentItem()) {
+            onTreeWidgetDoubleClicked(m_tree->currentItem(), 0);
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
 void SearchResultsWidget::clearTree()
 {
+    m_pending.clear();
+    m_insertLater.stop();
+    m_insertTimer.invalidate();
     m_tree->clear();
     m_groups.clear();
 }
@@ -115,6 +146,7 @@ void SearchResultsWidget::showProgress(int pagesDone, int pageCount)
 
 void SearchResultsWidget::finishResults(bool cancelled)
 {
+    insertPending();
     m_searching = false;
     m_cancelled = cancelled;
     m_progressAction->setVisible(false);
@@ -148,39 +180,75 @@ void SearchResultsWidget::updateCount()
 
 void SearchResultsWidget::addResults(const QList<SearchResult> &results)
 {
+    m_pending += results;
+    // The view lays out all its rows again after each insertion, which takes a while once a
+    // common word has found thousands: from then on, rows go in at once when none went in for
+    // a while, and are otherwise gathered for a moment.
+    if (m_matchCount < manyRows || !m_insertTimer.isValid()
+        || m_insertTimer.hasExpired(insertIntervalMilliseconds))
+        insertPending();
+    else if (!m_insertLater.isActive())
+        m_insertLater.start(int(insertIntervalMilliseconds - m_insertTimer.elapsed()));
+}
+
+void SearchResultsWidget::insertPending()
+{
+    m_insertLater.stop();
+    m_insertTimer.start();
+    insertResults(std::exchange(m_pending, {}));
+}
+
+void SearchResultsWidget::insertResults(const QList<SearchResult> &results)
+{
+    // The rows of a batch go in with one insertion per page rather than one per hit: the view
+    // lays out all its rows again after each insertion, tens of thousands of them for a common
+    // word.
     QTreeWidgetItem *row = nullptr;
     QString rowKey;
-    QSet<QTreeWidgetItem *> touched;
+    QList<QTreeWidgetItem *> touched;
+    QList<QTreeWidgetItem *> newRows;
+    QHash<QTreeWidgetItem *, QList<QTreeWidgetItem *>> newLines;
     for (const SearchResult &result : results) {
         const QString key = result.pageName().toUpper();
         if (!row || key != rowKey) {
             row = m_groups.value(key);
             rowKey = key;
             if (!row) {
-                row = new QTreeWidgetItem(m_tree);
+                row = new QTreeWidgetItem;
                 row->setData(0, Qt::UserRole, QVariant::fromValue(result));
                 row->setData(0, Qt::UserRole + 1, 0);
                 m_groups.insert(key, row);
+                newRows.append(row);
             }
-            touched.insert(row);
+            if (!touched.contains(row))
+                touched.append(row);
         }
         row->setData(0, Qt::UserRole + 1, row->data(0, Qt::UserRole + 1).toInt() + 1);
         ++m_matchCount;
         if (row->data(0, Qt::UserRole).value<SearchResult>().isLocked())
             continue;
-        auto *line = new QTreeWidgetItem(row);
+        auto *line = new QTreeWidgetItem;
         line->setText(0, result.text());
         line->setData(0, Qt::UserRole, QVariant::fromValue(result));
+        newLines[row].append(line);
     }
     for (QTreeWidgetItem *group : qAsConst(touched)) {
+        group->addChildren(newLines.value(group));
         const SearchResult first = group->data(0, Qt::UserRole).value<SearchResult>();
         group->setText(0,
             QStringLiteral("%1 (%2)%3")
                 .arg(first.pageName().toUpper())
                 .arg(group->data(0, Qt::UserRole + 1).toInt())
                 .arg(first.isLocked() ? QStringLiteral(" - PASSWORD PROTECTED") : QString()));
-        group->setExpanded(true);
     }
+    m_tree->addTopLevelItems(newRows);
+    // Pages open without the unfolding animation, which would draw every new page's rows once
+    // more.
+    const bool animated = m_tree->isAnimated();
+    m_tree->setAnimated(false);
+    for (QTreeWidgetItem *group : qAsConst(newRows))
+        group->setExpanded(true);
+    m_tree->setAnimated(animated);
     updateCount();
 }
 

@@ -2,10 +2,12 @@
 
 #include "search/searchresult.h"
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -16,8 +18,8 @@ class QTreeWidgetItem;
 
 // The panel under the editor that lists a search's hits grouped by page, as they are found.
 // Each hit's row shows its line with the hit in bold. A double click on a hit asks for that
-// page and that hit, a double click on the row of a locked page for the page; the hide button
-// asks for the panel to go away.
+// page and that hit, a double click on the row of a locked page for the page; Enter on a row
+// does the same as a double click. The hide button asks for the panel to go away.
 class SearchResultsWidget final : public QFrame
 {
     Q_OBJECT
@@ -50,7 +52,12 @@ public slots:
     // Shows how far the running search has got.
     void showProgress(int pagesDone, int pageCount);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void insertPending();
+    void insertResults(const QList<SearchResult> &results);
     void updateCount();
 
     QLabel *m_countLabel;
@@ -59,6 +66,10 @@ private:
     QToolButton *m_hideButton;
     QTreeWidget *m_tree;
     QHash<QString, QTreeWidgetItem *> m_groups;
+    // Hits waiting to join the tree, when the last went in, and the timer that brings them in.
+    QList<SearchResult> m_pending;
+    QElapsedTimer m_insertTimer;
+    QTimer m_insertLater;
     QString m_searchText;
     int m_matchCount = 0;
     bool m_searching = false;

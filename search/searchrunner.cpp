@@ -8,6 +8,7 @@
 #include "search/searchfilter.h"
 #include "search/textmatcher.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLocale>
 #include <QSet>
@@ -133,21 +134,33 @@ void SearchRunner::setLayoutWidth(int pixels)
         ::setLayoutWidth(m_sharedPage, m_layoutWidth);
 }
 
-QWebPage *SearchRunner::sharedPage()
+// Makes the shared document ready one step at a time, so that the first search to need it, which
+// may be the first use of the web engine, does not hold the event loop for all of them at once;
+// true once it is ready.
+bool SearchRunner::prepareSharedPage()
 {
-    if (!m_sharedPage) {
+    switch (m_sharedPageSteps) {
+    case 0:
         // A plain web page with the defaults a fresh page has: the lines read from it wrap
         // exactly where they wrap in a fresh page of the same width.
         m_sharedPage = new QWebPage(this);
         // Pages are searched as they are shown: cleaned, and able to load nothing.
         m_sharedPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
         ::setLayoutWidth(m_sharedPage, m_layoutWidth);
+        break;
+    case 1:
         m_sharedPage->mainFrame()->setHtml(QStringLiteral("<html><body></body></html>"), QUrl());
+        break;
+    case 2:
         m_sharedPage->mainFrame()->evaluateJavaScript(pageScripts());
         m_sharedBody
             = m_sharedPage->mainFrame()->documentElement().findFirst(QStringLiteral("body"));
+        break;
+    default:
+        return true;
     }
-    return m_sharedPage;
+    ++m_sharedPageSteps;
+    return false;
 }
 
 std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
@@ -208,7 +221,8 @@ void SearchRunner::startPage(Job &job)
     }
     QVariantMap collected;
     if (check.plain && job.readRuns) {
-        sharedPage();
+        if (!prepareSharedPage())
+            return; // this page again with the next step
         m_sharedBody.setInnerXml(HtmlSanitizer::clean(page.content));
         ++m_statistics.pagesInSharedDocument;
         collected = m_sharedPage->mainFrame()
@@ -284,6 +298,11 @@ void SearchRunner::findNext(Job &job)
 
 void SearchRunner::finishPage(Job &job)
 {
+    // Every change to the shared document, down to each selection it is given to read a line,
+    // posts a queued repaint request to its page that nobody listens to. Left alone they pile up
+    // by the hundred thousand in a large search and hold up the event loop long after it.
+    if (m_sharedPage)
+        QCoreApplication::removePostedEvents(m_sharedPage, QEvent::MetaCall);
     job.freshPage.reset();
     job.hits.clear();
     job.seen.clear();

@@ -88,9 +88,10 @@ private:
     void findNext(Job &job);
     void finishPage(Job &job);
     void runSlice();
-    QWebPage *sharedPage();
+    bool prepareSharedPage();
 
     QWebPage *m_sharedPage = nullptr;
+    int m_sharedPageSteps = 0;
     QWebElement m_sharedBody;
     std::unique_ptr<Job> m_job;
     QTimer m_sliceTimer;

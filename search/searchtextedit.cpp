@@ -29,6 +29,8 @@ SearchTextEdit::SearchTextEdit(QWidget *parent)
     setTextMargins(m_runButton->sizeHint().width(), 0, 0, 0);
     setPlaceholderText(tr("Search"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Room for a few words: a narrower window takes the width from the sidebar instead.
+    setMinimumWidth(180);
     setAttribute(Qt::WA_MacShowFocusRect, false);
 
     connect(m_runButton, &QPushButton::clicked, this, &SearchTextEdit::runSearch);

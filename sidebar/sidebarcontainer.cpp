@@ -11,8 +11,9 @@ SidebarContainer::SidebarContainer(QWidget *upper, QWidget *lower, QWidget *pare
     setStyleSheet(QStringLiteral("#SidebarContainer { background: #2b2937; }"));
     // A QWidget subclass draws no style sheet background unless asked to.
     setAttribute(Qt::WA_StyledBackground);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    setFixedWidth(350);
+    // The window's splitter sets the width; below this the toolbar's title and button crowd.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    setMinimumWidth(170);
 
     QVBoxLayout *layout = Gui::makeVBoxLayout(this);
     layout->addWidget(upper);

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-// The fixed-width column on the left of the main window: the sidebar's toolbar above the
+// The column on the left of the main window: the sidebar's toolbar above the
 // sidebar itself.
 class SidebarContainer final : public QWidget
 {

@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
@@ -43,12 +44,17 @@ SidebarTree::SidebarTree(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setAlternatingRowColors(false);
     setDragDropMode(QAbstractItemView::InternalMove);
-    setFocusPolicy(Qt::NoFocus);
+    // Typing in the tree jumps to the next row whose name starts with the letters typed.
+    setFocusPolicy(Qt::StrongFocus);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setObjectName(QStringLiteral("SidebarTree"));
+    // The row under the mouse only lightens; the selected one also carries the blue mark.
+    // The tree's own border turns blue while it has the focus.
     setStyleSheet(QStringLiteral(
-        "#SidebarTree { background: #2b2937; border: 1px solid #2b2937; } "
-        "#SidebarTree::item:selected { background: #32303e; border-left: 6px solid #03a2f3; } "
-        "#SidebarTree::item:hover { background: #32303e; border-left: 6px solid #0bb0f5; } "
+        "#SidebarTree { background: #2b2937; border: 2px solid #2b2937; } "
+        "#SidebarTree:focus { border: 2px solid #03a2f3; } "
+        "#SidebarTree::item:hover { background: #34323f; border-left: 6px solid #34323f; } "
+        "#SidebarTree::item:selected { background: #403d52; border-left: 6px solid #03a2f3; } "
         "#SidebarTree::branch::!has-children:selected { background-color: #2b2937; } "));
 
     // clear() resets the model without announcing the rows it deletes.
@@ -135,6 +141,16 @@ void SidebarTree::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int
     for (int row = start; row <= end && row < parentRow->childCount(); ++row)
         removeFromIndex(parentRow->child(row));
     QTreeWidget::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void SidebarTree::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+        emit rowEntered();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void SidebarTree::mousePressEvent(QMouseEvent *event)

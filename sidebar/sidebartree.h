@@ -30,8 +30,11 @@ signals:
     // Emitted once per completed drop, after the row has moved. A null folder stands for the top
     // level; targetIndex is the row at which the item now stands in its new parent.
     void itemMoved(Folder *sourceFolder, int sourceIndex, Folder *targetFolder, int targetIndex);
+    // Enter or Return was pressed on the current row: the user chose it from the keyboard.
+    void rowEntered();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;

@@ -1,6 +1,7 @@
 #include "sidebar/sidebartreeitem.h"
 
 #include "model/page.h"
+#include "model/wikiitem.h"
 
 namespace {
 
@@ -12,6 +13,13 @@ SidebarTreeItem::SidebarTreeItem(WikiItem *item)
     : QTreeWidgetItem(QTreeWidgetItem::Type)
     , m_item(item)
 { }
+
+QVariant SidebarTreeItem::data(int column, int role) const
+{
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_item->name();
+    return QTreeWidgetItem::data(column, role);
+}
 
 bool SidebarTreeItem::isPage() const
 {

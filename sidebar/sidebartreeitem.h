@@ -6,7 +6,7 @@
 class WikiItem;
 
 // One row of the sidebar tree, bound for its whole life to the page or folder it shows. The wiki
-// document owns that item; the row only points at it and carries no text or icon of its own.
+// document owns that item; the row only points at it and stores no text or icon of its own.
 class SidebarTreeItem final : public QTreeWidgetItem
 {
 public:
@@ -25,6 +25,10 @@ public:
 
     // How many previews all rows together have made since the program started.
     static int previewsMade();
+
+    // The item's name as the row's text, which typing in the tree searches, and as its tooltip,
+    // where a long name is read whole. The delegate paints the row from the item instead.
+    QVariant data(int column, int role) const override;
 
 private:
     WikiItem *const m_item;

@@ -42,9 +42,10 @@ int runMessageBox(QMessageBox::Icon icon, const QString &title, const QString &t
     return added.indexOf(box.clickedButton());
 }
 
-QString askForText(const QString &title, const QString &label, QWidget *parent)
+QString askForText(const QString &title, const QString &label, QWidget *parent, const QString &text)
 {
-    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), nullptr,
+    // The dialog selects the text it starts with, so typing replaces it.
+    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, nullptr,
         Qt::WindowTitleHint | Qt::WindowSystemMenuHint)
         .trimmed();
 }

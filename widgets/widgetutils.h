@@ -33,8 +33,9 @@ int runMessageBox(QMessageBox::Icon icon, const QString &title, const QString &t
     Qt::WindowType windowType = Qt::Dialog);
 
 // A line of text asked for in a small dialog with title and label, trimmed; empty when
-// cancelled.
-QString askForText(const QString &title, const QString &label, QWidget *parent);
+// cancelled. The field starts with text, selected.
+QString askForText(
+    const QString &title, const QString &label, QWidget *parent, const QString &text = QString());
 // A file name to save to, chosen in the home folder; extension (".html") is added when the
 // name lacks it. Empty when cancelled.
 QString askForSaveFileName(

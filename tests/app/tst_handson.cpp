@@ -1,8 +1,6 @@
 #include "app/mainwindow.h"
 #include "editor/editor.h"
-#include "model/page.h"
 #include "model/urls.h"
-#include "model/wikidocument.h"
 #include "search/searchresultswidget.h"
 #include "search/searchtextedit.h"
 #include "sidebar/sidebar.h"
@@ -14,9 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTreeWidget>
-#include <QtTest>
 
 using namespace Testing;
 
@@ -38,13 +34,7 @@ private:
     // first paragraph's text (at its end when at is negative).
     void showHome(const QString &content, int at = -1)
     {
-        Page *home = window->currentWiki()->homePage();
-        home->setContent(content);
-        editor->disconnectSignals();
-        editor->loadPage(home);
-        editor->connectSignals();
-        QTRY_COMPARE(js("document.readyState").toString(), QStringLiteral("complete"));
-        editor->setFocus();
+        QVERIFY(showContent(window.get(), window->currentWiki()->homePage(), content));
         js(QStringLiteral("var t = document.querySelector('p') || document.body;"
                           "while (t.lastChild) t = t.lastChild; var r = document.createRange();"
                           "r.setStart(t, %1 < 0 ? (t.length || 0) : %1);"
@@ -55,32 +45,6 @@ private:
     void ctrl(Qt::Key key, Qt::KeyboardModifiers more = Qt::NoModifier)
     {
         QTest::keyClick(editor, key, Qt::ControlModifier | more);
-    }
-
-    // Opens the editor's context menu at pos and chooses the entry with that text.
-    void chooseFromContextMenu(const QPoint &pos, const QString &choice)
-    {
-        bool chosen = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            poll.stop();
-            for (QAction *entry : menu->actions()) {
-                if (entry->text() == choice) {
-                    entry->trigger();
-                    chosen = true;
-                }
-            }
-            menu->close();
-        });
-        poll.start(10);
-        // The page notes which element the right button went down on.
-        QTest::mouseClick(editor, Qt::RightButton, {}, pos);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, editor->mapToGlobal(pos));
-        QApplication::sendEvent(editor, &event);
-        QVERIFY2(chosen, qPrintable("no entry " + choice));
     }
 
     static QString pngBase64(int width)
@@ -97,7 +61,6 @@ private slots:
     void init()
     {
         window = makeWindow();
-        window->resize(1000, 700);
         QVERIFY(window->openWiki(
             dir.filePath(QTest::currentTestFunction()) + ".velmora", false, false));
         editor = window->editor();
@@ -202,12 +165,12 @@ private slots:
         QTRY_VERIFY(js("document.images[0].id !== document.images[1].id").toBool());
         const QString second = js("document.images[1].id").toString();
         QTRY_COMPARE(js("document.images[1].complete").toBool(), true);
-        chooseFromContextMenu(
+        contextMenu(editor,
             editor->page()->mainFrame()->findAllElements("img").at(0).geometry().center(),
             QStringLiteral("Remove Image"));
         QCOMPARE(js("document.images.length").toInt(), 1);
         QCOMPARE(js("document.images[0].id").toString(), second);
-        chooseFromContextMenu(
+        contextMenu(editor,
             editor->page()->mainFrame()->findFirstElement("img").geometry().center(),
             QStringLiteral("Remove Image"));
         QCOMPARE(js("document.images.length").toInt(), 0);
@@ -284,28 +247,6 @@ private slots:
         QTRY_COMPARE(editor->currentPage()->id(), wiki->allPages().at(1)->id());
         QTRY_COMPARE(editor->selectedText(), QStringLiteral("garden"));
         QVERIFY(js("getSelection().anchorOffset").toInt() > 10);
-    }
-
-    // The link command made a wiki page named after a selected web address.
-    void webAddresses_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("https") << "https://example.org" << "https://example.org";
-        QTest::newRow("http with path") << " http://example.org/a?b=1 " << "http://example.org/a?b=1";
-        QTest::newRow("mailto") << "mailto:ann@example.org" << "mailto:ann@example.org";
-        QTest::newRow("www host") << "www.example.org/notes" << "http://www.example.org/notes";
-        QTest::newRow("www alone") << "www." << "";
-        QTest::newRow("scheme alone") << "https://" << "";
-        QTest::newRow("other scheme") << "ftp://example.org" << "";
-        QTest::newRow("words") << "Garden plan" << "";
-        QTest::newRow("address in words") << "see https://example.org" << "";
-    }
-
-    void webAddresses()
-    {
-        QFETCH(QString, text);
-        QTEST(webAddressUrl(text), "url");
     }
 
     void previewFollowsTyping()

@@ -1,11 +1,11 @@
 #include "app/mainwindow.h"
+#include "testing.h"
 #include "widgets/applicationlook.h"
 #include "widgets/widgetutils.h"
 
 #include <QDir>
 #include <QFontInfo>
 #include <QImage>
-#include <QtTest>
 
 // What the program ships inside itself: every picture at both densities, and the fonts.
 class TestResources : public QObject
@@ -25,24 +25,6 @@ private slots:
             QVERIFY2(!normal.isNull() && !doubled.isNull(), qPrintable(name));
             QCOMPARE(doubled.size(), normal.size() * 2);
         }
-    }
-
-    void pictureForTheScreen_data()
-    {
-        QTest::addColumn<bool>("highDensity");
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("ratio 2") << true << 2.0 << ":/images/logo@2x.png";
-        QTest::newRow("ratio 1.5") << true << 1.5 << ":/images/logo@2x.png";
-        QTest::newRow("ratio 1") << true << 1.0 << ":/images/logo.png";
-        QTest::newRow("high density off") << false << 2.0 << ":/images/logo.png";
-    }
-
-    void pictureForTheScreen()
-    {
-        QFETCH(bool, highDensity);
-        QFETCH(qreal, ratio);
-        QTEST(Gui::imageResourcePath("logo", "png", highDensity, ratio), "expected");
     }
 
     // The face drawn, not the one asked for: the shipped fonts must have been registered.

@@ -2,18 +2,13 @@
 
 #include "app/mainwindow.h"
 #include "app/settings.h"
-#include "app/updatechecker.h"
 #include "editor/editor.h"
-#include "model/page.h"
-#include "model/wikidocument.h"
 #include "model/wikisizebudget.h"
 #include "model/wikiversions.h"
 #include "sidebar/sidebar.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -22,34 +17,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QWebFrame>
-#include <QtTest>
+
+#include <sys/fsuid.h>
+#include <thread>
 
 using namespace Testing;
 
 namespace {
-
-// Clicks the button with this text in the next message box, ticking its check box first when
-// asked, and records the box's text; fails when there is no such button.
-void clickBox(const QString &button, QString *text, bool tick = false)
-{
-    answerDialog("QMessageBox", [=](QWidget *dialog) {
-        auto *box = static_cast<QMessageBox *>(dialog);
-        *text = box->text();
-        if (tick && box->checkBox())
-            box->checkBox()->setChecked(true);
-        for (QAbstractButton *b : box->buttons()) {
-            if (b->text() == button) {
-                b->click();
-                return;
-            }
-        }
-        box->done(0);
-        QFAIL(qPrintable("no button " + button));
-    });
-}
 
 // Runs step and closes every message box it opens that no answer took; the boxes' titles.
 // A box is left for some polls first, so that an answer given for it comes first.
@@ -89,8 +65,9 @@ QPair<QString, QByteArray> storedPicture(const QString &content)
 
 } // namespace
 
-// The window's side of keeping a wiki safe: a file changed outside, a vanished file, the size
-// budget, large pictures and restoring an earlier version, on real files.
+// The window's side of keeping a wiki safe: saving in the background, a failed save, a file
+// changed outside, a vanished file, the size budget, large pictures and restoring an earlier
+// version, on real files.
 class TestSafeguards : public QObject
 {
     Q_OBJECT
@@ -114,6 +91,9 @@ private:
         const QString path = dir.filePath(name + QStringLiteral(".velmora"));
         if (!window->openWiki(path, false, false))
             return QString();
+        // A new wiki is first written in the background; the tests below change the file.
+        if (!wiki()->waitForSaves())
+            return QString();
         QDir(wiki()->versions().folder()).removeRecursively();
         return path;
     }
@@ -126,12 +106,26 @@ private:
 
     void waitForEditor()
     {
-        QTRY_COMPARE(window->editor()->evaluateJavaScript("document.readyState").toString(),
-            QStringLiteral("complete"));
-        window->editor()->setFocus();
-        window->editor()->evaluateJavaScript(
-            "var r = document.createRange(); r.selectNodeContents(document.body);"
-            "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+        QVERIFY(editorReady(window));
+        caretAtEnd(window);
+    }
+
+    QString saveState() const
+    {
+        return window->findChild<QLabel *>(QStringLiteral("saveStateLabel"))->text();
+    }
+
+    void openAndWait(const QString &file)
+    {
+        QVERIFY(window->openWiki(file, false, false));
+        QVERIFY(editorReady(window));
+        QVERIFY(window->currentWiki()->waitForSaves());
+    }
+
+    void type(const QString &text)
+    {
+        caretAtEnd(window);
+        QTest::keyClicks(window->editor(), text);
     }
 
 private slots:
@@ -196,13 +190,12 @@ private slots:
 
         editHome(QStringLiteral("<p>ours</p>"));
         QString text;
-        clickBox(answer, &text);
+        answerBox(answer, &text);
         // The question comes with the save's report.
         WikiDocument *ours = wiki();
         window->saveWiki(false);
         ours->waitForSaves();
-        QCOMPARE(
-            text, QStringLiteral("The wiki file was changed outside Velmora since it was opened."));
+        QVERIFY2(text.contains(QStringLiteral("changed outside")), qPrintable(text));
 
         if (answer == QLatin1String("Keep Both")) {
             const QString copy = dir.filePath(tag + QStringLiteral(" (my version).velmora"));
@@ -305,9 +298,6 @@ private slots:
         QTest::newRow("photo, choice remembered") << "photo"
                                                   << "ask"
                                                   << "Scale Down" << true << "scaled";
-        QTest::newRow("photo, remembered earlier") << "photo"
-                                                   << "scale"
-                                                   << "" << false << "scaled";
         QTest::newRow("wide picture with transparency") << "transparent"
                                                         << "ask"
                                                         << "Scale Down" << false << "png";
@@ -341,7 +331,7 @@ private slots:
         // The file is chosen before the question comes.
         answerFile(path);
         if (!answer.isEmpty())
-            clickBox(answer, &question, remember);
+            answerBox(answer, &question, nullptr, remember);
         const QStringList otherBoxes = boxesDuring([&] { action("insertImageAction")->trigger(); });
         QVERIFY2(otherBoxes.isEmpty(), qPrintable(otherBoxes.join(", ")));
         QCOMPARE(question.isEmpty(), answer.isEmpty());
@@ -382,8 +372,7 @@ private slots:
         QVERIFY(window->openWiki(path, false, false));
         QDir(wiki()->versions().folder()).removeRecursively();
         window->sidebar()->selectItem(goneId);
-        QString question;
-        clickBox(QStringLiteral("Yes, delete"), &question);
+        answerBox(QStringLiteral("Yes, delete"));
         window->onDeletePage();
         QVERIFY(wiki()->waitForSaves());
         QVERIFY(!wiki()->findPageById(goneId));
@@ -407,6 +396,94 @@ private slots:
         QVERIFY(wiki()->findPageById(goneId));
         QCOMPARE(wiki()->findPageById(goneId)->content(), QStringLiteral("<p>precious words</p>"));
         QCOMPARE(wiki()->versions().list().size(), 2);
+    }
+
+    // An edit made while a slow save runs must still be in the file once the window closed.
+    void closeWhileSaving()
+    {
+        const QString file = dir.filePath(QStringLiteral("slow.velmora"));
+        openAndWait(file);
+        QVERIFY(saveState().startsWith(QLatin1String("Saved at ")));
+        QVERIFY(!window->isWindowModified());
+
+        QSemaphore entered;
+        QSemaphore gate;
+        bool first = true;
+        window->currentWiki()->saver()->setBeforeWrite([&] {
+            if (first) {
+                first = false;
+                entered.release();
+                gate.acquire();
+            }
+        });
+        type(QStringLiteral("first"));
+        QTRY_VERIFY(window->isWindowModified());
+        QVERIFY(window->windowTitle().endsWith(QLatin1String("slow.velmora[*]")));
+        window->saveWiki(false);
+        QVERIFY(entered.tryAcquire(1, 30000));
+        QCOMPARE(saveState(), QStringLiteral("Saving\u2026"));
+        type(QStringLiteral("second"));
+        // The first write goes on once the close may already be waiting for it.
+        std::thread opener([&gate] {
+            QThread::msleep(100);
+            gate.release();
+        });
+        const bool closed = window->close();
+        opener.join();
+        QVERIFY(closed);
+        QVERIFY(WikiDocument(file).homePage()->content().contains(QLatin1String("firstsecond")));
+    }
+
+    // A failed save is told once with its reason; the status bar keeps saying so until a save
+    // works, and closing asks before changes that cannot be written are lost. A second box
+    // for the same failure would find no answer and fail the test.
+    void failedSaveIsToldOnceAndShown()
+    {
+        const QString folder = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(folder));
+        // nobody must reach the folder through the temporary one.
+        QVERIFY(QFile::setPermissions(dir.path(),
+            QFile::permissions(dir.path()) | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        openAndWait(folder + QStringLiteral("/wiki.velmora"));
+        WikiDocument *wiki = window->currentWiki();
+        // The tests run as root, whom no permission stops: the worker writes as nobody.
+        wiki->saver()->setBeforeWrite([] {
+            setfsgid(65534);
+            setfsuid(65534);
+        });
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner
+            | QFileDevice::ReadOther | QFileDevice::ExeOther;
+        const auto everyone = readOnly | QFileDevice::WriteOwner | QFileDevice::WriteOther;
+        const QString notSaved
+            = QStringLiteral("Not saved: Velmora has no permission to write there.");
+
+        QString told;
+        answerBox(QStringLiteral("OK"), &told);
+        QVERIFY(QFile::setPermissions(folder, readOnly));
+        window->saveWiki(true);
+        QTRY_VERIFY(told.contains(QLatin1String("could not be saved")));
+        QCOMPARE(saveState(), notSaved);
+        QVERIFY(window->isWindowModified());
+        window->saveWiki(false); // the next autosave tries again
+        QVERIFY(!wiki->waitForSaves());
+        QCOMPARE(saveState(), notSaved);
+        answerBox(QStringLiteral("Keep Velmora open"));
+        QVERIFY(!window->close());
+        QVERIFY(allAnswered());
+
+        QVERIFY(QFile::setPermissions(folder, everyone));
+        window->saveWiki(false);
+        QVERIFY(wiki->waitForSaves());
+        QVERIFY(saveState().startsWith(QLatin1String("Saved at ")));
+        QVERIFY(!window->isWindowModified());
+
+        told.clear();
+        answerBox(QStringLiteral("OK"), &told);
+        QVERIFY(QFile::setPermissions(folder, readOnly));
+        window->saveWiki(true);
+        QTRY_VERIFY(!told.isEmpty()); // told again after a save worked
+        QVERIFY(QFile::setPermissions(folder, everyone));
+        QVERIFY(window->close());
     }
 };
 

@@ -1,12 +1,11 @@
 #include "app/startupgeometry.h"
 #include "model/commandline.h"
+#include "testing.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLockFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QtTest>
+#include <QSettings>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,30 +53,12 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void defaultSize_data()
-    {
-        QTest::addColumn<QSize>("available");
-        QTest::addColumn<QSize>("expected");
-        // 1040 * 0.7f is just under 728 and is cut toward zero.
-        QTest::newRow("1920x1040") << QSize(1920, 1040) << QSize(1440, 727);
-        QTest::newRow("small screen") << QSize(1000, 700) << QSize(900, 600);
-        QTest::newRow("no screen") << QSize() << QSize(900, 600);
-        QTest::newRow("4k") << QSize(3840, 2100) << QSize(2880, 1469);
-    }
-
-    void defaultSize()
-    {
-        QFETCH(QSize, available);
-        QFETCH(QSize, expected);
-        QCOMPARE(defaultWindowSize(available), expected);
-    }
-
-    void storedGeometryIsUsedAsIs()
+    void storedGeometryIsUsedWhenItFits()
     {
         QWidget window;
-        applyStartupGeometry(&window, QRect(-40, 3000, 1000, 650));
-        QCOMPARE(window.size(), QSize(1000, 650));
-        QCOMPARE(window.pos(), QPoint(-40, 3000));
+        applyStartupGeometry(&window, QRect(40, 30, 700, 500));
+        QCOMPARE(window.size(), QSize(700, 500));
+        QCOMPARE(window.pos(), QPoint(40, 30));
 
         // A stored rectangle without area counts as missing.
         QWidget other;
@@ -91,37 +72,47 @@ private slots:
         QCOMPARE(firstCommandLineArgument(), QStringLiteral("/tmp/notes file.velmora"));
     }
 
-    void secondCopyLeavesAndStaleLockIsTakenOver()
+    // A second copy started with a wiki while one runs hands the wiki over and leaves; a
+    // killed copy's lock does not block the next start.
+    void secondCopyHandsOverAndStaleLockIsTakenOver()
     {
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
         const QString runtime = dir.path() + QStringLiteral("/run");
         QVERIFY(QDir().mkpath(runtime));
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString lockPath = runtime + QStringLiteral("/velmora.lock");
+        const QString first = dir.filePath(QStringLiteral("first.velmora"));
+        const QString second = dir.filePath(QStringLiteral("second.velmora"));
+        for (const QString &path : {first, second})
+            QVERIFY(WikiDocument(path).homePage());
 
-        ProgramRun first(dir.path(), runtime);
-        first.process.start();
-        QVERIFY(first.process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockPath), 10000);
+        ProgramRun running(dir.path(), runtime);
+        running.process.setArguments({first});
+        running.process.start();
+        QVERIFY(running.process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + "/velmora.socket"), 30000);
 
-        ProgramRun second(dir.path(), runtime);
-        second.process.start();
-        QVERIFY2(second.process.waitForFinished(60000), "the second copy did not give up");
-        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.process.exitCode(), 1);
-        QCOMPARE(first.process.state(), QProcess::Running);
+        ProgramRun started(dir.path(), runtime);
+        started.process.setArguments({second});
+        started.process.start();
+        QVERIFY2(started.process.waitForFinished(60000), "the second copy did not leave");
+        QCOMPARE(started.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(started.process.exitCode(), 1);
+        // The running window opened the wiki: it leads the recent list it keeps.
+        const QString settingsFile = dir.filePath(QStringLiteral("config/Halvane/Velmora.conf"));
+        QTRY_COMPARE_WITH_TIMEOUT(QSettings(settingsFile, QSettings::IniFormat)
+                                      .value(QStringLiteral("recent_wiki_list"))
+                                      .toStringList(),
+            QStringList({second, first}), 30000);
+        QCOMPARE(running.process.state(), QProcess::Running);
 
-        // A killed copy leaves its lock file behind; the next copy must not be blocked.
-        first.process.kill();
-        QVERIFY(first.process.waitForFinished(60000));
+        running.process.kill();
+        QVERIFY(running.process.waitForFinished(60000));
         QVERIFY(QFile::exists(lockPath));
-
         ProgramRun third(dir.path(), runtime);
         third.process.start();
         QVERIFY(third.process.waitForStarted());
         QVERIFY(!third.process.waitForFinished(1500));
-        QCOMPARE(third.process.state(), QProcess::Running);
         qint64 pid = 0;
         QString host, app;
         QLockFile reader(lockPath);

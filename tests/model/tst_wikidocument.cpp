@@ -1,19 +1,48 @@
-#include "model/folder.h"
-#include "model/page.h"
-#include "model/wikidocument.h"
+#include "model/legacyimport.h"
 #include "testing.h"
 
-#include <QTemporaryDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 using namespace Testing;
 
-static QStringList names(const QList<Page *> &pages)
+namespace {
+
+struct Row
 {
-    QStringList result;
-    for (const Page *page : pages)
-        result << page->name();
-    return result;
+    qlonglong id;
+    QString name;
+    QString content;
+};
+
+// A database laid out as earlier releases wrote theirs. Version 0 leaves out the admin table, a
+// negative version leaves it empty.
+void makeDatabase(const QString &path, int version, const QList<Row> &rows)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("CREATE TABLE pages (id INTEGER, name TEXT, content TEXT)"));
+        if (version)
+            QVERIFY(query.exec("CREATE TABLE admin (db_version INTEGER)"));
+        if (version > 0)
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO admin VALUES (%1)").arg(version)));
+        for (const Row &row : rows) {
+            query.prepare("INSERT INTO pages VALUES (?, ?, ?)");
+            query.addBindValue(row.id);
+            query.addBindValue(row.name);
+            query.addBindValue(row.content);
+            QVERIFY(query.exec());
+        }
+    }
+    QSqlDatabase::removeDatabase("writer");
 }
+
+const QString pageLink = QStringLiteral("<a href=\"file://velmora/?pageid=2\">Two</a>");
+
+} // namespace
 
 class TestWikiDocument : public QObject
 {
@@ -24,56 +53,6 @@ class TestWikiDocument : public QObject
 
 private slots:
     void cleanup() { dir.setAutoRemove(!QTest::currentTestFailed()); }
-
-    void newWikiFromEmptyOrAbsentFile_data()
-    {
-        QTest::addColumn<bool>("emptyFile");
-        QTest::newRow("empty file") << true;
-        QTest::newRow("absent file") << false;
-    }
-
-    void newWikiFromEmptyOrAbsentFile()
-    {
-        QFETCH(bool, emptyFile);
-        const QString file = path(QStringLiteral("new-%1.velmora").arg(emptyFile));
-        if (emptyFile)
-            QVERIFY(putFile(file, QByteArray()));
-        {
-            WikiDocument wiki(file);
-            QVERIFY(wiki.isValid() && !wiki.loadFailed());
-            QCOMPARE(names(wiki.allPages()), QStringList {"Home Page"});
-        }
-        // Saved at once: opening it again gives the same single page.
-        QCOMPARE(WikiDocument(file).allPageIds(), QStringList({"1"}));
-    }
-
-    void treeSurvivesSaveAndOpen()
-    {
-        const QString file = path(QStringLiteral("tree.velmora"));
-        const QString content = QStringLiteral("<p>Ideas <b>here</b> \u00e9\u4e2d</p>");
-        {
-            WikiDocument wiki(file);
-            Folder *projects = wiki.createFolder(QStringLiteral("Projects"));
-            Page *ideas = wiki.createPage(QStringLiteral("Ideas"), nullptr);
-            wiki.createPage(QStringLiteral("Garden"), projects);
-            ideas->setContent(content);
-            QVERIFY(ideas->setPassword(QStringLiteral("secret"), QStringLiteral("usual")));
-            QVERIFY(wiki.setPassword(QStringLiteral("wiki pass"), QString()));
-            QVERIFY(wiki.save());
-        }
-        WikiDocument wiki(file);
-        QCOMPARE(names(wiki.allPages()), QStringList({"Home Page", "Garden", "Ideas"}));
-        Page *ideas = wiki.findPageByName(QStringLiteral("IDEAS"));
-        QCOMPARE(ideas->content(), content);
-        QVERIFY(ideas->isLocked());
-        QVERIFY(PasswordDescriptor::checkPassword("secret",
-            ideas->passwordDescriptor().hashedPassword(), ideas->passwordDescriptor().salt()));
-        QCOMPARE(ideas->passwordDescriptor().passwordHint(), QStringLiteral("usual"));
-        QVERIFY(wiki.passwordDescriptor().isSet());
-        QCOMPARE(wiki.folderOfPage(wiki.findPageByName("garden")->id()), wiki.allFolders().first());
-        wiki.removePassword();
-        QVERIFY(!WikiDocument(file).passwordDescriptor().isSet());
-    }
 
     void lookupsAndChanges()
     {
@@ -112,33 +91,6 @@ private slots:
         QCOMPARE(ids, QStringList({"1", "2", "5", "3"}));
     }
 
-    void unreadableFileIsNeverWritten_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // empty: a wiki with one byte changed
-        QTest::newRow("text file") << QByteArray("Shopping list\nmilk\n");
-        QTest::newRow("one byte") << QByteArray("\x03");
-        QTest::newRow("damaged wiki") << QByteArray();
-    }
-
-    void unreadableFileIsNeverWritten()
-    {
-        QFETCH(QByteArray, content);
-        const QString file = path(QStringLiteral("foreign.velmora"));
-        if (content.isEmpty()) {
-            WikiDocument(file).createPage(QStringLiteral("Kept"), nullptr);
-            content = fileBytes(file);
-            content[content.size() / 2] = char(content.at(content.size() / 2) ^ 0x20);
-        }
-        QVERIFY(putFile(file, content));
-        {
-            WikiDocument wiki(file);
-            QVERIFY(wiki.loadFailed() && !wiki.isValid());
-            QVERIFY(wiki.items().isEmpty());
-            QVERIFY(!wiki.save());
-        }
-        QCOMPARE(fileBytes(file), content);
-    }
-
     // Past about 128 MB the binary JSON form drops data: such a wiki must not be written.
     void tooLargeToSaveKeepsFileAndMemory()
     {
@@ -151,6 +103,67 @@ private slots:
         QVERIFY(!wiki.save());
         QCOMPARE(fileBytes(file), goodBytes);
         QCOMPARE(big->content().size(), 70 * 1024 * 1024);
+    }
+
+    void versionOneBodies_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("imported");
+        QTest::newRow("whole document") << "<html><head><title>T</title></head><body class=\"x\">"
+                                           "<p>Hi</p></body></html>"
+                                        << "<p>Hi</p>";
+        // The old cut ran to the end of the tag and took the link's address and the picture.
+        QTest::newRow("styles in a page with a page link")
+            << "<body><p style=\"color: red\">Red</p><a href=\"file://velmora/?pageid=2\" "
+               "style='color: blue'>Two</a><img style=width:5px src=\"data:image/png;base64,AA\">"
+               " set style=bold &gt; here</body>"
+            << "<p>Red</p>" + pageLink
+                + "<img src=\"data:image/png;base64,AA\"> set style=bold "
+                  "&gt; here";
+        QTest::newRow("styles without a page link")
+            << "<body><p style=\"color: red\">Red</p><a href=\"https://example.org/\">W</a></body>"
+            << "<p style=\"color: red\">Red</p><a href=\"https://example.org/\">W</a>";
+    }
+
+    void versionOneBodies()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, imported);
+        const QString name = QString::fromLatin1(QTest::currentDataTag());
+        const QString file = path(name + ".velmora");
+        makeDatabase(file, 1, {{1, "Home Page", stored}});
+        const QByteArray original = fileBytes(file);
+        {
+            WikiDocument wiki(file);
+            QCOMPARE(wiki.homePage()->content(), imported);
+            // The copy beside the file is the database as it was before the rewrite.
+            QCOMPARE(wiki.legacyBackupPath(), path(name + " (before conversion).velmora"));
+            QCOMPARE(fileBytes(wiki.legacyBackupPath()), original);
+        }
+        // A second import of the rewritten database finds nothing more to cut.
+        QCOMPARE(WikiDocument(file).homePage()->content(), imported);
+    }
+
+    void openingALegacyWiki()
+    {
+        const QString file = path("old.velmora");
+        // Identifiers of that time were millisecond counts, too large for an int.
+        makeDatabase(file, 2,
+            {{42, "Answer", "<p>42</p>"}, {1, "Home Page", "<p>Home</p>"},
+                {1400000000123, "Old", QString::fromUtf8("<p>Привет</p>")}});
+        const QByteArray original = fileBytes(file);
+        {
+            WikiDocument wiki(file);
+            QCOMPARE(wiki.allPageIds(), QStringList({"1", "42", "1400000000123"}));
+            QCOMPARE(fileBytes(wiki.legacyBackupPath()), original);
+            QCOMPARE(fileBytes(file), original);
+            QVERIFY(wiki.save());
+        }
+        QVERIFY(importLegacyDatabase(file).isEmpty()); // the current format now
+        WikiDocument reopened(file);
+        QCOMPARE(
+            reopened.findPageById("1400000000123")->content(), QString::fromUtf8("<p>Привет</p>"));
+        QVERIFY(reopened.legacyBackupPath().isEmpty());
     }
 };
 

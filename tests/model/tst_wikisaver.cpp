@@ -1,15 +1,5 @@
-#include "model/folder.h"
-#include "model/page.h"
-#include "model/wikidocument.h"
 #include "model/wikisaver.h"
-
-#include <QJsonArray>
-#include <QSemaphore>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <thread>
+#include "testing.h"
 
 namespace {
 
@@ -139,71 +129,6 @@ private slots:
         }
         QVERIFY(wiki.save());
         QCOMPARE(storedDocument(file), expectedDocument(wiki));
-    }
-
-    // Saves that pile up while one is written: only the newest of them is written after it.
-    void newerSnapshotReplacesWaitingOne()
-    {
-        const QString file = path(QStringLiteral("queue.velmora"));
-        WikiDocument wiki(file);
-        QVERIFY(wiki.waitForSaves());
-        QSemaphore entered;
-        QSemaphore gate;
-        int writes = 0;
-        wiki.saver()->setBeforeWrite([&] {
-            if (++writes == 1) {
-                entered.release();
-                gate.acquire();
-            }
-        });
-        QSignalSpy finished(wiki.saver(), &WikiSaver::saveFinished);
-        wiki.homePage()->setContent(QStringLiteral("first"));
-        wiki.requestSave();
-        QVERIFY(entered.tryAcquire(1, 30000));
-        QVERIFY(wiki.saver()->isBusy());
-        for (const char *text : {"second", "third", "fourth"}) {
-            wiki.homePage()->setContent(QLatin1String(text));
-            wiki.requestSave();
-        }
-        gate.release();
-        QVERIFY(wiki.waitForSaves());
-        QCOMPARE(writes, 2);
-        QCOMPARE(finished.size(), 2);
-        QVERIFY(!wiki.saver()->isBusy());
-        QCOMPARE(WikiDocument(file).homePage()->content(), QStringLiteral("fourth"));
-    }
-
-    // A document that goes away while its save runs still writes the last state it was given.
-    void destroyedWhileSavingWritesLastState()
-    {
-        const QString file = path(QStringLiteral("closing.velmora"));
-        QSemaphore entered;
-        QSemaphore gate;
-        std::thread opener;
-        {
-            WikiDocument wiki(file);
-            QVERIFY(wiki.waitForSaves());
-            bool first = true;
-            wiki.saver()->setBeforeWrite([&] {
-                if (first) {
-                    first = false;
-                    entered.release();
-                    gate.acquire();
-                }
-            });
-            wiki.homePage()->setContent(QStringLiteral("old"));
-            wiki.requestSave();
-            QVERIFY(entered.tryAcquire(1, 30000));
-            wiki.homePage()->setContent(QStringLiteral("newest"));
-            wiki.requestSave();
-            // Let go of the first write only once the destructor may already wait for it.
-            opener = std::thread([&gate] {
-                QThread::msleep(100);
-                gate.release();
-            });
-        }
-        opener.join();
-        QCOMPARE(WikiDocument(file).homePage()->content(), QStringLiteral("newest"));
     }
 
     void failedSaveKeepsItsReason()

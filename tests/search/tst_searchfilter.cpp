@@ -1,5 +1,4 @@
 #include "model/htmlprocessor.h"
-#include "model/page.h"
 #include "search/collationfolding.h"
 #include "search/searchfilter.h"
 #include "search/searchrunner.h"
@@ -8,7 +7,6 @@
 
 #include <QLocale>
 #include <QRegularExpression>
-#include <QtTest>
 
 // The filter may let a page through that holds no hit, but must never turn away a page in which
 // the web engine finds one. Each case is checked against the engine itself. The test also runs

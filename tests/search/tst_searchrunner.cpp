@@ -1,18 +1,16 @@
-#include "model/folder.h"
-#include "model/page.h"
-#include "model/wikidocument.h"
 #include "search/searchrunner.h"
 #include "searchcorpus.h"
 #include "testing.h"
 
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
+#include "search/searchresultswidget.h"
+#include <QSignalSpy>
+#include <QTreeWidget>
 #include <vector>
 
 // The search runner on real web pages: the cases a user meets, and the fast runner against
 // the fresh-page method on a generated corpus.
+// The search box and the results panel on their own.
+
 class TestSearchRunner : public QObject
 {
     Q_OBJECT
@@ -38,6 +36,15 @@ private:
         for (const SearchResult &result : results)
             out << result.pageID() + QLatin1Char(':') + result.text();
         return out;
+    }
+
+    static QList<SearchResult> hits(const QString &id, const QString &name, int count, bool locked)
+    {
+        QList<SearchResult> list;
+        for (int i = 0; i < count; ++i)
+            list << SearchResult(
+                id, name, QStringLiteral("line %1 of %2").arg(i).arg(name), locked);
+        return list;
     }
 
 private slots:
@@ -118,34 +125,6 @@ private slots:
         QCOMPARE(names, QStringList({wiki.homePage()->name(), "Top", "Inside", "Last"}));
     }
 
-    void skipsPagesWithoutHitsUnrendered()
-    {
-        const QList<Page *> pages
-            = makePages({"<p>apple</p>", "<p>pear</p>", "<script>var apple;</script>"});
-        SearchRunner runner;
-        QCOMPARE(runner.run(pages, QStringLiteral("apple")).size(), 1);
-        QCOMPARE(runner.lastStatistics().pagesSkipped, 1);
-        QCOMPARE(runner.lastStatistics().pagesInFreshPages, 1); // the page with a script
-    }
-
-    void linesAtTheEditorWidth()
-    {
-        const QString sentence
-            = QStringLiteral("My garden plan for spring has tomatoes and beans near the fence.");
-        const QList<Page *> pages
-            = makePages({"<p>" + sentence + "</p>", "<p>cat and cat and cat</p><p>more text</p>"});
-        SearchRunner runner;
-        runner.setLayoutWidth(800);
-        QList<SearchResult> expected {SearchResult("2", "Page 0", sentence, false, 3, 6, 0)};
-        QCOMPARE(runner.run(pages, QStringLiteral("garden")), expected);
-        // Three hits in one line give three rows.
-        expected.clear();
-        for (int i = 0; i < 3; ++i)
-            expected << SearchResult("3", "Page 1", "cat and cat and cat", false, 8 * i, 3, i);
-        QCOMPARE(runner.run(pages, QStringLiteral("cat")), expected);
-        QCOMPARE(SearchRunner::runInFreshPages(pages, QStringLiteral("cat"), 800), expected);
-    }
-
     void searchesInSlicesUntilStopped()
     {
         QStringList contents;
@@ -168,21 +147,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!ends.isEmpty(), 120000);
         QCOMPARE(ends, QList<bool> {false});
         QCOMPARE(found, all);
-
-        // Stopped after the first hits, it reports nothing more.
-        found.clear();
-        ends.clear();
-        runner.start(pages, QStringLiteral("one"));
-        QTRY_VERIFY_WITH_TIMEOUT(!found.isEmpty(), 60000);
-        runner.cancel();
-        QVERIFY(!runner.isRunning());
-        QCOMPARE(ends, QList<bool> {true});
-        const int shown = found.size();
-        QVERIFY(shown < all.size());
-        for (int i = 0; i < 20; ++i)
-            QCoreApplication::processEvents();
-        QCOMPARE(found.size(), shown);
-        QCOMPARE(found, all.mid(0, shown));
 
         // A new search stops the one under way.
         found.clear();
@@ -250,6 +214,34 @@ private slots:
         const QList<SearchResult> fresh = SearchRunner::runInFreshPages(pages, text, 600);
         QCOMPARE(lines(fast), lines(fresh));
         QCOMPARE(fast, fresh);
+    }
+
+    void groupsByPageInSearchOrder()
+    {
+        SearchResultsWidget panel;
+        panel.setResults(hits("7", "Zebra", 1, false) + hits("2", "Notes", 3, false)
+            + hits("3", "Diary", 2, true));
+        auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
+        QCOMPARE(tree->topLevelItemCount(), 3);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("ZEBRA (1)"));
+        QCOMPARE(tree->topLevelItem(1)->child(2)->text(0), QStringLiteral("line 2 of Notes"));
+        // A locked page's lines stay hidden until a search after it was unlocked.
+        QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("DIARY (2) - PASSWORD PROTECTED"));
+        QCOMPARE(tree->topLevelItem(2)->childCount(), 0);
+        panel.setResults(hits("3", "Diary", 2, false));
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    }
+
+    // A page's hits split over two reports stay in one row.
+    void hitsOfAPageInTwoReports()
+    {
+        SearchResultsWidget panel;
+        auto *tree = panel.findChild<QTreeWidget *>("SearchWidgetTree");
+        panel.beginResults(QStringLiteral("line"));
+        panel.addResults(hits("2", "Notes", 2, false));
+        panel.addResults(hits("2", "Notes", 1, false) + hits("3", "Diary", 1, false));
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("NOTES (3)"));
     }
 };
 

@@ -8,16 +8,19 @@
 #include "model/wikidocument.h"
 #include "sidebar/sidebar.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QHostAddress>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpSocket>
 #include <QWebFrame>
 
 namespace Testing {
@@ -105,10 +108,12 @@ void answerDialog(const char *className, std::function<void(QWidget *)> answer)
     answerer().answers.append({className, std::move(answer)});
 }
 
-void answerBox(const QString &button, QString *text, QString *title)
+void answerBox(const QString &button, QString *text, QString *title, bool tick)
 {
     answerDialog("QMessageBox", [=](QWidget *dialog) {
         auto *box = static_cast<QMessageBox *>(dialog);
+        if (tick && box->checkBox())
+            box->checkBox()->setChecked(true);
         if (text)
             *text = box->text();
         if (title)
@@ -176,6 +181,53 @@ QList<QUrl> takeOpenedUrls()
     return std::exchange(answerer().openedUrls, {});
 }
 
+LocalSite::LocalSite()
+{
+    listen(QHostAddress::LocalHost);
+    connect(this, &QTcpServer::newConnection, this, [this] {
+        QTcpSocket *socket = nextPendingConnection();
+        ++connections;
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+            if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n"))
+                return;
+            requests << QString::fromLatin1(socket->readLine().trimmed());
+            socket->readAll();
+            m_waiting.append({socket, requests.last().section(' ', 1, 1)});
+            if (!held)
+                release();
+        });
+    });
+}
+
+QString LocalSite::url(const QString &path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(serverPort()).arg(path);
+}
+
+void LocalSite::release()
+{
+    for (const auto &[socket, path] : std::exchange(m_waiting, {})) {
+        if (silent || !socket)
+            continue;
+        const bool found = pages.contains(path) || !body.isNull();
+        const QByteArray answer = pages.value(path, found ? body : QByteArray("none"));
+        socket->write(QByteArray(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found")
+            + "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(answer.size())
+            + "\r\n\r\n" + answer);
+        socket->disconnectFromHost();
+    }
+}
+
+qint64 processStatusKb(const char *field)
+{
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : fileBytes(QStringLiteral("/proc/self/status")).split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
 std::unique_ptr<MainWindow> makeWindow(bool keepSettings)
 {
     answerer();
@@ -218,6 +270,51 @@ bool editorReady(MainWindow *window)
     return QTest::qWaitFor(
         [frame] { return frame->evaluateJavaScript("document.readyState") == "complete"; },
         30000);
+}
+
+bool showContent(MainWindow *window, Page *page, const QString &content)
+{
+    Editor *editor = window->editor();
+    page->setContent(content);
+    page->setModified(false);
+    editor->disconnectSignals();
+    editor->setEditable(page->isUnlocked());
+    editor->loadPage(page);
+    editor->connectSignals();
+    editor->setFocus();
+    return editorReady(window);
+}
+
+void caretAtEnd(MainWindow *window)
+{
+    window->editor()->setFocus();
+    window->editor()->evaluateJavaScript(
+        "var r = document.createRange(); r.selectNodeContents(document.body);"
+        "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+}
+
+QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choice)
+{
+    QStringList entries;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        for (QAction *entry : menu->actions()) {
+            entries << entry->text();
+            if (entry->text() == choice)
+                entry->trigger();
+        }
+        menu->close();
+    });
+    poll.start(10);
+    // The page notes which element the right button went down on.
+    QTest::mouseClick(widget, Qt::RightButton, {}, pos);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
+    QApplication::sendEvent(widget, &event);
+    return entries;
 }
 
 QJsonObject pageJson(const QString &id, const QString &name, const QString &content)

@@ -1,11 +1,19 @@
 #pragma once
 
 // Helpers shared by the test programs: answering dialogs as a user would, wiki files in a
-// temporary folder, and the main window built the way every window test needs it.
+// temporary folder, a web site on this machine, and the main window built the way every
+// window test needs it.
+
+#include "model/folder.h"
+#include "model/page.h"
+#include "model/wikidocument.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPointer>
 #include <QStringList>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 
@@ -13,7 +21,7 @@
 #include <memory>
 
 class MainWindow;
-class WikiDocument;
+class QTcpSocket;
 
 // A wait ends as soon as its condition holds; the bound only decides how long a failing test
 // takes to say so, and is generous enough for a machine that is busy with other work.
@@ -28,9 +36,10 @@ namespace Testing {
 // were given. A modal dialog that no answer fits is closed after a few seconds and fails the
 // running test: a dialog the test did not expect never leaves it hanging.
 void answerDialog(const char *className, std::function<void(QWidget *)> answer);
-// Clicks the message box button with this text (mnemonic left out), noting the box's texts.
+// Clicks the message box button with this text (mnemonic left out), noting the box's texts,
+// and ticks its check box first when tick.
 void answerBox(const QString &button = QStringLiteral("OK"), QString *text = nullptr,
-    QString *title = nullptr);
+    QString *title = nullptr, bool tick = false);
 // Chooses path in the next file dialog, or cancels it when path is empty. The choice is taken
 // as it stands, past the dialog's own questions (missing file, overwrite).
 void answerFile(const QString &path);
@@ -44,6 +53,29 @@ bool allAnswered();
 // The links handed to the desktop (a browser) since the last call; none is ever opened.
 QList<QUrl> takeOpenedUrls();
 
+// A web site on the loopback address that notes every request line and connection. A path in
+// pages gets its body; any other gets body, or "404 Not Found" while body is null. Answers wait
+// while held, until release(), and never come when silent.
+class LocalSite : public QTcpServer
+{
+public:
+    LocalSite();
+    QHash<QString, QByteArray> pages;
+    QByteArray body;
+    bool held = false;
+    bool silent = false;
+    QStringList requests;
+    int connections = 0;
+    QString url(const QString &path = QString()) const;
+    void release();
+
+private:
+    QList<QPair<QPointer<QTcpSocket>, QString>> m_waiting; // with the path asked for
+};
+
+// A figure in kB from /proc/self/status, such as "VmRSS" or "VmPeak".
+qint64 processStatusKb(const char *field);
+
 // The main window as the program builds it, shown, with its update check at a closed port on
 // this machine, and on an empty settings store unless keepSettings. Fails the running test
 // when the check would go anywhere else.
@@ -53,6 +85,13 @@ std::unique_ptr<MainWindow> makeWindow(bool keepSettings = false);
 WikiDocument *openSampleWiki(MainWindow *window, const QString &path);
 // Waits until the editor's page has loaded whole.
 bool editorReady(MainWindow *window);
+// Shows page holding content in the window's editor without a commit, focused.
+bool showContent(MainWindow *window, Page *page, const QString &content);
+// Puts the editor's caret at the end of its body.
+void caretAtEnd(MainWindow *window);
+// Opens widget's context menu at pos and chooses the entry with the text choice; the entries
+// of the menu, none when no menu opened.
+QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choice = {});
 
 // A page's JSON form and a wiki file written from its items, as another writer would.
 QJsonObject pageJson(const QString &id, const QString &name, const QString &content = {});

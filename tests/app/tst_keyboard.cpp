@@ -1,0 +1,289 @@
+#include "app/createpassworddialog.h"
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "app/startupgeometry.h"
+#include "editor/editor.h"
+#include "model/folder.h"
+#include "model/page.h"
+#include "model/urls.h"
+#include "model/wikidocument.h"
+#include "search/searchresultswidget.h"
+#include "search/searchtextedit.h"
+#include "sidebar/sidebar.h"
+#include "sidebar/sidebartree.h"
+#include "sidebar/sidebartreeitem.h"
+#include "testing.h"
+
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QPushButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QWebFrame>
+
+using namespace Testing;
+
+// The window driven from the keyboard alone, as a user without a mouse would.
+class TestKeyboard : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    WikiDocument *wiki = nullptr;
+
+    Page *page(const char *name) const { return wiki->findPageByName(QLatin1String(name)); }
+    SidebarTree *tree() const { return window->sidebar()->tree(); }
+    // The focus in the window, which is made active again after a dialog, as a window
+    // manager does.
+    QWidget *focus() const
+    {
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get()) ? QApplication::focusWidget() : nullptr;
+    }
+    // A key as the user presses it: to whatever has the focus, shortcuts first.
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
+    {
+        QWidget *target = focus();
+        QTest::keyClick(target ? target : window.get(), Qt::Key(key), modifiers);
+    }
+    // Types into the editor once its page has loaded and holds a caret.
+    bool typeInPage(const QString &text) const
+    {
+        if (!editorReady(window.get()) || focus() != window->editor())
+            return false;
+        QTest::keyClicks(window->editor(), text);
+        return true;
+    }
+
+private slots:
+    void init()
+    {
+        window = makeWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        wiki = openSampleWiki(window.get(), dir.filePath(QStringLiteral("keys.velmora")));
+        QVERIFY(wiki);
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        QVERIFY2(allAnswered(), "a dialog the test expected never appeared");
+        dir.setAutoRemove(!QTest::currentTestFailed());
+    }
+
+    void sidebarChoosesAndTypingLandsInThePage()
+    {
+        // A click leaves the focus in the sidebar, where typing jumps to the name typed.
+        const QRect home = tree()->visualItemRect(tree()->itemById(QStringLiteral("1")));
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, home.center());
+        QCOMPARE(focus(), tree());
+        QTest::keyClicks(tree(), QStringLiteral("id"));
+        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+        QCOMPARE(focus(), tree());
+
+        // The arrows open the page above; Enter puts the caret in it. Before, typed text
+        // went nowhere until the page was clicked.
+        for (int i = 0; i < 5 && window->editor()->currentPage() != wiki->homePage(); ++i)
+            press(Qt::Key_Up);
+        QCOMPARE(window->editor()->currentPage(), wiki->homePage());
+        QCOMPARE(focus(), tree());
+        press(Qt::Key_Return);
+        QVERIFY(typeInPage(QStringLiteral("Typed ")));
+        QTRY_VERIFY(wiki->homePage()->content().startsWith(QStringLiteral("Typed ")));
+    }
+
+    void focusCycle()
+    {
+        window->findChild<SearchTextEdit *>()->setText(QStringLiteral("page"));
+        window->onRunSearch();
+        auto *results = window->findChild<SearchResultsWidget *>();
+        QTRY_VERIFY(!results->isSearching());
+        tree()->setFocus();
+        QWidget *const cycle[] = {
+            window->editor(), window->findChild<SearchTextEdit *>(), results->focusProxy(), tree()};
+        for (QWidget *next : cycle) {
+            press(Qt::Key_F6);
+            QCOMPARE(focus(), next);
+        }
+        press(Qt::Key_F6, Qt::ShiftModifier);
+        QCOMPARE(focus(), cycle[2]);
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(focus(), tree());
+        // Tab in the page indents instead of leaving it.
+        press(Qt::Key_F6);
+        QVERIFY(editorReady(window.get()));
+        press(Qt::Key_Tab);
+        QCOMPARE(focus(), window->editor());
+    }
+
+    void backAndGoToPage()
+    {
+        window->sidebar()->selectItem(page("Ideas")->id());
+        QCOMPARE(focus(), window->editor());
+        press(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(window->editor()->currentPage(), wiki->homePage());
+        press(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+
+        // Part of a name, in any case, narrows the list; Enter opens the page with the caret.
+        QStringList listed;
+        answerDialog("GoToPageDialog", [&listed](QWidget *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("goToPageEdit"));
+            QTest::keyClicks(edit, QStringLiteral("iS"));
+            for (auto *item : dialog->findChildren<QListWidget *>().first()->findItems(
+                     QStringLiteral("*"), Qt::MatchWildcard))
+                listed << item->text();
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        press(Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(listed, QStringList({QStringLiteral("Lisbon")}));
+        QCOMPARE(window->editor()->currentPage(), page("Lisbon"));
+        QVERIFY(typeInPage(QStringLiteral("Trams")));
+        QTRY_VERIFY(page("Lisbon")->content().startsWith(QStringLiteral("Trams")));
+        // Escape closes the box and leaves everything as it was.
+        answerDialog("GoToPageDialog",
+            [](QWidget *dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape); });
+        press(Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(window->editor()->currentPage(), page("Lisbon"));
+    }
+
+    void renameAndDeleteFromTheSidebar_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::newRow("page") << "Ideas";
+        QTest::newRow("folder") << "Travel";
+    }
+
+    void renameAndDeleteFromTheSidebar()
+    {
+        QFETCH(QString, row);
+        WikiItem *item = page(qPrintable(row));
+        if (!item)
+            item = wiki->findFolderByName(row);
+        tree()->setFocus();
+        window->sidebar()->selectItem(item->id());
+
+        // Rename used to start from an empty field.
+        QString selected;
+        answerDialog("QInputDialog", [&selected](QWidget *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>();
+            selected = edit->selectedText();
+            QTest::keyClicks(edit, QStringLiteral("Renamed"));
+            static_cast<QInputDialog *>(dialog)->accept();
+        });
+        press(Qt::Key_F2);
+        QCOMPARE(selected, row);
+        QCOMPARE(item->name(), QStringLiteral("Renamed"));
+
+        // The question names what goes and, for a page, the links that become plain text.
+        wiki->homePage()->setContent(
+            QStringLiteral("<a href=\"%1\">a</a> <a href=\"%1\">b</a>").arg(pageUrl(item->id())));
+        QString question;
+        answerBox(QStringLiteral("Cancel"), &question);
+        press(Qt::Key_Delete);
+        QVERIFY2(question.contains(QStringLiteral("Renamed")), qPrintable(question));
+        QCOMPARE(question.contains(QStringLiteral("The 2 links to it")), item->isPage());
+        answerBox(QStringLiteral("Yes, delete"));
+        press(Qt::Key_Delete);
+        QVERIFY(!tree()->itemById(item->id()));
+    }
+
+    void wrongPasswordThenRight()
+    {
+        Page *ideas = page("Ideas");
+        QVERIFY(ideas->setPassword(QStringLiteral("pw"), QString()));
+        ideas->setLocked(true);
+        window->sidebar()->selectItem(ideas->id());
+        // The wrong text used to stay, so the right one was typed after it and failed too.
+        answerPassword({QStringLiteral("wrong")});
+        answerDialog("QDialog", [](QWidget *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
+            auto *error = dialog->findChild<QLabel *>(QStringLiteral("errorLabel"));
+            QVERIFY(edit->text().isEmpty());
+            QCOMPARE(QApplication::focusWidget(), edit);
+            QVERIFY(error->height() >= error->heightForWidth(error->width()));
+            QTest::keyClicks(edit, QStringLiteral("pw"));
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        window->onLinkClicked(QUrl(commandUrl(UnlockPageCommand)));
+        QVERIFY(ideas->isUnlocked());
+        QCOMPARE(window->editor()->currentPage(), ideas);
+
+        // The mismatch message used to be cut off at both ends.
+        CreatePasswordDialog create(false, window.get());
+        create.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&create));
+        QTest::keyClicks(create.findChild<QLineEdit *>(QStringLiteral("passwordEdit")), "one");
+        QTest::keyClicks(create.findChild<QLineEdit *>(QStringLiteral("confirmEdit")), "two");
+        create.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        auto *error = create.findChild<QLabel *>(QStringLiteral("errorLabel"));
+        QVERIFY(error->text().contains(QStringLiteral("does not match")));
+        const QRect needed = error->fontMetrics().boundingRect(
+            error->contentsRect(), Qt::TextWordWrap | Qt::AlignHCenter, error->text());
+        QTRY_VERIFY(error->contentsRect().height() >= needed.height());
+        QVERIFY(error->contentsRect().width() >= needed.width());
+        QVERIFY(create.rect().contains(error->geometry()));
+    }
+
+    void newPageTextIsReplacedByTyping()
+    {
+        answerText(QStringLiteral("Garden"));
+        press(Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(window->editor()->currentPage(), page("Garden"));
+        // The first words used to glue onto "This is a page about 'Garden'".
+        QVERIFY(typeInPage(QStringLiteral("Roses")));
+        QTRY_COMPARE(page("Garden")->content(), QStringLiteral("Roses"));
+    }
+
+    void protectedLastWikiOnWelcomePage()
+    {
+        QVERIFY(wiki->setPassword(QStringLiteral("pw"), QString()));
+        QVERIFY(wiki->save());
+        window.reset();
+        window = makeWindow(true);
+        QVERIFY(!window->currentWiki());
+        QVERIFY(editorReady(window.get()));
+        const QString welcome = window->editor()->page()->mainFrame()->toHtml();
+        QVERIFY(welcome.contains(QStringLiteral("keys.velmora")));
+        QVERIFY(welcome.contains(commandUrl(OpenLastWikiCommand)));
+        answerPassword({QStringLiteral("pw")});
+        window->onLinkClicked(QUrl(commandUrl(OpenLastWikiCommand)));
+        QVERIFY(window->currentWiki());
+    }
+
+    void windowFitsTheScreen_data()
+    {
+        QTest::addColumn<QRect>("stored");
+        // A restart at another scale once gave 2800 x 1800 on a smaller screen.
+        QTest::newRow("larger than the screen") << QRect(0, 0, 2800, 1800);
+        QTest::newRow("off the screen") << QRect(-3000, 5000, 600, 400);
+        QTest::newRow("below the minimum") << QRect(10, 10, 200, 150);
+    }
+
+    void windowFitsTheScreen()
+    {
+        QFETCH(QRect, stored);
+        Settings::setLastWindowGeometry(stored);
+        window.reset();
+        window = makeWindow(true);
+        applyStartupGeometry(window.get(), Settings::lastWindowGeometry());
+        QVERIFY(
+            window->screen()->availableGeometry().contains(QRect(window->pos(), window->size())));
+
+        // At the smallest size the search box keeps its room and the sidebar its share.
+        window->resize(window->minimumSize());
+        QTRY_COMPARE(window->size(), window->minimumSize());
+        auto *search = window->findChild<SearchTextEdit *>();
+        QVERIFY(search->width() >= 180);
+        QVERIFY(search->parentWidget()->rect().contains(search->geometry()));
+        QVERIFY(tree()->width() * 100 / window->width() < 40);
+    }
+};
+
+QTEST_MAIN(TestKeyboard)
+#include "tst_keyboard.moc"
