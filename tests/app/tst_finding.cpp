@@ -45,8 +45,7 @@ QStringList namesLinkingTo(WikiDocument *wiki, const QString &targetId)
 
 QString readFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(Testing::fileBytes(path));
 }
 
 } // namespace

@@ -89,15 +89,6 @@ private slots:
                      .trimmed(),
             QStringLiteral("Bold words"));
 
-        // Inside a word: the word is bold and the caret stays between the same two letters.
-        showHome("<p>My garden plan</p>", 6);
-        ctrl(Qt::Key_B);
-        QCOMPARE(js("document.querySelector('b, strong').textContent").toString(),
-            QStringLiteral("garden"));
-        QVERIFY(js("getSelection().isCollapsed").toBool());
-        QTest::keyClicks(editor, "X");
-        QCOMPARE(text(), QStringLiteral("My garXden plan"));
-
         // A selection is formatted and stays selected.
         showHome("<p>My garden plan</p>");
         js("getSelection().selectAllChildren(document.querySelector('p'))");

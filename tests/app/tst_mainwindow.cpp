@@ -245,10 +245,6 @@ private slots:
             window->onLinkClicked(QUrl(commandUrl(command)));
             QCOMPARE(window->currentWiki(), wiki);
         }
-        // A web link goes to the desktop, not into the editor.
-        window->onLinkClicked(QUrl(QStringLiteral("https://example.org/a")));
-        QCOMPARE(takeOpenedUrls(), QList<QUrl>({QUrl("https://example.org/a")}));
-        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
     }
 
     void passwords()

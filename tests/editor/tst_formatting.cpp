@@ -224,10 +224,8 @@ private slots:
     {
         showHome(QStringLiteral("<p><br></p>"));
         js("getSelection().collapse(document.querySelector('p'), 0)");
-        QString text;
-        answerBox(QStringLiteral("OK"), &text);
+        answerBox();
         action("createLinkAction")->trigger();
-        QCOMPARE(text, QStringLiteral("Please select the text from which to create a link."));
         QCOMPARE(wiki->allPages().size(), 3);
     }
 
