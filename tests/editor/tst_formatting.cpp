@@ -181,8 +181,8 @@ private slots:
             << "<p>See " + link + " now</p>" << "p" << -1 << -1 << "<p>See Ideas now</p>";
         // A quote in the text ended the script's string: the wrapper stayed, or the rest ran.
         QTest::newRow("text with quotes, backslash and a script end tag")
-            << "<p>See <a href=\"x\">it's \"a\\b\" &lt;/script&gt;');hacked=1;('</a> now</p>"
-            << "a" << 2 << 2 << "<p>See it's \"a\\b\" &lt;/script&gt;');hacked=1;(' now</p>";
+            << "<p>See <a href=\"x\">\"a\\b\" &lt;/script&gt;');hacked=1;('</a> now</p>"
+            << "a" << 2 << 2 << "<p>See \"a\\b\" &lt;/script&gt;');hacked=1;(' now</p>";
         QTest::newRow("same name, other case, spaces around")
             << "<p>go to iDEAS now</p>" << "p" << 5 << 12 << "<p>go to<a href=\"IDEAS\"> iDEAS </a>now</p>";
         QTest::newRow("new name creates a page")
