@@ -10,6 +10,7 @@
 LinkedFromPanel::LinkedFromPanel(QWidget *parent)
     : QWidget(parent)
     , m_label(new QLabel(this))
+    , m_scroll(new QScrollArea(this))
 {
     setObjectName(QStringLiteral("LinkedFromPanel"));
     setAttribute(Qt::WA_StyledBackground);
@@ -23,14 +24,12 @@ LinkedFromPanel::LinkedFromPanel(QWidget *parent)
     m_label->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    // Fifty names take a few lines; more than that scroll.
-    auto *scroll = new QScrollArea(this);
+    QScrollArea *scroll = m_scroll;
     scroll->setWidget(m_label);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->viewport()->setAutoFillBackground(false);
-    scroll->setMaximumHeight(4 * fontMetrics().lineSpacing() + 12);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 4, 10, 4);
     layout->addWidget(scroll);
@@ -47,6 +46,7 @@ void LinkedFromPanel::showPages(const QList<Page *> &pages)
     m_pageIds.clear();
     if (pages.isEmpty()) {
         m_label->setText(tr("No other page links here."));
+        fitHeight();
         return;
     }
     // Names are the user's text, never markup.
@@ -58,4 +58,19 @@ void LinkedFromPanel::showPages(const QList<Page *> &pages)
         m_pageIds << page->id();
     }
     m_label->setText(tr("Linked from: %1").arg(links.join(QStringLiteral(" &middot; "))));
+    fitHeight();
+}
+
+void LinkedFromPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitHeight();
+}
+
+void LinkedFromPanel::fitHeight()
+{
+    const int width = m_scroll->viewport()->width();
+    const int needed = width > 0 ? m_label->heightForWidth(width) : -1;
+    const int line = m_label->fontMetrics().lineSpacing();
+    m_scroll->setFixedHeight(qBound(line + 4, needed < 0 ? line : needed, 4 * line + 4));
 }

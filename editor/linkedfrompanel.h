@@ -6,6 +6,7 @@
 
 class Page;
 class QLabel;
+class QScrollArea;
 
 // The strip under the page that names the pages linking to it, each name a link that opens
 // that page. The window fills it whenever a page is shown.
@@ -23,8 +24,15 @@ public:
 signals:
     void pageActivated(const QString &pageId);
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // As tall as the names need, up to four lines; more scroll.
+    void fitHeight();
+
     QLabel *m_label;
+    QScrollArea *m_scroll;
     // The listed pages; each link names its page by its place here.
     QStringList m_pageIds;
 };
