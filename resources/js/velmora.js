@@ -683,6 +683,35 @@ function autoformatOnReturn() {
     return true;
 }
 
+// Down on the last line of a code block, quote or table that ends the page opens a
+// paragraph after it: otherwise the keyboard could never get below it.
+function leaveLastBlock() {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0 || !selection.isCollapsed)
+        return false;
+    var block = closestElement(caretNode(), /^(PRE|BLOCKQUOTE|TABLE)$/);
+    if (!block)
+        return false;
+    while (block.parentNode !== document.body)
+        block = block.parentNode;
+    var rest = document.createRange();
+    rest.setStart(selection.anchorNode, selection.anchorOffset);
+    rest.setEnd(document.body, document.body.childNodes.length);
+    var after = rest.cloneContents();
+    if (after.textContent.replace(/\u00a0/g, " ").trim() !== ""
+        || after.querySelector("img, hr, input"))
+        return false;
+    for (var node = block.nextSibling; node; node = node.nextSibling) {
+        if (node.nodeType === 1 || node.data.trim() !== "")
+            return false;
+    }
+    var paragraph = document.createElement("p");
+    paragraph.appendChild(document.createElement("br"));
+    document.body.appendChild(paragraph);
+    placeCaret(paragraph, 0);
+    return true;
+}
+
 function undoAutoformat() {
     var steps = autoformatUndoSteps;
     autoformatUndoSteps = 0;
@@ -839,6 +868,9 @@ $(document).ready(function () {
     document.addEventListener("keydown", function (event) {
         if ([16, 17, 18, 91, 92, 93, 224].indexOf(event.keyCode) < 0)
             autoformatUndoSteps = 0;
+        if (event.keyCode === 40 && !event.shiftKey && !event.ctrlKey && !event.altKey
+            && !event.metaKey && leaveLastBlock())
+            event.preventDefault();
     });
     $("body").on("dragstart", function () {
         tryRemoveResizable();

@@ -134,6 +134,18 @@ private slots:
         QCOMPARE(js("document.body.innerText").replace(QChar(0xa0), ' ').simplified(),
             QStringLiteral("before ") + typed.trimmed());
 
+        // Down on the last line of a block that ends the page leads out of it.
+        if (element == "pre" || element == "blockquote") {
+            showHome(QStringLiteral("<p>before</p><%1>inside</%1>").arg(element));
+            QTest::keyClick(editor, Qt::Key_Down);
+            type(QStringLiteral("after"));
+            QCOMPARE(js(QStringLiteral("document.body.lastElementChild.nodeName + ' ' + "
+                                       "document.body.lastElementChild.textContent")),
+                QStringLiteral("P after"));
+            QCOMPARE(js(QStringLiteral("document.querySelector('%1').textContent").arg(element)),
+                QStringLiteral("inside"));
+        }
+
         // Not inside a code block, and not at all with the setting off.
         showHome("<pre>code</pre>");
         js("var t = document.querySelector('pre').firstChild; getSelection().collapse(t, 4)");
