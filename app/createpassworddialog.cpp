@@ -1,5 +1,7 @@
 #include "app/createpassworddialog.h"
 
+#include "widgets/widgetutils.h"
+
 #include <QDialogButtonBox>
 #include <QFont>
 #include <QLabel>
@@ -93,7 +95,7 @@ void CreatePasswordDialog::showEvent(QShowEvent *event)
     activateWindow();
     setFocus();
     m_passwordEdit->setFocus(Qt::OtherFocusReason);
-    setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
+    Gui::fitHeightToWidth(this, dialogWidth);
 }
 
 void CreatePasswordDialog::showError(const QString &text)
@@ -101,7 +103,7 @@ void CreatePasswordDialog::showError(const QString &text)
     m_errorLabel->setText(text);
     // The width is fixed: the dialog grows downwards when the message needs more lines.
     if (isVisible())
-        setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
+        Gui::fitHeightToWidth(this, dialogWidth);
 }
 
 void CreatePasswordDialog::onOKClicked()

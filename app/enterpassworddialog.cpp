@@ -1,6 +1,7 @@
 #include "app/enterpassworddialog.h"
 
 #include "model/passworddescriptor.h"
+#include "widgets/widgetutils.h"
 
 #include <QDialogButtonBox>
 #include <QFont>
@@ -99,7 +100,7 @@ void EnterPasswordDialog::showEvent(QShowEvent *event)
     activateWindow();
     setFocus();
     m_passwordEdit->setFocus(Qt::OtherFocusReason);
-    setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
+    Gui::fitHeightToWidth(this, dialogWidth);
 }
 
 void EnterPasswordDialog::showError(const QString &text)
@@ -107,7 +108,7 @@ void EnterPasswordDialog::showError(const QString &text)
     m_errorLabel->setText(text);
     // The width is fixed: the dialog grows downwards when the message needs more lines.
     if (isVisible())
-        setFixedSize(dialogWidth, qMax(height(), heightForWidth(dialogWidth)));
+        Gui::fitHeightToWidth(this, dialogWidth);
 }
 
 void EnterPasswordDialog::onOKClicked()

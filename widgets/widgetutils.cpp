@@ -139,4 +139,9 @@ void elideLabel(QLabel *label, int margin)
     label->setText(QFontMetrics(label->font()).elidedText(label->text(), Qt::ElideRight, width));
 }
 
+void fitHeightToWidth(QWidget *widget, int width)
+{
+    widget->setFixedSize(width, qMax(widget->height(), widget->heightForWidth(width)));
+}
+
 } // namespace Gui

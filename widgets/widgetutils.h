@@ -65,4 +65,8 @@ int labelTextWidth(const QLabel *label);
 // width less margin. The label's current text is used, so it is never widened again.
 void elideLabel(QLabel *label, int margin);
 
+// Fixes the widget at this width, as tall as its content needs there: a longer message makes
+// it grow downwards, never wider.
+void fitHeightToWidth(QWidget *widget, int width);
+
 } // namespace Gui
