@@ -1,13 +1,15 @@
 // Differential fuzz target for the page search: pages and a search text made from the input's
 // bytes, searched by SearchRunner::run() and by the fresh-page method, which must give the
-// same hits, lines included. Each byte picks a piece (a word, white space, a character
-// reference, markup); a 0xff byte ends the search text and each page after it. The same
-// runner serves every input, so that whatever one search leaves behind meets the next.
+// same hits: the same pages, count, order and hit text (the lines are built differently). Each
+// byte picks a piece (a word, white space, a character reference, markup); a 0xff byte ends
+// the search text and each page after it. The same runner serves every input, so that
+// whatever one search leaves behind meets the next.
 #include "model/page.h"
 #include "search/searchrunner.h"
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +33,11 @@ const char *const markupPieces[] = {
     "<span style=\"font-weight:bold\">", "<font color=\"red\">", "</font>", "<h1>", "</h1>",
     "<script>var a;</script>", "<input value=\"a\">", "<span style=\"display:none\">",
     "<sup>", "</sup>", "<q>", "</q>", "<center>", "</center>",
+    // Markup the parser builds otherwise than it is written.
+    "<table>", "<tr>", "<td>", "</td>", "</table>", "<li>", "<dd>", "<dt>", "</br>", "<col>",
+    "<caption>", "<nobr>", "<a>", "<h2>", "</h3>", "<o:p>", "</o:p>", "<hr>", "</p>",
+    "<p style=\"color: red; margin:0\">", "<span style=\"font: 12px 'a;b'\">",
+    "<b class=\"x\" data-x=\"1\">", "<span title=\"a\" hidden>", "\r\n", "<pre>\n",
 };
 // clang-format on
 constexpr int textCount = int(sizeof(textPieces) / sizeof(*textPieces));
@@ -43,14 +50,20 @@ QString describe(const QList<SearchResult> &results)
 {
     QString out;
     for (const SearchResult &result : results) {
-        out += QStringLiteral("  %1 #%2 [%3] at %4+%5\n")
+        out += QStringLiteral("  %1 #%2 [%3] in [%4]\n")
                    .arg(result.pageID())
                    .arg(result.occurrence())
-                   .arg(result.text())
-                   .arg(result.hitStart())
-                   .arg(result.hitLength());
+                   .arg(result.hitText())
+                   .arg(result.text());
     }
     return out;
+}
+
+bool sameHits(const QList<SearchResult> &a, const QList<SearchResult> &b)
+{
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(),
+            [](const SearchResult &x, const SearchResult &y) { return x.isSameHit(y); });
 }
 
 } // namespace
@@ -107,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     runner->setLayoutWidth(width);
     const QList<SearchResult> fast = runner->run(list, text);
     const QList<SearchResult> fresh = SearchRunner::runInFreshPages(list, text, width);
-    if (fast != fresh) {
+    if (!sameHits(fast, fresh)) {
         QString report = QStringLiteral("search text [%1], width %2\n").arg(text).arg(width);
         for (int i = 0; i < contents.size(); ++i)
             report += QStringLiteral("page %1: [%2]\n").arg(i + 2).arg(contents.at(i));

@@ -5,10 +5,10 @@
 #include "model/pagenetworkaccessmanager.h"
 #include "model/resourcetext.h"
 #include "search/collationfolding.h"
+#include "search/pagetext.h"
 #include "search/searchfilter.h"
 #include "search/textmatcher.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLocale>
 #include <QSet>
@@ -18,10 +18,10 @@
 
 namespace {
 
-// How long a slice of a search may hold the event loop, and how many lines one call into the
-// shared document reads.
+// How long a slice of a search may hold the event loop, and about how many characters a hit's
+// line keeps around it: a row of the results panel at a usual width.
 constexpr int sliceMilliseconds = 12;
-constexpr int linesPerRequest = 48;
+constexpr int lineLength = 100;
 
 struct PageCopy
 {
@@ -36,12 +36,12 @@ struct HitLine
     QString line;
     int before = 0;
     int length = 0;
+    QString hit;
 };
 
 QString pageScripts()
 {
-    return readResourceText(QStringLiteral("js/search.js")) + QLatin1Char('\n')
-        + readResourceText(QStringLiteral("js/searchrunner.js"));
+    return readResourceText(QStringLiteral("js/search.js"));
 }
 
 // A page laid out at a width has no scroll bars, so that its lines do not depend on its height.
@@ -73,8 +73,14 @@ bool findNextHit(
               ->evaluateJavaScript(QStringLiteral("[velmoraHitLine(), velmoraSelectionKey()]"))
               .toList();
     const QVariantList line = hit.value(0).toList();
-    hitLine = {line.value(0).toString(), line.value(1).toInt(), line.value(2).toInt()};
-    const QString key = hit.value(1).toString() + QChar(0) + page->selectedText() + QChar(0)
+    // A hit inside a form field has no selection in the document; the page still has its text.
+    // A hit that ends where a line wraps reads with the space the wrap took.
+    QString hitText = line.value(3).toString();
+    if (hitText.isEmpty())
+        hitText = page->selectedText();
+    hitText = hitText.trimmed();
+    hitLine = {line.value(0).toString(), line.value(1).toInt(), line.value(2).toInt(), hitText};
+    const QString key = hit.value(1).toString() + QChar(0) + hitLine.hit + QChar(0)
         + hitLine.line + QChar(0) + QString::number(hitLine.before);
     if (seen.contains(key))
         return false;
@@ -96,16 +102,7 @@ struct SearchRunner::Job
 
     int page = 0;
     int occurrence = 0;
-    enum class Phase { NextPage, SharedLines, Find } phase = Phase::NextPage;
-
-    struct Hit
-    {
-        int run;
-        int start;
-        int end;
-    };
-    QVector<Hit> hits;
-    int nextHit = 0;
+    enum class Phase { NextPage, Find } phase = Phase::NextPage;
 
     std::unique_ptr<QWebPage> freshPage;
     bool scriptsLoaded = false;
@@ -126,41 +123,8 @@ SearchRunner::~SearchRunner() = default;
 
 void SearchRunner::setLayoutWidth(int pixels)
 {
-    pixels = qMax(0, pixels);
-    if (pixels == m_layoutWidth || isRunning())
-        return;
-    m_layoutWidth = pixels;
-    if (m_sharedPage)
-        ::setLayoutWidth(m_sharedPage, m_layoutWidth);
-}
-
-// Makes the shared document ready one step at a time, so that the first search to need it, which
-// may be the first use of the web engine, does not hold the event loop for all of them at once;
-// true once it is ready.
-bool SearchRunner::prepareSharedPage()
-{
-    switch (m_sharedPageSteps) {
-    case 0:
-        // A plain web page with the defaults a fresh page has: the lines read from it wrap
-        // exactly where they wrap in a fresh page of the same width.
-        m_sharedPage = new QWebPage(this);
-        // Pages are searched as they are shown: cleaned, and able to load nothing.
-        m_sharedPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
-        ::setLayoutWidth(m_sharedPage, m_layoutWidth);
-        break;
-    case 1:
-        m_sharedPage->mainFrame()->setHtml(QStringLiteral("<html><body></body></html>"), QUrl());
-        break;
-    case 2:
-        m_sharedPage->mainFrame()->evaluateJavaScript(pageScripts());
-        m_sharedBody
-            = m_sharedPage->mainFrame()->documentElement().findFirst(QStringLiteral("body"));
-        break;
-    default:
-        return true;
-    }
-    ++m_sharedPageSteps;
-    return false;
+    if (!isRunning())
+        m_layoutWidth = qMax(0, pixels);
 }
 
 std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
@@ -187,8 +151,8 @@ std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
     return job;
 }
 
-// One unit of work at a time (a page loaded, a batch of lines read, one find) until the
-// deadline; true when the search is through.
+// One unit of work at a time (a page read or loaded, one find) until the deadline; true when
+// the search is through.
 bool SearchRunner::advance(Job &job, const QDeadlineTimer &deadline)
 {
     do {
@@ -197,9 +161,6 @@ bool SearchRunner::advance(Job &job, const QDeadlineTimer &deadline)
             if (job.page >= job.copies.size())
                 return true;
             startPage(job);
-            break;
-        case Job::Phase::SharedLines:
-            readSharedLines(job);
             break;
         case Job::Phase::Find:
             findNext(job);
@@ -219,69 +180,37 @@ void SearchRunner::startPage(Job &job)
         ++job.page;
         return;
     }
-    QVariantMap collected;
     if (check.plain && job.readRuns) {
-        if (!prepareSharedPage())
-            return; // this page again with the next step
-        m_sharedBody.setInnerXml(HtmlSanitizer::clean(page.content));
-        ++m_statistics.pagesInSharedDocument;
-        collected = m_sharedPage->mainFrame()
-                        ->evaluateJavaScript(QStringLiteral("velmoraSearch.collect()"))
-                        .toMap();
+        const PageText text(HtmlSanitizer::clean(page.content));
+        if (text.isReadable()) {
+            ++m_statistics.pagesReadAsText;
+            for (int r = 0; r < text.runCount(); ++r) {
+                const QString run = text.run(r);
+                if (!job.filter->mayMatchText(run))
+                    continue;
+                const QVector<TextMatcher::Match> matches = job.matcher->matches(run);
+                for (const TextMatcher::Match &match : matches) {
+                    int before = 0;
+                    const QString line
+                        = text.line(r, match.start, match.length, lineLength, &before);
+                    job.found.append(SearchResult(page.id, page.name, line, page.locked, before,
+                        match.length, job.occurrence++));
+                }
+            }
+            finishPage(job);
+            return;
+        }
     }
-    if (collected.isEmpty()) {
-        // The find goes hit after hit through a page of its own: once a page has run a find,
-        // later finds in it no longer match a no-break space in the text to white space.
-        ++m_statistics.pagesInFreshPages;
-        job.freshPage = std::make_unique<QWebPage>();
-        job.freshPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
-        ::setLayoutWidth(job.freshPage.get(), job.width);
-        job.freshPage->mainFrame()->setHtml(HtmlSanitizer::clean(page.content), QUrl());
-        job.scriptsLoaded = false;
-        job.seen.clear();
-        job.phase = Job::Phase::Find;
-        return;
-    }
-
-    const QString runsText = collected.value(QStringLiteral("runs")).toString();
-    const QStringList runs = runsText.isEmpty() ? QStringList() : runsText.split(QLatin1Char('\n'));
-    job.hits.clear();
-    job.nextHit = 0;
-    for (int r = 0; r < runs.size(); ++r) {
-        if (!job.filter->mayMatchText(runs.at(r)))
-            continue;
-        const QVector<TextMatcher::Match> matches = job.matcher->matches(runs.at(r));
-        for (const TextMatcher::Match &match : matches)
-            job.hits.append({r, match.start, match.start + match.length});
-    }
-    job.phase = Job::Phase::SharedLines;
-    if (job.hits.isEmpty())
-        finishPage(job);
-}
-
-// The lines of the next batch of hits of the page in the shared document.
-void SearchRunner::readSharedLines(Job &job)
-{
-    const int end = qMin(job.hits.size(), job.nextHit + linesPerRequest);
-    QString request;
-    for (int i = job.nextHit; i < end; ++i) {
-        const Job::Hit &hit = job.hits.at(i);
-        request += QStringLiteral("%1,%2,%3,").arg(hit.run).arg(hit.start).arg(hit.end);
-    }
-    request.chop(1);
-    const QVariantList read
-        = m_sharedPage->mainFrame()
-              ->evaluateJavaScript(QStringLiteral("velmoraSearch.lines([%1])").arg(request))
-              .toList();
-    m_statistics.linesFromDocument += end - job.nextHit;
-    const PageCopy &page = job.copies.at(job.page);
-    for (int k = 0; k < end - job.nextHit; ++k) {
-        job.found.append(SearchResult(page.id, page.name, read.value(3 * k).toString(), page.locked,
-            read.value(3 * k + 1).toInt(), read.value(3 * k + 2).toInt(), job.occurrence++));
-    }
-    job.nextHit = end;
-    if (job.nextHit >= job.hits.size())
-        finishPage(job);
+    // The find goes hit after hit through a page of its own: once a page has run a find, later
+    // finds in it no longer match a no-break space in the text to white space.
+    ++m_statistics.pagesInFreshPages;
+    job.freshPage = std::make_unique<QWebPage>();
+    job.freshPage->setNetworkAccessManager(PageNetworkAccessManager::instance());
+    ::setLayoutWidth(job.freshPage.get(), job.width);
+    job.freshPage->mainFrame()->setHtml(HtmlSanitizer::clean(page.content), QUrl());
+    job.scriptsLoaded = false;
+    job.seen.clear();
+    job.phase = Job::Phase::Find;
 }
 
 void SearchRunner::findNext(Job &job)
@@ -292,19 +221,13 @@ void SearchRunner::findNext(Job &job)
         return;
     }
     const PageCopy &page = job.copies.at(job.page);
-    job.found.append(SearchResult(
-        page.id, page.name, line.line, page.locked, line.before, line.length, job.occurrence++));
+    job.found.append(SearchResult(page.id, page.name, line.line, page.locked, line.before,
+        line.length, job.occurrence++, line.hit));
 }
 
 void SearchRunner::finishPage(Job &job)
 {
-    // Every change to the shared document, down to each selection it is given to read a line,
-    // posts a queued repaint request to its page that nobody listens to. Left alone they pile up
-    // by the hundred thousand in a large search and hold up the event loop long after it.
-    if (m_sharedPage)
-        QCoreApplication::removePostedEvents(m_sharedPage, QEvent::MetaCall);
     job.freshPage.reset();
-    job.hits.clear();
     job.seen.clear();
     job.phase = Job::Phase::NextPage;
     ++job.page;
@@ -323,8 +246,6 @@ void SearchRunner::cancel()
         return;
     m_sliceTimer.stop();
     m_job.reset();
-    if (m_sharedPage)
-        m_sharedBody.setInnerXml(QString());
     emit finished(true);
 }
 
@@ -336,13 +257,10 @@ void SearchRunner::runSlice()
     const QList<SearchResult> found = std::exchange(m_job->found, {});
     const int pagesDone = m_job->page;
     const int pageCount = m_job->copies.size();
-    if (done) {
+    if (done)
         m_job.reset();
-        if (m_sharedPage)
-            m_sharedBody.setInnerXml(QString());
-    } else {
+    else
         m_sliceTimer.start();
-    }
     // Whoever hears these may start another search or cancel this one.
     if (!found.isEmpty())
         emit resultsFound(found);
@@ -358,8 +276,6 @@ QList<SearchResult> SearchRunner::run(const QList<Page *> &pages, const QString 
         return {};
     std::unique_ptr<Job> job = makeJob(pages, text);
     advance(*job, QDeadlineTimer(QDeadlineTimer::Forever));
-    if (m_sharedPage)
-        m_sharedBody.setInnerXml(QString());
     return job->found;
 }
 
@@ -380,7 +296,7 @@ QList<SearchResult> SearchRunner::runInFreshPages(
         int occurrence = 0;
         while (findNextHit(&webPage, text, scriptsLoaded, seen, line)) {
             results.append(SearchResult(page->id(), page->name(), line.line, page->isLocked(),
-                line.before, line.length, occurrence++));
+                line.before, line.length, occurrence++, line.hit));
         }
     }
     return results;

@@ -6,16 +6,14 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <QWebElement>
 
 #include <memory>
 
 class Page;
 class QDeadlineTimer;
-class QWebPage;
 
 // Finds a text in every page of a wiki as the web engine's find finds it in the rendered page,
-// with the line of text around each hit as the page lays it out at a given width. The main
+// with the line of text around each hit. The main
 // window's search slot starts a search with the wiki's pages in sidebar order and hands what
 // it finds to the results panel as it comes:
 //
@@ -27,11 +25,11 @@ class QWebPage;
 //
 // The hits are the same as runInFreshPages() gives, which renders every page in a fresh
 // off-screen web page, but the runner skips pages that cannot hold a hit without rendering them
-// (see SearchFilter), loads plain pages into one reused document, and finds hits in the text
-// it reads from there with the engine's own comparison (see TextMatcher), asking the document
-// only for the lines around them. Pages with scripts, frames, form fields or styles of their
-// own, and every page of a search whose text can span white space, still get a fresh page
-// each, searched with the find.
+// (see SearchFilter), reads the text of plain pages from their markup (see PageText) and finds
+// hits in it with the engine's own comparison (see TextMatcher); the line of such a hit is the
+// text of its block around it. Pages with scripts, frames, form fields or styles of their own,
+// and every page of a search whose text can span white space, still get a fresh page each,
+// searched with the find, with the line the page lays out around each hit.
 class SearchRunner final : public QObject
 {
     Q_OBJECT
@@ -52,13 +50,14 @@ public:
     // search runs returns nothing and leaves that search alone.
     QList<SearchResult> run(const QList<Page *> &pages, const QString &text);
 
-    // The width at which pages are laid out to read the lines of hits; 0, where every word
-    // that can stand alone gets a line of its own, until set. Ignored while a search runs.
+    // The width at which pages searched in fresh pages are laid out to read the lines of hits;
+    // 0, where every word that can stand alone gets a line of its own, until set. Ignored while
+    // a search runs.
     void setLayoutWidth(int pixels);
     int layoutWidth() const { return m_layoutWidth; }
 
     // Every page rendered in a fresh off-screen web page laid out at the given width and
-    // searched with the engine's find, hit after hit.
+    // searched with the engine's find, hit after hit: the reference the runner's hits equal.
     static QList<SearchResult> runInFreshPages(
         const QList<Page *> &pages, const QString &text, int layoutWidth = 0);
 
@@ -66,9 +65,8 @@ public:
     struct Statistics
     {
         int pagesSkipped = 0;
-        int pagesInSharedDocument = 0;
+        int pagesReadAsText = 0;
         int pagesInFreshPages = 0;
-        int linesFromDocument = 0;
     };
     Statistics lastStatistics() const { return m_statistics; }
 
@@ -84,15 +82,10 @@ private:
     std::unique_ptr<Job> makeJob(const QList<Page *> &pages, const QString &text);
     bool advance(Job &job, const QDeadlineTimer &deadline);
     void startPage(Job &job);
-    void readSharedLines(Job &job);
     void findNext(Job &job);
     void finishPage(Job &job);
     void runSlice();
-    bool prepareSharedPage();
 
-    QWebPage *m_sharedPage = nullptr;
-    int m_sharedPageSteps = 0;
-    QWebElement m_sharedBody;
     std::unique_ptr<Job> m_job;
     QTimer m_sliceTimer;
     int m_layoutWidth = 0;

@@ -8,11 +8,11 @@ function getHighlightedSelection() {
 }
 
 // The whole visual line that holds the selection, how many of its characters come before the
-// selection and how long the selection's text is.
+// selection, how long the selection's text is, and that text.
 function velmoraHitLine() {
     var selection = window.getSelection();
     if (selection.rangeCount === 0)
-        return ["", 0, 0];
+        return ["", 0, 0, ""];
     var saved = selection.getRangeAt(0).cloneRange();
     var hit = selection.toString();
     selection.modify("move", "backward", "lineboundary");
@@ -27,7 +27,7 @@ function velmoraHitLine() {
     }
     selection.removeAllRanges();
     selection.addRange(saved);
-    return [text, before, hit.length];
+    return [text, before, hit.length, hit];
 }
 
 // The selection with wordsDelta words on either side of it.
@@ -45,4 +45,25 @@ function selectAround(wordsDelta) {
     selection.removeAllRanges();
     selection.addRange(saved);
     return text;
+}
+
+// Where the selection lies, as a text; the search compares it from hit to hit to notice a find
+// that no longer moves on.
+function velmoraSelectionKey() {
+    var selection = window.getSelection();
+    if (!selection.rangeCount)
+        return '';
+    function path(node, offset) {
+        var steps = [offset];
+        for (; node; node = node.parentNode) {
+            var index = 0;
+            for (var sibling = node.previousSibling; sibling; sibling = sibling.previousSibling)
+                ++index;
+            steps.push(index);
+        }
+        return steps.join('.');
+    }
+    var range = selection.getRangeAt(0);
+    return path(range.startContainer, range.startOffset) + '-'
+        + path(range.endContainer, range.endOffset);
 }
