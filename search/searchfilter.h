@@ -25,7 +25,7 @@ public:
         // The find may hit the page.
         bool mayMatch = true;
         // The page holds only plain text elements and attributes, no scripts or foreign
-        // content, so loading it into a shared document shows what a fresh page would show.
+        // content, so its text may be read from its markup (see PageText).
         bool plain = false;
     };
     PageCheck checkPage(const QString &html);

@@ -232,7 +232,7 @@ private slots:
         QTest::addColumn<QString>("text");
         // The filter took "</" at the end of the page for markup and ruled the page out.
         QTest::newRow("end tag opener at the end") << QStringList() << QStringList {"></"} << "<";
-        // The earlier search left the shared document in a state that hid the hit.
+        // The earlier search left its page in a state that hid the hit.
         for (const QString &gap : {QStringLiteral("\t"), QStringLiteral("\u21e5")}) {
             QTest::addRow("after another search, %s", gap == "\t" ? "tab" : "arrow")
                 << QStringList {QStringLiteral("\u05d0&notin;<tt><span>\u03c3<wbr>a")}
