@@ -27,14 +27,13 @@ const char *const plainAttributes[] = {"align", "alt", "bgcolor", "border", "cel
     "title", "type", "valign", "value", "width"};
 
 // Style properties, with everything they stand for (font-size for font), that change neither.
-const char *const plainStyles[] = {"background", "border", "clear", "color", "cursor", "direction",
-    "font", "height", "letter-spacing", "line-height", "list-style", "margin", "max-height",
-    "max-width", "min-height", "min-width", "opacity", "outline", "padding", "text-align",
-    "text-decoration", "text-indent", "unicode-bidi", "vertical-align", "white-space", "width",
-    "word-spacing"};
+const char *const plainStyles[]
+    = {"background", "border", "clear", "color", "cursor", "direction", "font", "height",
+        "letter-spacing", "line-height", "list-style", "margin", "max-height", "max-width",
+        "min-height", "min-width", "opacity", "outline", "padding", "text-align", "text-decoration",
+        "text-indent", "unicode-bidi", "vertical-align", "white-space", "width", "word-spacing"};
 
-template<size_t N>
-bool listed(const char *const (&list)[N], const char *name)
+template <size_t N> bool listed(const char *const (&list)[N], const char *name)
 {
     const auto found = std::lower_bound(std::begin(list), std::end(list), name,
         [](const char *entry, const char *key) { return std::strcmp(entry, key) < 0; });
@@ -300,8 +299,8 @@ private:
             return false;
         name[length] = '\0';
         // Namespaced names (Office's "o:p") are unknown elements, shown inline like span.
-        const bool known = namespaced || listed(inlineElements, name)
-            || listed(blockElements, name) || is(name, "br") || is(name, "img");
+        const bool known = namespaced || listed(inlineElements, name) || listed(blockElements, name)
+            || is(name, "br") || is(name, "img");
         if (!known)
             return false;
         bool complete = false;
@@ -372,9 +371,8 @@ private:
 
     bool isOpen(const char *name) const
     {
-        return std::any_of(m_open.begin(), m_open.end(), [name](const TagName &open) {
-            return is(open.text, name);
-        });
+        return std::any_of(m_open.begin(), m_open.end(),
+            [name](const TagName &open) { return is(open.text, name); });
     }
 
     // A paragraph the parser would close before a block starts.
@@ -413,9 +411,8 @@ private:
             // Anything but the table's own structure would be moved before the table.
             const bool fits = is(current, "table")
                 ? is(name, "caption") || is(name, "colgroup") || is(name, "col")
-                    || is(name, "tbody") || is(name, "thead") || is(name, "tfoot")
-                    || is(name, "tr")
-                : is(current, "tr")      ? is(name, "td") || is(name, "th")
+                    || is(name, "tbody") || is(name, "thead") || is(name, "tfoot") || is(name, "tr")
+                : is(current, "tr")       ? is(name, "td") || is(name, "th")
                 : is(current, "colgroup") ? is(name, "col")
                                           : is(name, "tr");
             if (!fits)

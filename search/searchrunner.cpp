@@ -80,8 +80,8 @@ bool findNextHit(
         hitText = page->selectedText();
     hitText = hitText.trimmed();
     hitLine = {line.value(0).toString(), line.value(1).toInt(), line.value(2).toInt(), hitText};
-    const QString key = hit.value(1).toString() + QChar(0) + hitLine.hit + QChar(0)
-        + hitLine.line + QChar(0) + QString::number(hitLine.before);
+    const QString key = hit.value(1).toString() + QChar(0) + hitLine.hit + QChar(0) + hitLine.line
+        + QChar(0) + QString::number(hitLine.before);
     if (seen.contains(key))
         return false;
     seen.insert(key);
@@ -109,6 +109,7 @@ struct SearchRunner::Job
     QSet<QString> seen;
 
     QList<SearchResult> found;
+    bool foundAny = false;
 };
 
 SearchRunner::SearchRunner(QObject *parent)
@@ -164,6 +165,11 @@ bool SearchRunner::advance(Job &job, const QDeadlineTimer &deadline)
             break;
         case Job::Phase::Find:
             findNext(job);
+            break;
+        }
+        // The first hits end the slice, so that they show at once.
+        if (!job.foundAny && !job.found.isEmpty()) {
+            job.foundAny = true;
             break;
         }
     } while (!deadline.hasExpired());
@@ -275,7 +281,7 @@ QList<SearchResult> SearchRunner::run(const QList<Page *> &pages, const QString 
     if (m_job)
         return {};
     std::unique_ptr<Job> job = makeJob(pages, text);
-    advance(*job, QDeadlineTimer(QDeadlineTimer::Forever));
+    while (!advance(*job, QDeadlineTimer(QDeadlineTimer::Forever))) { }
     return job->found;
 }
 

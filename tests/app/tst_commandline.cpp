@@ -148,9 +148,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("someLines");
-        QTest::newRow("hits in every page") << QStringLiteral("HARBOUR") << 0
-                                            << QStringList {QStringLiteral("Notes: Harbour"),
-                                                   QStringLiteral("Secret - PASSWORD PROTECTED")};
+        QTest::newRow("hits in every page")
+            << QStringLiteral("HARBOUR") << 0
+            << QStringList {QStringLiteral("Notes: Harbour fees rise in May."),
+                   QStringLiteral("Secret - PASSWORD PROTECTED")};
         QTest::newRow("nothing found") << QStringLiteral("zebra") << 1 << QStringList();
         QTest::newRow("only in a link target") << QStringLiteral("pageid") << 1 << QStringList();
     }

@@ -96,10 +96,10 @@ private slots:
         QTest::newRow("text moved out of a table")
             << QStringList {"<table><tr><td>ab</td></tr>AB</table>"} << "ab"
             << QStringList {"2#0:AB", "2#1:ab"};
-        QTest::newRow("stray end tag") << QStringList {"<p>ab</div>cd</p>"} << "abcd"
-                                       << QStringList {"2#0:abcd"};
-        QTest::newRow("cell outside a table") << QStringList {"<p>ab<td>cd</td></p>"} << "abcd"
-                                              << QStringList {"2#0:abcd"};
+        QTest::newRow("stray end tag")
+            << QStringList {"<p>ab</div>cd</p>"} << "abcd" << QStringList {"2#0:abcd"};
+        QTest::newRow("cell outside a table")
+            << QStringList {"<p>ab<td>cd</td></p>"} << "abcd" << QStringList {"2#0:abcd"};
     }
 
     void findsWhatTheEngineFinds()
@@ -124,25 +124,26 @@ private slots:
         QTest::newRow("paragraph") << "<p>My <b>garden</b>   plan\nfor <i>spring</i>.</p><p>x</p>"
                                    << "garden" << QStringList {"My [garden] plan for spring."};
         QTest::newRow("three hits in one line")
-            << "<p>cat&nbsp;cat&nbsp;cat</p>" << "cat"
-            << QStringList {"[cat]\u00a0cat\u00a0cat", "cat\u00a0[cat]\u00a0cat",
-                   "cat\u00a0cat\u00a0[cat]"};
+            << "<p>cat&nbsp;cat&nbsp;cat</p>"
+            << "cat"
+            << QStringList {
+                   "[cat]\u00a0cat\u00a0cat", "cat\u00a0[cat]\u00a0cat", "cat\u00a0cat\u00a0[cat]"};
         QTest::newRow("items, cells and line breaks")
             << "<ul><li>one leaf</li><li>two leaf</li></ul><table><tbody><tr><td>leaf "
                "three</td><td>four</td></tr></tbody></table><div>five<br>six leaf</div>"
-            << "leaf"
-            << QStringList {"one [leaf]", "two [leaf]", "[leaf] three", "six [leaf]"};
-        QTest::newRow("preformatted lines")
-            << "<pre>\nif (dry)\n    water();\n</pre>" << "water"
-            << QStringList {"    [water]();"};
+            << "leaf" << QStringList {"one [leaf]", "two [leaf]", "[leaf] three", "six [leaf]"};
+        QTest::newRow("preformatted lines") << "<pre>\nif (dry)\n    water();\n</pre>"
+                                            << "water" << QStringList {"    [water]();"};
         const QString words = QStringLiteral("word ").repeated(30);
         QTest::newRow("long paragraph")
-            << "<p>" + words + "middle " + words + "</p><p>" + words + "middle</p>" << "middle"
+            << "<p>" + words + "middle " + words + "</p><p>" + words + "middle</p>"
+            << "middle"
             << QStringList {"…" + QStringLiteral("word ").repeated(7) + "[middle]"
                        + QStringLiteral(" word").repeated(11) + "…",
                    "…" + QStringLiteral("word ").repeated(18) + "[middle]"};
         QTest::newRow("one long word")
-            << "<p>" + QString(150, 'x') + "needle" + QString(150, 'y') + "</p>" << "needle"
+            << "<p>" + QString(150, 'x') + "needle" + QString(150, 'y') + "</p>"
+            << "needle"
             << QStringList {"…" + QString(37, 'x') + "[needle]" + QString(57, 'y') + "…"};
     }
 
@@ -258,8 +259,8 @@ private slots:
         QTest::addColumn<QString>("text");
         // Words, accents and scripts; pieces of words; markup and attribute text; words that
         // stand together only across a picture, a line break or a block edge.
-        for (const char *text : {"garden", "cafe", "strasse", "fine", "σοφος", "it's", "ete",
-                 "den", "<b>", "garden café", "pageid", "plannotes", "gardengarden"})
+        for (const char *text : {"garden", "cafe", "strasse", "fine", "σοφος", "it's", "ete", "den",
+                 "<b>", "garden café", "pageid", "plannotes", "gardengarden"})
             QTest::newRow(text) << QString::fromUtf8(text);
     }
 

@@ -10,8 +10,8 @@
 inline QStringList searchCorpus(quint32 seed, int pageCount)
 {
     static const QStringList words = {"garden", "Garden", "GARDEN", "café", "CAFÉ", "cafe",
-        "Straße", "STRASSE", "ﬁne", "naïve", "İstanbul", "σοφός", "ΣΟΦΟΣ", "Москва", "東京",
-        "it’s", "it's", "e\u0301te", "notes", "plan", "x-ray"};
+        "Straße", "STRASSE", "ﬁne", "naïve", "İstanbul", "σοφός", "ΣΟΦΟΣ", "Москва", "東京", "it’s",
+        "it's", "e\u0301te", "notes", "plan", "x-ray"};
     static const QStringList references = {"&amp;", "&eacute;", "&#233;", "&#x41;", "&nbsp;",
         "&shy;", "&lt;b&gt;", "&notit;", "&Sigma;"};
     static const QStringList blocks = {"<p>%1</p>", "<ul><li>%1</li><li>%1</li></ul>",
@@ -20,9 +20,8 @@ inline QStringList searchCorpus(quint32 seed, int pageCount)
         "<table><tr><td>%1</td></tr>%1</table>", "<div>%1</span>%1</div>",
         "<p style=\"color: red; font: 12px 'a;b'\">%1</p>", "<pre>\n%1</pre>"};
     QRandomGenerator random(seed);
-    auto pick = [&random](const QStringList &list) {
-        return list.at(int(random.bounded(list.size())));
-    };
+    auto pick
+        = [&random](const QStringList &list) { return list.at(int(random.bounded(list.size()))); };
     auto sentence = [&] {
         QString text;
         for (int w = 3 + int(random.bounded(6)); w > 0; --w) {
