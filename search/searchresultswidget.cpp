@@ -20,6 +20,9 @@ namespace {
 
 constexpr int manyRows = 2000;
 constexpr qint64 insertIntervalMilliseconds = 200;
+// The most rows one insertion takes while a search runs; a fast search gathers tens of thousands
+// between two insertions, and making their items at once would hold the window.
+constexpr int rowsPerInsertion = 1500;
 
 } // namespace
 
@@ -146,8 +149,8 @@ void SearchResultsWidget::showProgress(int pagesDone, int pageCount)
 
 void SearchResultsWidget::finishResults(bool cancelled)
 {
-    insertPending();
     m_searching = false;
+    insertPending();
     m_cancelled = cancelled;
     m_progressAction->setVisible(false);
     updateCount();
@@ -195,7 +198,13 @@ void SearchResultsWidget::insertPending()
 {
     m_insertLater.stop();
     m_insertTimer.start();
-    insertResults(std::exchange(m_pending, {}));
+    QList<SearchResult> batch = std::exchange(m_pending, {});
+    if (m_searching && batch.size() > rowsPerInsertion) {
+        m_pending = batch.mid(rowsPerInsertion);
+        batch.erase(batch.begin() + rowsPerInsertion, batch.end());
+        m_insertLater.start(0);
+    }
+    insertResults(batch);
 }
 
 void SearchResultsWidget::insertResults(const QList<SearchResult> &results)

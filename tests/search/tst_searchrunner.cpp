@@ -302,6 +302,10 @@ private slots:
         panel.addResults(hits("2", "Notes", 1, false) + hits("3", "Diary", 1, false));
         QCOMPARE(tree->topLevelItemCount(), 2);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("NOTES (3)"));
+        // Rows beyond what one insertion takes wait for the next; the end inserts them all.
+        panel.addResults(hits("3", "Diary", 4000, false));
+        panel.finishResults(false);
+        QCOMPARE(tree->topLevelItem(1)->childCount(), 4001);
     }
 };
 
