@@ -207,11 +207,8 @@ private slots:
         QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
         QVERIFY(run.out.contains(QStringLiteral("File size: %1 bytes")
                                      .arg(QLocale(QLocale::English).toString(bytes.size()))));
-        if (code == 0) {
-            for (const char *line : {"Pages: 4", "Folders: 1", "Password protected: no"})
-                QVERIFY2(run.out.contains(QLatin1String(line)), qPrintable(run.out));
-            QVERIFY(run.out.contains("of at most 134,217,735"));
-        }
+        for (const char *line : {"Pages: 4", "Folders: 1", "Password protected: no"})
+            QCOMPARE(run.out.contains(QLatin1String(line)), code == 0);
         // Nothing, not even an empty file, is ever written over.
         QCOMPARE(fileBytes(file), bytes);
         QCOMPARE(QFileInfo(file).lastModified(), written);
