@@ -24,7 +24,6 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::newRow("1, at start-up")
             << "" << QByteArray("1") << false << "An update is available!";
-        QTest::newRow("0, at start-up") << "" << QByteArray("0") << false << "";
         QTest::newRow("0, asked") << "" << QByteArray("0") << true << "No new updates";
         QTest::newRow("1 and line break, asked")
             << "" << QByteArray("1\n") << true << "No new updates";

@@ -121,8 +121,6 @@ private slots:
             << int(Cipher::Auto) << int(Cipher::Checksum) << text << 3;
         QTest::newRow("auto keeps noise as it is")
             << int(Cipher::Auto) << int(Cipher::Checksum) << noise << 2;
-        QTest::newRow("empty, always")
-            << int(Cipher::Always) << int(Cipher::Hash) << QByteArray() << 5;
     }
 
     void cipherModes()
