@@ -11,6 +11,7 @@
 #include "model/urls.h"
 #include "model/wikidocument.h"
 #include "sidebar/sidebar.h"
+#include "wikitesting.h"
 
 #include <QAction>
 #include <QJsonArray>
@@ -82,9 +83,6 @@ private:
     QList<QPair<QPointer<QTcpSocket>, QString>> m_waiting; // with the path asked for
 };
 
-// A figure in kB from /proc/self/status, such as "VmRSS" or "VmPeak".
-qint64 processStatusKb(const char *field);
-
 // The main window as the program builds it, shown, with its update check at a closed port on
 // this machine, and on an empty settings store unless keepSettings. Fails the running test
 // when the check would go anywhere else.
@@ -133,11 +131,5 @@ private slots:
 private:
     int m_wikis = 0;
 };
-
-// A page's JSON form and a wiki file written from its items, as another writer would.
-QJsonObject pageJson(const QString &id, const QString &name, const QString &content = {});
-bool writeWikiJson(const QString &path, const QJsonArray &items);
-QByteArray fileBytes(const QString &path);
-bool putFile(const QString &path, const QByteArray &bytes);
 
 } // namespace Testing
