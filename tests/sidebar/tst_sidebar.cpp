@@ -319,7 +319,7 @@ private slots:
         const QStringList gone = {"R1", "F", "A", "B"};
         delete tree->itemById("R1");
         delete tree->itemById("F");
-        for (const QString &id : {"1", "R1", "F", "A", "B", "R2"}) {
+        for (const QString &id : QStringList {"1", "R1", "F", "A", "B", "R2"}) {
             SidebarTreeItem *row = tree->itemById(id);
             QCOMPARE(!row, gone.contains(id));
             QVERIFY2(!row || (row->wikiItem()->id() == id && row->treeWidget() == tree),
