@@ -42,7 +42,7 @@ const QStringList activeConstructs = {"<script", "onerror", "javascript", "jav&#
 
 } // namespace
 
-class TestPageSafety : public QObject
+class TestPageSafety : public WindowTest
 {
     Q_OBJECT
 
@@ -50,7 +50,6 @@ public slots:
     void openedUrl(const QUrl &url) { opened << url; }
 
 private:
-    QTemporaryDir dir;
     QList<QUrl> opened;
 
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -87,12 +86,6 @@ private slots:
         opened.clear();
     }
 
-    void cleanup()
-    {
-        dir.setAutoRemove(!QTest::currentTestFailed());
-        QVERIFY(allAnswered());
-    }
-
     // Scripts in a stored page ran on opening, rewrote the file through the page bridge and
     // reached the network; the search and the export carried them on.
     void hostileWikiDoesNothing()
@@ -101,53 +94,47 @@ private slots:
         const QString file = makeHostileWiki(listener);
         QVERIFY(!file.isEmpty());
         const QByteArray before = fileBytes(file);
-        {
-            MainWindow window;
-            window.show();
-            QVERIFY(window.openWiki(file, true, false));
-            WikiDocument *wiki = window.currentWiki();
-            for (Page *page : wiki->allPages()) {
-                window.sidebar()->selectItem(page->id());
-                QVERIFY(editorReady(&window));
-                QTest::qWait(100);
-                if (page->isLocked())
-                    continue;
-                QCOMPARE(window.editor()->page()->mainFrame()->findFirstElement("p").toPlainText(),
-                    QStringLiteral("Stored text of the page"));
-                const QString preview
-                    = window.sidebar()->findChild<SidebarTree *>()->itemById(page->id())->preview();
-                QVERIFY2(preview.startsWith(QStringLiteral("Stored text of the page")),
-                    qPrintable(preview));
-            }
-            window.findChild<SearchTextEdit *>()->setText(QStringLiteral("text"));
-            window.onRunSearch();
-            // Text a script would write is never found; the stored text is, locked page too.
-            SearchRunner runner(nullptr);
-            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("gone")).size(), 0);
-            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("Stored text")).size(), 3);
-
-            // Past an autosave.
-            auto *autosave = window.findChild<QTimer *>(QStringLiteral("autosaveTimer"));
-            QVERIFY(autosave);
-            autosave->start(1);
+        openWindow();
+        QVERIFY(window->openWiki(file, true, false));
+        wiki = window->currentWiki();
+        for (Page *page : wiki->allPages()) {
+            window->sidebar()->selectItem(page->id());
+            QVERIFY(editorReady(window.get()));
             QTest::qWait(100);
-
-            const QString exported = path("exported");
-            QVERIFY(QDir().mkpath(exported));
-            answerFile(exported);
-            answerBox();
-            window.onExportWikiAsHTML();
-            const QStringList files = QDir(exported).entryList(QDir::Files);
-            QCOMPARE(files.size(), 4); // the pages and index.html
-            for (const QString &name : files) {
-                const QString html = QString::fromUtf8(fileBytes(exported + "/" + name));
-                for (const QString &construct : activeConstructs)
-                    QVERIFY2(!html.contains(construct, Qt::CaseInsensitive),
-                        qPrintable(name + " holds " + construct));
-            }
-            QTest::qWait(200);
-            window.close();
+            if (page->isLocked())
+                continue;
+            QCOMPARE(js("document.querySelector('p').textContent"), "Stored text of the page");
+            const QString preview
+                = window->sidebar()->findChild<SidebarTree *>()->itemById(page->id())->preview();
+            QVERIFY2(preview.startsWith("Stored text of the page"), qPrintable(preview));
         }
+        window->findChild<SearchTextEdit *>()->setText(QStringLiteral("text"));
+        window->onRunSearch();
+        // Text a script would write is never found; the stored text is, locked page too.
+        SearchRunner runner(nullptr);
+        QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("gone")).size(), 0);
+        QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("Stored text")).size(), 3);
+
+        // Past an autosave.
+        window->findChild<QTimer *>(QStringLiteral("autosaveTimer"))->start(1);
+        QTest::qWait(100);
+
+        const QString exported = path("exported");
+        QVERIFY(QDir().mkpath(exported));
+        answerFile(exported);
+        answerBox();
+        window->onExportWikiAsHTML();
+        const QStringList files = QDir(exported).entryList(QDir::Files);
+        QCOMPARE(files.size(), 4); // the pages and index.html
+        for (const QString &name : files) {
+            const QString html = QString::fromUtf8(fileBytes(exported + "/" + name));
+            for (const QString &construct : activeConstructs)
+                QVERIFY2(!html.contains(construct, Qt::CaseInsensitive),
+                    qPrintable(name + " holds " + construct));
+        }
+        QTest::qWait(200);
+        window->close();
+        window.reset();
         QTest::qWait(200);
         QCOMPARE(listener.requests.join(' '), QString());
         QCOMPARE(listener.connections, 0);
@@ -159,20 +146,17 @@ private slots:
         LocalSite listener;
         const QString file = makeHostileWiki(listener);
         QVERIFY(!file.isEmpty());
-        {
-            MainWindow window;
-            window.show();
-            QVERIFY(window.openWiki(file, true, false));
-            QVERIFY(editorReady(&window));
-            window.editor()->setFocus();
-            window.editor()->page()->mainFrame()->evaluateJavaScript(
-                "var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
-                "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
-            QTest::keyClicks(window.editor(), QStringLiteral("!"));
-            window.saveWiki(true);
-            QVERIFY(window.currentWiki()->waitForSaves());
-            window.close();
-        }
+        openWindow();
+        QVERIFY(window->openWiki(file, true, false));
+        QVERIFY(editorReady(window.get()));
+        editor->setFocus();
+        js("var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
+           "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+        QTest::keyClicks(editor, QStringLiteral("!"));
+        window->saveWiki(true);
+        QVERIFY(window->currentWiki()->waitForSaves());
+        window->close();
+        window.reset();
         QCOMPARE(listener.connections, 0);
         WikiDocument saved(file);
         const QString content = saved.homePage()->content();
@@ -188,24 +172,22 @@ private slots:
         LocalSite listener;
         QBuffer png(&listener.pages["/picture.png"]);
         QImage(3, 2, QImage::Format_RGB32).save(&png, "PNG");
-        MainWindow window;
-        window.show();
-        QVERIFY(window.openWiki(path("paste.velmora"), false, false));
-        QVERIFY(editorReady(&window));
-        window.editor()->setFocus();
+        openWindow();
+        QVERIFY(window->openWiki(path("paste.velmora"), false, false));
+        QVERIFY(editorReady(window.get()));
+        editor->setFocus();
         auto *mime = new QMimeData;
         mime->setHtml(QStringLiteral("<p>pasted<img src=\"x\" onerror=\"page.updatePageContent()\">"
                                      "<img src=\"%1\"><img src=\"%2\"></p>")
                           .arg(listener.url("picture.png"), listener.url("missing.png")));
         QGuiApplication::clipboard()->setMimeData(mime);
-        QTest::keyClick(window.editor(), Qt::Key_V, Qt::ControlModifier);
-        Page *page = window.editor()->currentPage();
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        Page *page = editor->currentPage();
         QTRY_VERIFY(page->content().contains(QStringLiteral("data:image/png;base64,")));
         QCOMPARE(listener.requests.size(), 2);
         QVERIFY(page->content().contains(QStringLiteral("pasted")));
         QVERIFY(!page->content().contains(QStringLiteral("onerror")));
         QVERIFY(!page->content().contains(QStringLiteral("127.0.0.1")));
-        window.close();
     }
 
     void links_data()
@@ -226,11 +208,11 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, answer);
         QFETCH(int, opens);
-        MainWindow window;
+        openWindow();
         QString text;
         if (!answer.isEmpty())
             answerBox(answer, &text);
-        window.onLinkClicked(QUrl(link));
+        window->onLinkClicked(QUrl(link));
         QVERIFY(allAnswered());
         if (!answer.isEmpty())
             QVERIFY2(text.contains(QUrl(link).toDisplayString()), qPrintable(text));
@@ -246,14 +228,14 @@ private slots:
         Settings::addRecentWiki(fifo);
         QString title, text;
         answerBox(QStringLiteral("OK"), &text, &title);
-        MainWindow window;
+        openWindow(true);
         QVERIFY2(text.contains(QStringLiteral("could not be read")), qPrintable(text));
         QVERIFY(!Settings::recentWikiList().contains(fifo));
 
         // Named on the command line, and dropped as a picture.
         answerBox(QStringLiteral("OK"), &text, &title);
         text.clear();
-        window.openWiki(path("pipe.velmora"), true, false);
+        window->openWiki(path("pipe.velmora"), true, false);
         QVERIFY2(text.contains(QStringLiteral("could not be read")), qPrintable(text));
         QString error;
         QVERIFY(!ImageFile(fifo, &error).isValid());
