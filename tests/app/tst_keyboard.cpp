@@ -91,6 +91,13 @@ private slots:
         QVERIFY(editorReady(window.get()));
         press(Qt::Key_Tab);
         QCOMPARE(focus(), editor);
+        // Outside the page, Ctrl+F goes to the search box (in the page it opens the find bar);
+        // Escape there closes the results.
+        tree()->setFocus();
+        press(Qt::Key_F, Qt::ControlModifier);
+        QTRY_COMPARE(focus(), cycle[1]);
+        press(Qt::Key_Escape);
+        QVERIFY(!results->isVisible());
     }
 
     void backAndGoToPage()

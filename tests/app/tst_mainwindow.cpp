@@ -154,17 +154,6 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
-    void searchKeys()
-    {
-        openSample();
-        auto *search = window->findChild<QWidget *>(QStringLiteral("SearchTextEdit"));
-        window->sidebar()->setFocus(); // in the page, Ctrl+F opens the find bar
-        QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(search->hasFocus());
-        QTest::keyClick(window.get(), Qt::Key_Escape);
-        QVERIFY(!window->findChild<QWidget *>(QStringLiteral("SearchResultsWidget"))->isVisible());
-    }
-
     void pageAndFolderCommands()
     {
         openSample();
