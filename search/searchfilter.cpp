@@ -1,7 +1,9 @@
 #include "search/searchfilter.h"
 
-#include "search/collationfolding.h"
 #include "model/htmlentities.h"
+#include "search/collationfolding.h"
+
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
@@ -133,6 +135,22 @@ struct SearchFilter::Scan
     int lastCombiningClass = 0;
     bool mayMatch = false;
     bool plain = true;
+    // The open table structure, innermost last: 'T' table, 'S' row group, 'R' row, 'C' cell or
+    // caption. The parser moves text and other elements met directly inside a table, a row
+    // group or a row out in front of the table, so the filter cannot follow their order there.
+    QVarLengthArray<char, 16> tables;
+    bool inTableStructure() const { return !tables.isEmpty() && tables.last() != 'C'; }
+    // The position of the innermost open `kind` within the innermost table, or -1.
+    int openInTable(char kind) const
+    {
+        for (int k = tables.size() - 1; k >= 0; --k) {
+            if (tables.at(k) == kind)
+                return k;
+            if (tables.at(k) == 'T')
+                break;
+        }
+        return -1;
+    }
 };
 
 SearchFilter::SearchFilter(CollationFolding &folding, const QString &searchText)
@@ -328,6 +346,8 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
     name[qMin(length, 11)] = '\0';
     if (!endTag && !namespaced && (length > 10 || !isPlainElement(name)))
         return false;
+    if (!scan.mayMatch)
+        tableTag(scan, namespaced || length > 10 ? "" : name, endTag);
     while (i < n) {
         while (i < n && (isHtmlSpace(s[i]) || s[i] == QLatin1Char('/')))
             ++i;
@@ -372,6 +392,67 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
     return true;
 }
 
+// Follows the table structure as the parser builds it, and gives up (the page may match) where
+// the parser would move content out in front of a table.
+void SearchFilter::tableTag(Scan &scan, const char *name, bool endTag)
+{
+    auto &tables = scan.tables;
+    const bool isTable = std::strcmp(name, "table") == 0;
+    if (tables.isEmpty() && !isTable)
+        return; // cell and row tags outside a table are dropped
+    auto closeFrom = [&tables](int k) {
+        if (k >= 0)
+            tables.resize(k);
+    };
+    const bool rowGroup = std::strcmp(name, "tbody") == 0 || std::strcmp(name, "thead") == 0
+        || std::strcmp(name, "tfoot") == 0;
+    const bool cell = std::strcmp(name, "td") == 0 || std::strcmp(name, "th") == 0;
+    const bool row = std::strcmp(name, "tr") == 0;
+    const bool caption = std::strcmp(name, "caption") == 0;
+    const bool column = std::strcmp(name, "col") == 0 || std::strcmp(name, "colgroup") == 0;
+    if (endTag) {
+        if (isTable)
+            closeFrom(scan.openInTable('T'));
+        else if (rowGroup)
+            closeFrom(scan.openInTable('S'));
+        else if (row)
+            closeFrom(scan.openInTable('R'));
+        else if (cell || caption)
+            closeFrom(scan.openInTable('C'));
+        else if (!column && scan.inTableStructure())
+            scan.mayMatch = true;
+        return;
+    }
+    if (isTable) {
+        if (scan.inTableStructure())
+            closeFrom(scan.openInTable('T')); // a table in a table ends the first
+        tables.append('T');
+        return;
+    }
+    if (!rowGroup && !cell && !row && !caption && !column) {
+        if (scan.inTableStructure())
+            scan.mayMatch = true;
+        return;
+    }
+    // Each of these ends the open cell, and the row or row group where it needs another.
+    int keep = -1;
+    if (cell)
+        keep = scan.openInTable('R');
+    if ((cell || row) && keep < 0)
+        keep = scan.openInTable('S');
+    if (keep < 0)
+        keep = scan.openInTable('T');
+    tables.resize(keep + 1);
+    if (caption)
+        tables.append('C');
+    if (rowGroup || ((cell || row) && tables.last() == 'T'))
+        tables.append('S');
+    if ((cell || row) && tables.last() == 'S')
+        tables.append('R');
+    if (cell)
+        tables.append('C');
+}
+
 SearchFilter::PageCheck SearchFilter::checkPage(const QString &html)
 {
     Scan scan;
@@ -392,7 +473,7 @@ SearchFilter::PageCheck SearchFilter::checkPage(const QString &html)
 
     int i = 0;
     while (i < n) {
-        if (!scan.mayMatch && m_filters) {
+        if (!scan.mayMatch && m_filters && !scan.inTableStructure()) {
             i = feedText(scan, i);
             if (i >= n)
                 break;
@@ -476,6 +557,10 @@ SearchFilter::PageCheck SearchFilter::checkPage(const QString &html)
         }
         if (scan.mayMatch)
             continue; // only the markup still matters
+        if (scan.inTableStructure() && !isHtmlSpace(c)) {
+            scan.mayMatch = true; // moved out in front of the table
+            continue;
+        }
         if (c == QLatin1Char('&')) {
             const CharacterReference reference = readCharacterReference(QStringView(html).mid(i));
             if (reference.unusual) {

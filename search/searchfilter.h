@@ -42,6 +42,7 @@ private:
     int skipQuiet(const QChar *s, int i, int n) const;
     quint8 classify(char16_t c);
     bool readTag(Scan &scan, int &i, bool endTag);
+    void tableTag(Scan &scan, const char *name, bool endTag);
     void skipTo(Scan &scan, int &i, QChar c);
 
     CollationFolding &m_folding;

@@ -233,6 +233,9 @@ private slots:
         QTest::addColumn<QString>("text");
         // The filter took "</" at the end of the page for markup and ruled the page out.
         QTest::newRow("end tag opener at the end") << QStringList() << QStringList {"></"} << "<";
+        // The filter ruled out a page whose text the parser moves in front of a table.
+        QTest::newRow("text moved out of a table")
+            << QStringList() << QStringList {"<table><tr><td>ab</td></tr>cd</table>"} << "cd\nab";
         // The earlier search left its page in a state that hid the hit.
         for (const QString &gap : {QStringLiteral("\t"), QStringLiteral("\u21e5")}) {
             QTest::addRow("after another search, %s", gap == "\t" ? "tab" : "arrow")
