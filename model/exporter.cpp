@@ -37,8 +37,9 @@ QString sanitisedName(const QString &name)
     const QVector<uint> codePoints = name.normalized(QString::NormalizationForm_C).toUcs4();
     QString result;
     for (const uint c : codePoints) {
+        const char32_t codePoint = c;
         if (keptInFileName(c))
-            result += QString::fromUcs4(&c, 1);
+            result += QString::fromUcs4(&codePoint, 1);
         else
             result += QLatin1Char('_');
     }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <utility>
+
 namespace {
 
 bool oneOf(const QString &name, std::initializer_list<const char *> names)
@@ -210,7 +212,7 @@ public:
         QVector<const HtmlNode *> ancestors;
         for (const HtmlNode *node = root; node; node = node->parent)
             ancestors.prepend(node);
-        for (const HtmlNode *node : qAsConst(ancestors)) {
+        for (const HtmlNode *node : std::as_const(ancestors)) {
             if (node->type == HtmlNode::Element)
                 whiteSpace = whiteSpaceOf(*node, whiteSpace);
         }
@@ -262,7 +264,7 @@ private:
         }
     }
 
-    void emit(QChar c)
+    void put(QChar c)
     {
         m_out += c;
         m_lastChar = c.unicode();
@@ -274,7 +276,7 @@ private:
     void placeContent()
     {
         if (m_pendingSpace && !m_lineStart)
-            emit(QLatin1Char(' '));
+            put(QLatin1Char(' '));
         m_pendingSpace = false;
         m_lineStart = false;
     }
@@ -290,16 +292,16 @@ private:
         for (const QChar c : text.data) {
             if (whiteSpace == WhiteSpace::Preserve) {
                 placeContent();
-                emit(c);
+                put(c);
                 m_lineStart = c == QLatin1Char('\n');
             } else if (c == QLatin1Char('\n') && whiteSpace == WhiteSpace::PreserveNewlines) {
-                emit(c);
+                put(c);
                 endLine();
             } else if (isCollapsible(c)) {
                 m_pendingSpace = true;
             } else {
                 placeContent();
-                emit(c);
+                put(c);
             }
         }
     }
@@ -332,22 +334,22 @@ private:
         // Before a picture or a control, the engine writes a space that text left folded,
         // even at the start of a line; one right after them it drops.
         if (element.is("br")) {
-            emit(QLatin1Char('\n'));
+            put(QLatin1Char('\n'));
             endLine();
             return;
         }
         if (isReplaced(element)) {
             if (m_pendingSpace)
-                emit(QLatin1Char(' '));
+                put(QLatin1Char(' '));
             m_pendingSpace = false;
             m_lineStart = true;
             m_hasEmitted = true;
             m_lastChar = 0;
         } else if (display == Display::Cell) {
             if (m_hasEmitted && m_lastChar != '\n')
-                emit(QLatin1Char('\t'));
+                put(QLatin1Char('\t'));
         } else if (blockBox && m_hasEmitted && m_lastChar != '\n') {
-            emit(QLatin1Char('\n'));
+            put(QLatin1Char('\n'));
         }
         if (isBlockLevel(display))
             endLine();
@@ -370,11 +372,11 @@ private:
         // blank line stands for it.
         const bool margin = element.is("p") || isHeading(element);
         if (m_lastChar != '\n')
-            emit(QLatin1Char('\n'));
+            put(QLatin1Char('\n'));
         else if (!margin)
             return;
         if (margin)
-            emit(QLatin1Char('\n'));
+            put(QLatin1Char('\n'));
     }
 
     const HtmlNode *m_last = nullptr;
@@ -471,7 +473,7 @@ QString tableText(const HtmlTree &tree, HtmlNode *table)
         lines << (QStringLiteral("| ") + padded.join(QLatin1String(" | ")) + QStringLiteral(" |"));
         if (headerRows.at(r)) {
             QStringList rules;
-            for (int width : qAsConst(widths))
+            for (int width : std::as_const(widths))
                 rules << QString(qMax(width, 1), QLatin1Char('-'));
             lines << (QStringLiteral("|-") + rules.join(QLatin1String("-|-"))
                 + QStringLiteral("-|"));

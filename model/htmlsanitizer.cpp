@@ -245,7 +245,7 @@ QString cleaned(const QString &html, bool *changed)
     QString out;
     int copied = 0; // html before this index is in out, or was dropped
     auto drop = [&](int from, int to) {
-        out += html.midRef(copied, from - copied);
+        out += QStringView(html).mid(copied, from - copied);
         copied = to;
         *changed = true;
         // A '<' left of the gap would open a tag with the text right of it.
@@ -309,20 +309,20 @@ QString cleaned(const QString &html, bool *changed)
             if (attribute.name.startsWith(QLatin1Char('=')))
                 continue;
             rebuilt += QLatin1Char(' ');
-            rebuilt += html.midRef(attribute.start, attribute.end - attribute.start);
+            rebuilt += QStringView(html).mid(attribute.start, attribute.end - attribute.start);
         }
         if (!dropped)
             continue;
         drop(lt, tag.end);
         out += QLatin1Char('<');
-        out += html.midRef(tag.nameStart, tag.nameEnd - tag.nameStart);
+        out += QStringView(html).mid(tag.nameStart, tag.nameEnd - tag.nameStart);
         out += rebuilt;
         // The space keeps the slash out of an unquoted value before it.
         out += tag.selfClosing ? QLatin1String(" />") : QLatin1String(">");
     }
     if (!*changed)
         return html;
-    out += html.midRef(copied);
+    out += QStringView(html).mid(copied);
     return out;
 }
 
@@ -351,7 +351,7 @@ template <typename Visit> void forEachPicture(const QString &html, Visit visit)
 QString addressOf(const QString &html, const Attribute &attribute)
 {
     return decodeReferences(
-        html.midRef(attribute.valueStart, attribute.valueEnd - attribute.valueStart))
+        QStringView(html).mid(attribute.valueStart, attribute.valueEnd - attribute.valueStart))
         .trimmed();
 }
 
@@ -404,7 +404,7 @@ QString withoutPresentation(const QString &html)
         const bool styleSheet = tag.name == QLatin1String("style");
         if (tag.name == QLatin1String("font") || tag.name == QLatin1String("link")
             || tag.name == QLatin1String("meta") || styleSheet) {
-            out += html.midRef(copied, lt - copied);
+            out += QStringView(html).mid(copied, lt - copied);
             copied = styleSheet && !endTag ? endOfElement(html, tag.name, tag.end) : tag.end;
             i = copied;
             continue;
@@ -436,14 +436,14 @@ QString withoutPresentation(const QString &html)
         }
         if (!changed)
             continue;
-        out += html.midRef(copied, lt - copied);
+        out += QStringView(html).mid(copied, lt - copied);
         out += QLatin1Char('<');
-        out += html.midRef(tag.nameStart, tag.nameEnd - tag.nameStart);
+        out += QStringView(html).mid(tag.nameStart, tag.nameEnd - tag.nameStart);
         out += rebuilt;
         out += tag.selfClosing ? QLatin1String(" />") : QLatin1String(">");
         copied = tag.end;
     }
-    out += html.midRef(copied);
+    out += QStringView(html).mid(copied);
     return out;
 }
 
@@ -466,16 +466,16 @@ QString inlinePictures(const QString &html, const QHash<QString, QString> &inlin
         const QString address = addressOf(html, src);
         if (start < copied || !isRemote(schemeOf(address)))
             return;
-        out += html.midRef(copied, start - copied);
+        out += QStringView(html).mid(copied, start - copied);
         const QString data = inlined.value(address);
         if (!data.isEmpty()) {
-            out += html.midRef(start, src.start - start);
+            out += QStringView(html).mid(start, src.start - start);
             out += QStringLiteral("src=\"%1\"").arg(data.toHtmlEscaped());
-            out += html.midRef(src.end, tag.end - src.end);
+            out += QStringView(html).mid(src.end, tag.end - src.end);
         }
         copied = tag.end;
     });
-    out += html.midRef(copied);
+    out += QStringView(html).mid(copied);
     return out;
 }
 

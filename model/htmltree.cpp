@@ -5,6 +5,7 @@
 #include <QVector>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -365,7 +366,7 @@ private:
             }
             // The first of two attributes of the same name counts.
             bool repeated = false;
-            for (const HtmlAttribute &earlier : qAsConst(token.attributes))
+            for (const HtmlAttribute &earlier : std::as_const(token.attributes))
                 repeated = repeated || earlier.name == attribute.name;
             if (!repeated && kind == Token::StartTag)
                 token.attributes.append(attribute);

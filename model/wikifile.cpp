@@ -10,6 +10,9 @@
 #include <QSaveFile>
 #include <QVarLengthArray>
 #include <QtEndian>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include <QBinaryJson>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -48,6 +51,33 @@ const qint64 maxRootSize = maxContainerSize - 1024;
 static_assert(maxDocumentSize == headerSize + maxRootSize, "the limit callers see");
 
 const qint64 writeChunkSize = 1 << 20;
+
+// Qt's own reader and writer of the binary JSON form: part of QJsonDocument up to Qt 5, kept in
+// Core5Compat since Qt 6. Both give and take the same bytes.
+QByteArray toBinaryJson(const QJsonObject &root)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QBinaryJson::toBinaryData(QJsonDocument(root));
+#else
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    return QJsonDocument(root).toBinaryData();
+    QT_WARNING_POP
+#endif
+}
+
+// Validates as it reads: offsets and sizes that point outside the bytes give a null document.
+QJsonDocument fromBinaryJson(const QByteArray &bytes)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QBinaryJson::fromBinaryData(bytes, QBinaryJson::Validate);
+#else
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    return QJsonDocument::fromBinaryData(bytes, QJsonDocument::Validate);
+    QT_WARNING_POP
+#endif
+}
 
 quint32 readU32(const char *p)
 {
@@ -408,10 +438,7 @@ QByteArray documentBytesFromJson(const QJsonObject &root)
         return bytes;
     }
 
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    bytes = QJsonDocument(root).toBinaryData();
-    QT_WARNING_POP
+    bytes = toBinaryJson(root);
     // Whatever Qt left out shows as a shorter document than the one predicted.
     if (quint64(bytes.size()) != quint64(headerSize) + rootSize
         || readU32(bytes.constData() + headerSize) != rootSize)
@@ -446,10 +473,7 @@ QJsonObject jsonFromDocumentBytes(const QByteArray &bytes, bool *ok)
     if (!DocumentShapeCheck(bytes).run(rootSize))
         return QJsonObject();
 
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    const QJsonDocument document = QJsonDocument::fromBinaryData(bytes, QJsonDocument::Validate);
-    QT_WARNING_POP
+    const QJsonDocument document = fromBinaryJson(bytes);
     if (!document.isObject())
         return QJsonObject();
     *ok = true;

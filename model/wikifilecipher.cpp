@@ -40,16 +40,24 @@ void decipher(char *data, qsizetype size, const QByteArray &keyBytes)
 
 quint16 checksum(const char *data, qsizetype size)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return qChecksum(QByteArrayView(data, size), Qt::ChecksumIso3309);
+#else
     return qChecksum(data, uint(size), Qt::ChecksumIso3309);
+#endif
 }
 
 QByteArray sha1(const char *data, qsizetype size)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    // addData() takes an int: feed very large payloads in parts.
+    // Qt 5's addData() takes an int: feed very large payloads in parts.
     while (size > 0) {
         const int part = int(std::min<qsizetype>(size, 1 << 30));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        hash.addData(QByteArrayView(data, part));
+#else
         hash.addData(data, part);
+#endif
         data += part;
         size -= part;
     }

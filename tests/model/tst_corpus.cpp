@@ -2,7 +2,7 @@
 #include "model/passworddescriptor.h"
 #include "model/wikidocument.h"
 #include "model/wikifile.h"
-#include "testing.h"
+#include "wikitesting.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>

@@ -1,8 +1,13 @@
+#include "model/folder.h"
 #include "model/legacyimport.h"
-#include "testing.h"
+#include "model/page.h"
+#include "model/wikidocument.h"
+#include "wikitesting.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
 
 using namespace Testing;
 

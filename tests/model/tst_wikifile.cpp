@@ -1,11 +1,13 @@
 #include "model/wikifile.h"
 #include "model/wikifilecipher.h"
-#include "testing.h"
 #include "wikifiletestdata.h"
+#include "wikitesting.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
 #include <QtEndian>
 
 #include <unistd.h>
@@ -46,7 +48,7 @@ QByteArray nestedDocument(int depth, int copies)
     std::vector<quint32> words((8 + rootSize) / 4, 0);
     auto put
         = [&words](quint32 offset, quint32 value) { words[offset / 4] = qToLittleEndian(value); };
-    put(0, QJsonDocument::BinaryFormatTag);
+    put(0, 0x736a6271); // "qbjs"
     put(4, 1);
     put(8, rootSize);
     put(12, (1 << 1) | 1); // an object with one entry

@@ -7,6 +7,7 @@
 #include "model/folder.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
+#include "wikitesting.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -73,9 +74,6 @@ private:
     QList<QPair<QPointer<QTcpSocket>, QString>> m_waiting; // with the path asked for
 };
 
-// A figure in kB from /proc/self/status, such as "VmRSS" or "VmPeak".
-qint64 processStatusKb(const char *field);
-
 // The main window as the program builds it, shown, with its update check at a closed port on
 // this machine, and on an empty settings store unless keepSettings. Fails the running test
 // when the check would go anywhere else.
@@ -92,11 +90,5 @@ void caretAtEnd(MainWindow *window);
 // Opens widget's context menu at pos and chooses the entry with the text choice; the entries
 // of the menu, none when no menu opened.
 QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choice = {});
-
-// A page's JSON form and a wiki file written from its items, as another writer would.
-QJsonObject pageJson(const QString &id, const QString &name, const QString &content = {});
-bool writeWikiJson(const QString &path, const QJsonArray &items);
-QByteArray fileBytes(const QString &path);
-bool putFile(const QString &path, const QByteArray &bytes);
 
 } // namespace Testing
