@@ -1,5 +1,7 @@
 #include "model/htmlnode.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isVoid(const HtmlNode &node)
@@ -29,6 +31,15 @@ bool holdsRawText(const HtmlNode *node)
 // for any later reader of the file, not only for one that knows where quoted values end.
 void escape(QString &out, const QString &text, bool attribute)
 {
+    // Pictures are kept as data: addresses hundreds of kB long with nothing to escape.
+    const auto plain = [attribute](QChar c) {
+        const char16_t u = c.unicode();
+        return u != '&' && u != '<' && u != '>' && u != 0xa0 && !(attribute && u == '"');
+    };
+    if (std::all_of(text.cbegin(), text.cend(), plain)) {
+        out += text;
+        return;
+    }
     out.reserve(out.size() + text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {

@@ -87,6 +87,8 @@ int appendReference(QString &out, QStringView text, int at, bool inAttribute)
 
 QString decoded(QStringView text, bool inAttribute)
 {
+    if (!text.contains(QLatin1Char('&')) && !text.contains(QChar(0)))
+        return text.toString();
     QString out;
     out.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
