@@ -598,8 +598,11 @@ QString HtmlProcessor::disableCheckboxes()
 
 QString HtmlProcessor::unlinkInternalLinks()
 {
-    // The parser never puts a link inside another, so each is replaced on its own.
-    for (HtmlNode *link : m_tree->documentElement()->findAll(isInternalLink)) {
+    // A link can sit inside another through a table cell: inner ones go first, so that no
+    // link is used after an outer one took it away.
+    const QVector<HtmlNode *> links = m_tree->documentElement()->findAll(isInternalLink);
+    for (auto it = links.crbegin(); it != links.crend(); ++it) {
+        HtmlNode *link = *it;
         // The text goes in as a text node: "<img ...>" in a link's text stays text. White
         // space at either end of the link stays too, or its words would run into the next.
         QString text = plainText(*m_tree, link);

@@ -201,6 +201,11 @@ private slots:
             << "unlink"
             << "<p>see " + pageLink("1", "page 1 ") + "and more</p>"
             << "<p>see page 1 and more</p>";
+        // The outer link was replaced first, and the inner one was then used after being freed.
+        QTest::newRow("link inside a link, through a table cell")
+            << "unlink"
+            << "<p>" + pageLink("1", "x<table><tr><td>" + pageLink("2", "y") + "</table>") + "</p>"
+            << "<p>x\ny</p>";
         QTest::newRow("text of blocks and breaks")
             << "text"
             << "<h1>Title</h1>loose<div>a</div><p>b<br>c</p><p>  d \n  e  </p>"
