@@ -1,21 +1,7 @@
-#include "app/mainwindow.h"
 #include "benchwiki.h"
-#include "editor/editor.h"
-#include "model/page.h"
-#include "model/urls.h"
-#include "model/wikidocument.h"
-#include "sidebar/sidebar.h"
 #include "testing.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QWebElement>
-#include <QWebFrame>
 #include <QWebSettings>
 
 using namespace Testing;
@@ -43,25 +29,13 @@ QStringList namesLinkingTo(WikiDocument *wiki, const QString &targetId)
     return names;
 }
 
-QString readFile(const QString &path)
-{
-    return QString::fromUtf8(Testing::fileBytes(path));
-}
-
 } // namespace
 
-class TestFinding : public QObject
+class TestFinding : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<MainWindow> window;
-    Editor *editor() const { return window->editor(); }
     template <typename T> T *child(const char *name) const { return window->findChild<T *>(name); }
-    QVariant js(const QString &code) const
-    {
-        return editor()->page()->mainFrame()->evaluateJavaScript(code);
-    }
     // Where the page's selection starts, counted in characters of the page's text.
     int selectionOffset() const
     {
@@ -77,24 +51,16 @@ class TestFinding : public QObject
     }
 
 private slots:
-    void init() { window = makeWindow(); }
-
-    void cleanup()
-    {
-        window.reset();
-        QVERIFY2(allAnswered(), "a dialog the test expected never appeared");
-        dir.setAutoRemove(!QTest::currentTestFailed());
-    }
+    void init() { openWindow(); }
 
     void findAndReplace()
     {
-        WikiDocument *wiki = openSampleWiki(window.get(), dir.filePath("find.velmora"));
-        QVERIFY(wiki);
-        Page *ideas = wiki->findPageByName("Ideas");
+        openSample();
+        Page *ideas = page("Ideas");
         ideas->setContent("<p>One fish, two fish, one more fish.</p><p>ONE last fish</p>");
         show(ideas);
-        editor()->setFocus();
-        QTest::keyClick(editor(), Qt::Key_F, Qt::ControlModifier);
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
         auto *bar = child<QWidget>("FindBar");
         auto *field = child<QLineEdit>("findField");
         auto *count = child<QLabel>("findCount");
@@ -105,23 +71,22 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("1 of 3"));
 
         // Each key moves to the match it names, wrapping at either end; the page keys too.
-        const struct
+        struct Step
         {
             QWidget *target;
-            int key;
-            Qt::KeyboardModifiers modifiers;
-            int offset;
+            int key, modifiers, offset;
             const char *count;
-        } steps[] = {{field, Qt::Key_Return, Qt::NoModifier, 20, "2 of 3"},
+        };
+        const Step steps[] = {{field, Qt::Key_Return, Qt::NoModifier, 20, "2 of 3"},
             {field, Qt::Key_Return, Qt::NoModifier, 34, "3 of 3"},
             {field, Qt::Key_Return, Qt::NoModifier, 0, "1 of 3"},
             {field, Qt::Key_Return, Qt::ShiftModifier, 34, "3 of 3"},
             {field, Qt::Key_F3, Qt::NoModifier, 0, "1 of 3"},
-            {editor(), Qt::Key_F3, Qt::NoModifier, 20, "2 of 3"},
-            {editor(), Qt::Key_F3, Qt::ShiftModifier, 0, "1 of 3"}};
+            {editor, Qt::Key_F3, Qt::NoModifier, 20, "2 of 3"},
+            {editor, Qt::Key_F3, Qt::ShiftModifier, 0, "1 of 3"}};
         for (const auto &step : steps) {
             step.target->setFocus();
-            QTest::keyClick(step.target, Qt::Key(step.key), step.modifiers);
+            QTest::keyClick(step.target, Qt::Key(step.key), Qt::KeyboardModifiers(step.modifiers));
             QCOMPARE(selectionOffset(), step.offset);
             QCOMPARE(count->text(), QString::fromLatin1(step.count));
         }
@@ -140,23 +105,23 @@ private slots:
         QCOMPARE(selectionOffset(), 29);
         QTest::keyClicks(replacement, "cat");
         QTest::keyClick(replacement, Qt::Key_Return);
-        QCOMPARE(editor()->toPlainText(),
+        QCOMPARE(editor->toPlainText(),
             QStringLiteral("One fish, two fish, one more cat.\n\nONE last fish"));
         QCOMPARE(count->text(), QStringLiteral("3 of 3"));
-        const QString beforeAll = editor()->bodyHtml();
+        const QString beforeAll = editor->bodyHtml();
 
         QTest::mouseClick(child<QPushButton>("replaceAllButton"), Qt::LeftButton);
-        QCOMPARE(editor()->toPlainText(),
+        QCOMPARE(editor->toPlainText(),
             QStringLiteral("One cat, two cat, one more cat.\n\nONE last cat"));
-        QCOMPARE(ideas->content(), editor()->bodyHtml());
+        QCOMPARE(ideas->content(), editor->bodyHtml());
         QCOMPARE(count->text(), QStringLiteral("No matches"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
-        QCOMPARE(QApplication::focusWidget(), editor());
+        QCOMPARE(QApplication::focusWidget(), editor);
 
         // One undo takes the whole Replace All back; the page keeps the earlier replacement.
-        QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(editor()->bodyHtml(), beforeAll);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->bodyHtml(), beforeAll);
         QTRY_COMPARE(ideas->content(), beforeAll);
     }
 
@@ -181,7 +146,7 @@ private slots:
         const QString path = dir.filePath("bench.velmora");
         QVERIFY(writeWikiJson(path, items));
         QVERIFY(window->openWiki(path, true, false));
-        WikiDocument *wiki = window->currentWiki();
+        wiki = window->currentWiki();
 
         auto *label = child<QLabel>("linkedFromLabel");
         const auto listed = [label] {
@@ -209,13 +174,12 @@ private slots:
         label->setFocus();
         QTest::keyClick(label, Qt::Key_Tab);
         QTest::keyClick(label, Qt::Key_Return);
-        QTRY_COMPARE(editor()->currentPage()->name(), expected.first());
+        QTRY_COMPARE(editor->currentPage()->name(), expected.first());
     }
 
     void exportIndex()
     {
-        WikiDocument *wiki = openSampleWiki(window.get(), dir.filePath("export.velmora"));
-        QVERIFY(wiki);
+        openSample();
         window->sidebar()->addItem(wiki->createPage("Tom & Jerry <3>", nullptr), nullptr);
         const QString out = dir.filePath("out");
         QVERIFY(QDir().mkpath(out));
@@ -226,18 +190,20 @@ private slots:
         child<QAction>("exportWikiHtmlAction")->trigger();
         QCOMPARE(message,
             QStringLiteral("Exported 4 pages to %1. Open index1.html to browse them.").arg(out));
-        QCOMPARE(readFile(out + "/index.html"), QStringLiteral("kept"));
+        QCOMPARE(fileBytes(out + "/index.html"), QByteArray("kept"));
 
         // The index lists every page in sidebar order, each linking a file with its title.
-        const QString index = readFile(out + "/index1.html");
-        QVERIFY(index.contains("<title>export</title>") && index.contains("<style>"));
+        const QString index = fileBytes(out + "/index1.html");
+        QVERIFY(index.contains(
+            "<title>" + QFileInfo(wiki->filePath()).completeBaseName() + "</title>"));
+        QVERIFY(index.contains("<style>"));
         QStringList names;
         auto it = QRegularExpression("<li><a href=\"\\./([^\"]+)\">([^<]*)</a></li>")
                       .globalMatch(index);
         while (it.hasNext()) {
             const QRegularExpressionMatch link = it.next();
             names << link.captured(2);
-            const QString page = readFile(out + '/' + link.captured(1));
+            const QString page = fileBytes(out + '/' + link.captured(1));
             QVERIFY2(page.contains("<title>" + link.captured(2) + "</title>"), qPrintable(page));
             QVERIFY(page.contains("<style>"));
         }

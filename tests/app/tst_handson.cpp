@@ -1,16 +1,10 @@
-#include "app/mainwindow.h"
-#include "editor/editor.h"
-#include "model/urls.h"
 #include "search/searchresultswidget.h"
 #include "search/searchtextedit.h"
-#include "sidebar/sidebar.h"
 #include "sidebar/sidebartree.h"
 #include "sidebar/sidebartreeitem.h"
 #include "testing.h"
 
 #include <QBuffer>
-#include <QImage>
-#include <QLabel>
 #include <QMenu>
 #include <QTreeWidget>
 
@@ -18,23 +12,17 @@ using namespace Testing;
 
 // The window as a user's hands meet it: key presses and clicks on the real window, and the
 // document they leave behind.
-class TestHandsOn : public QObject
+class TestHandsOn : public WindowTest
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir dir;
-    std::unique_ptr<MainWindow> window;
-    Editor *editor = nullptr;
-
-    QVariant js(const QString &script) { return editor->evaluateJavaScript(script); }
-    QString text() { return js("document.body.textContent").toString().replace(QChar(0xa0), ' '); }
+    QString text() { return js("document.body.textContent").replace(QChar(0xa0), ' '); }
 
     // Shows the home page holding content, the caret after the first `at` characters of the
     // first paragraph's text (at its end when at is negative).
     void showHome(const QString &content, int at = -1)
     {
-        QVERIFY(showContent(window.get(), window->currentWiki()->homePage(), content));
+        QVERIFY(showContent(window.get(), wiki->homePage(), content));
         js(QStringLiteral("var t = document.querySelector('p') || document.body;"
                           "while (t.lastChild) t = t.lastChild; var r = document.createRange();"
                           "r.setStart(t, %1 < 0 ? (t.length || 0) : %1);"
@@ -60,17 +48,10 @@ private:
 private slots:
     void init()
     {
-        window = makeWindow();
+        openWindow();
         QVERIFY(window->openWiki(
             dir.filePath(QTest::currentTestFunction()) + ".velmora", false, false));
-        editor = window->editor();
-    }
-
-    void cleanup()
-    {
-        window.reset();
-        QVERIFY(allAnswered());
-        dir.setAutoRemove(!QTest::currentTestFailed());
+        wiki = window->currentWiki();
     }
 
     void formattingKeepsTheCaret()
@@ -83,19 +64,17 @@ private slots:
         QTest::keyClicks(editor, "Bold words");
         ctrl(Qt::Key_B);
         QTest::keyClicks(editor, " plain");
-        QCOMPARE(text(), QStringLiteral("The garden needs water. Bold words plain"));
-        QCOMPARE(js("var b = document.querySelector('b, strong'); b ? b.textContent : ''")
-                     .toString()
-                     .trimmed(),
-            QStringLiteral("Bold words"));
+        QCOMPARE(text(), "The garden needs water. Bold words plain");
+        QCOMPARE(
+            js("var b = document.querySelector('b, strong'); b ? b.textContent : ''").trimmed(),
+            "Bold words");
 
         // A selection is formatted and stays selected.
         showHome("<p>My garden plan</p>");
         js("getSelection().selectAllChildren(document.querySelector('p'))");
         ctrl(Qt::Key_I);
-        QCOMPARE(editor->selectedText(), QStringLiteral("My garden plan"));
-        QCOMPARE(js("document.querySelector('i, em').textContent").toString(),
-            QStringLiteral("My garden plan"));
+        QCOMPARE(editor->selectedText(), "My garden plan");
+        QCOMPARE(js("document.querySelector('i, em').textContent"), "My garden plan");
 
         // Looking at the Format menu leaves a bare caret bare.
         showHome("<p>My garden plan</p>", 6);
@@ -103,7 +82,7 @@ private slots:
         formatMenu->popup(window->mapToGlobal(QPoint(100, 40)));
         QTRY_VERIFY(formatMenu->isVisible());
         formatMenu->close();
-        QVERIFY(js("getSelection().isCollapsed").toBool());
+        QCOMPARE(js("getSelection().isCollapsed"), "true");
         QCOMPARE(js("getSelection().anchorOffset").toInt(), 6);
     }
 
@@ -116,33 +95,32 @@ private slots:
         ctrl(Qt::Key_Z);
         QVERIFY(!text().contains("yz"));
         ctrl(Qt::Key_Y);
-        QCOMPARE(text(), QStringLiteral("xyz"));
+        QCOMPARE(text(), "xyz");
 
         // A web address links to itself and creates no page.
-        const int pages = window->currentWiki()->allPages().size();
+        const int pages = wiki->allPages().size();
         showHome("<p>see https://example.org now</p>");
         js("var t = document.querySelector('p').firstChild; var r = document.createRange();"
            "r.setStart(t, 4); r.setEnd(t, 23); getSelection().removeAllRanges();"
            "getSelection().addRange(r);");
         ctrl(Qt::Key_L);
-        QCOMPARE(js("document.querySelector('a').getAttribute('href')").toString(),
-            QStringLiteral("https://example.org"));
-        QCOMPARE(window->currentWiki()->allPages().size(), pages);
+        QCOMPARE(js("document.querySelector('a').getAttribute('href')"), "https://example.org");
+        QCOMPARE(wiki->allPages().size(), pages);
 
         // Return at the end of a link goes on in plain text.
         showHome("<p><a href=\"https://example.org\">link</a></p>");
         QTest::keyClick(editor, Qt::Key_Return);
         QTest::keyClicks(editor, "after");
         QCOMPARE(js("document.querySelectorAll('a').length").toInt(), 1);
-        QCOMPARE(js("document.querySelector('a').textContent").toString(), QStringLiteral("link"));
+        QCOMPARE(js("document.querySelector('a').textContent"), "link");
         QVERIFY(text().endsWith("after"));
     }
 
     void picturesCopiedAndResized()
     {
         showHome("<p>ab</p>");
-        editor->insertImage(pngBase64(40), QStringLiteral("png"));
-        QTRY_COMPARE(js("document.images[0].complete").toBool(), true);
+        editor->insertImage(pngBase64(40), "png");
+        QTRY_COMPARE(js("document.images[0].complete"), "true");
         // Copy and paste the picture: the copy carried the same id, so "Remove Image" on it
         // removed the original.
         js("var r = document.createRange(); r.selectNode(document.images[0]);"
@@ -153,29 +131,25 @@ private slots:
            "getSelection().addRange(r);");
         ctrl(Qt::Key_V);
         QTRY_COMPARE(js("document.images.length").toInt(), 2);
-        QTRY_VERIFY(js("document.images[0].id !== document.images[1].id").toBool());
-        const QString second = js("document.images[1].id").toString();
-        QTRY_COMPARE(js("document.images[1].complete").toBool(), true);
+        QTRY_COMPARE(js("document.images[0].id !== document.images[1].id"), "true");
+        const QString second = js("document.images[1].id");
+        QTRY_COMPARE(js("document.images[1].complete"), "true");
         contextMenu(editor,
             editor->page()->mainFrame()->findAllElements("img").at(0).geometry().center(),
-            QStringLiteral("Remove Image"));
+            "Remove Image");
         QCOMPARE(js("document.images.length").toInt(), 1);
-        QCOMPARE(js("document.images[0].id").toString(), second);
-        contextMenu(editor,
-            editor->page()->mainFrame()->findFirstElement("img").geometry().center(),
-            QStringLiteral("Remove Image"));
+        QCOMPARE(js("document.images[0].id"), second);
+        contextMenu(editor, centreOf("img"), "Remove Image");
         QCOMPARE(js("document.images.length").toInt(), 0);
 
         // Undo after a resize gives the old size back instead of taking the picture away.
         showHome("<p>ab</p>");
-        editor->insertImage(pngBase64(40), QStringLiteral("png"));
+        editor->insertImage(pngBase64(40), "png");
         QTRY_COMPARE(js("document.images[0].width").toInt(), 40);
-        const QPoint centre
-            = editor->page()->mainFrame()->findFirstElement("img").geometry().center();
+        const QPoint centre = centreOf("img");
         QTest::mouseClick(editor, Qt::LeftButton, {}, centre);
         QTRY_COMPARE(js("$('.ui-resizable-se').length").toInt(), 1);
-        const QPoint handle
-            = editor->page()->mainFrame()->findFirstElement(".ui-resizable-se").geometry().center();
+        const QPoint handle = centreOf(".ui-resizable-se");
         auto send = [this](QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
             QMouseEvent event(type, pos, editor->mapToGlobal(pos),
                 type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
@@ -194,9 +168,7 @@ private slots:
 
     void searchShowsWhereAndNeverBlocks()
     {
-        const QString sentence
-            = QStringLiteral("My garden plan for spring has tomatoes and beans near the fence.");
-        WikiDocument *wiki = window->currentWiki();
+        const QString sentence = "My garden plan for spring has tomatoes and beans near the fence.";
         Page *home = wiki->homePage();
         home->setContent("<p>" + sentence + "</p>");
         for (int i = 0; i < 300; ++i) {
@@ -226,7 +198,7 @@ private slots:
         QTreeWidgetItem *first = tree->topLevelItem(0)->child(0);
         const SearchResult hit = first->data(0, Qt::UserRole).value<SearchResult>();
         QCOMPARE(hit.text(), sentence);
-        QCOMPARE(hit.text().mid(hit.hitStart(), hit.hitLength()), QStringLiteral("garden"));
+        QCOMPARE(hit.text().mid(hit.hitStart(), hit.hitLength()), "garden");
 
         // A double click on the second hit of a page selects that hit in the editor.
         window->sidebar()->selectItem(wiki->allPages().at(5)->id());
@@ -236,7 +208,7 @@ private slots:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
         QTRY_COMPARE(editor->currentPage()->id(), wiki->allPages().at(1)->id());
-        QTRY_COMPARE(editor->selectedText(), QStringLiteral("garden"));
+        QTRY_COMPARE(editor->selectedText(), "garden");
         QVERIFY(js("getSelection().anchorOffset").toInt() > 10);
     }
 
@@ -245,28 +217,28 @@ private slots:
         showHome("<p>Old words</p>");
         auto *tree = window->sidebar()->tree();
         auto *row = static_cast<SidebarTreeItem *>(tree->topLevelItem(0));
-        QCOMPARE(row->preview(), QStringLiteral("Old words"));
+        QCOMPARE(row->preview(), "Old words");
         js("var r = document.createRange(); r.setStart(document.querySelector('p').firstChild, 0);"
            "getSelection().removeAllRanges(); getSelection().addRange(r);");
         QTest::keyClicks(editor, "New ");
         const int made = SidebarTreeItem::previewsMade();
         // Nothing else repaints the sidebar: its own repaint makes the new preview.
         QTRY_VERIFY_WITH_TIMEOUT(SidebarTreeItem::previewsMade() > made, 3000);
-        QCOMPARE(row->preview(), QStringLiteral("New Old words"));
+        QCOMPARE(row->preview(), "New Old words");
     }
 
     void missingWikiOnTheCommandLine()
     {
         const QString missing = dir.filePath("notes.velmora");
         QString question;
-        answerBox(QStringLiteral("No"), &question);
+        answerBox("No", &question);
         window->openStartupWiki(missing);
         QCOMPARE(question,
             QStringLiteral("There is no wiki at %1. Create a new wiki there?")
                 .arg(QDir::toNativeSeparators(missing)));
         QVERIFY(!QFile::exists(missing));
 
-        answerBox(QStringLiteral("Yes"));
+        answerBox("Yes");
         window->openStartupWiki(missing);
         QVERIFY(QFile::exists(missing));
         QCOMPARE(window->windowFilePath(), missing);

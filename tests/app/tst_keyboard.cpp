@@ -1,41 +1,22 @@
-#include "app/createpassworddialog.h"
-#include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/startupgeometry.h"
-#include "editor/editor.h"
-#include "model/folder.h"
-#include "model/page.h"
-#include "model/urls.h"
-#include "model/wikidocument.h"
 #include "search/searchresultswidget.h"
 #include "search/searchtextedit.h"
-#include "sidebar/sidebar.h"
 #include "sidebar/sidebartree.h"
 #include "sidebar/sidebartreeitem.h"
 #include "testing.h"
 
-#include <QDialogButtonBox>
 #include <QInputDialog>
-#include <QPushButton>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <QWebFrame>
 
 using namespace Testing;
 
 // The window driven from the keyboard alone, as a user without a mouse would.
-class TestKeyboard : public QObject
+class TestKeyboard : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<MainWindow> window;
-    WikiDocument *wiki = nullptr;
-
-    Page *page(const char *name) const { return wiki->findPageByName(QLatin1String(name)); }
     SidebarTree *tree() const { return window->sidebar()->tree(); }
     // The focus in the window, which is made active again after a dialog, as a window
     // manager does.
@@ -53,27 +34,18 @@ class TestKeyboard : public QObject
     // Types into the editor once its page has loaded and holds a caret.
     bool typeInPage(const QString &text) const
     {
-        if (!editorReady(window.get()) || focus() != window->editor())
+        if (!editorReady(window.get()) || focus() != editor)
             return false;
-        QTest::keyClicks(window->editor(), text);
+        QTest::keyClicks(editor, text);
         return true;
     }
 
 private slots:
     void init()
     {
-        window = makeWindow();
+        openSample();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        wiki = openSampleWiki(window.get(), dir.filePath(QStringLiteral("keys.velmora")));
-        QVERIFY(wiki);
-    }
-
-    void cleanup()
-    {
-        window.reset();
-        QVERIFY2(allAnswered(), "a dialog the test expected never appeared");
-        dir.setAutoRemove(!QTest::currentTestFailed());
     }
 
     void sidebarChoosesAndTypingLandsInThePage()
@@ -83,14 +55,14 @@ private slots:
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, home.center());
         QCOMPARE(focus(), tree());
         QTest::keyClicks(tree(), QStringLiteral("id"));
-        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+        QCOMPARE(editor->currentPage(), page("Ideas"));
         QCOMPARE(focus(), tree());
 
         // The arrows open the page above; Enter puts the caret in it. Before, typed text
         // went nowhere until the page was clicked.
-        for (int i = 0; i < 5 && window->editor()->currentPage() != wiki->homePage(); ++i)
+        for (int i = 0; i < 5 && editor->currentPage() != wiki->homePage(); ++i)
             press(Qt::Key_Up);
-        QCOMPARE(window->editor()->currentPage(), wiki->homePage());
+        QCOMPARE(editor->currentPage(), wiki->homePage());
         QCOMPARE(focus(), tree());
         press(Qt::Key_Return);
         QVERIFY(typeInPage(QStringLiteral("Typed ")));
@@ -105,7 +77,7 @@ private slots:
         QTRY_VERIFY(!results->isSearching());
         tree()->setFocus();
         QWidget *const cycle[] = {
-            window->editor(), window->findChild<SearchTextEdit *>(), results->focusProxy(), tree()};
+            editor, window->findChild<SearchTextEdit *>(), results->focusProxy(), tree()};
         for (QWidget *next : cycle) {
             press(Qt::Key_F6);
             QCOMPARE(focus(), next);
@@ -118,17 +90,24 @@ private slots:
         press(Qt::Key_F6);
         QVERIFY(editorReady(window.get()));
         press(Qt::Key_Tab);
-        QCOMPARE(focus(), window->editor());
+        QCOMPARE(focus(), editor);
+        // Outside the page, Ctrl+F goes to the search box (in the page it opens the find bar);
+        // Escape there closes the results.
+        tree()->setFocus();
+        press(Qt::Key_F, Qt::ControlModifier);
+        QTRY_COMPARE(focus(), cycle[1]);
+        press(Qt::Key_Escape);
+        QVERIFY(!results->isVisible());
     }
 
     void backAndGoToPage()
     {
         window->sidebar()->selectItem(page("Ideas")->id());
-        QCOMPARE(focus(), window->editor());
+        QCOMPARE(focus(), editor);
         press(Qt::Key_Left, Qt::AltModifier);
-        QCOMPARE(window->editor()->currentPage(), wiki->homePage());
+        QCOMPARE(editor->currentPage(), wiki->homePage());
         press(Qt::Key_Right, Qt::AltModifier);
-        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+        QCOMPARE(editor->currentPage(), page("Ideas"));
 
         // Part of a name, in any case, narrows the list; Enter opens the page with the caret.
         QStringList listed;
@@ -142,14 +121,14 @@ private slots:
         });
         press(Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(listed, QStringList({QStringLiteral("Lisbon")}));
-        QCOMPARE(window->editor()->currentPage(), page("Lisbon"));
+        QCOMPARE(editor->currentPage(), page("Lisbon"));
         QVERIFY(typeInPage(QStringLiteral("Trams")));
         QTRY_VERIFY(page("Lisbon")->content().startsWith(QStringLiteral("Trams")));
         // Escape closes the box and leaves everything as it was.
         answerDialog("GoToPageDialog",
             [](QWidget *dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape); });
         press(Qt::Key_G, Qt::ControlModifier);
-        QCOMPARE(window->editor()->currentPage(), page("Lisbon"));
+        QCOMPARE(editor->currentPage(), page("Lisbon"));
     }
 
     void renameAndDeleteFromTheSidebar_data()
@@ -162,7 +141,7 @@ private slots:
     void renameAndDeleteFromTheSidebar()
     {
         QFETCH(QString, row);
-        WikiItem *item = page(qPrintable(row));
+        WikiItem *item = page(row);
         if (!item)
             item = wiki->findFolderByName(row);
         tree()->setFocus();
@@ -193,76 +172,25 @@ private slots:
         QVERIFY(!tree()->itemById(item->id()));
     }
 
-    void wrongPasswordThenRight()
-    {
-        Page *ideas = page("Ideas");
-        QVERIFY(ideas->setPassword(QStringLiteral("pw"), QString()));
-        ideas->setLocked(true);
-        window->sidebar()->selectItem(ideas->id());
-        // The wrong text used to stay, so the right one was typed after it and failed too.
-        answerPassword({QStringLiteral("wrong")});
-        answerDialog("QDialog", [](QWidget *dialog) {
-            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
-            auto *error = dialog->findChild<QLabel *>(QStringLiteral("errorLabel"));
-            QVERIFY(edit->text().isEmpty());
-            QCOMPARE(QApplication::focusWidget(), edit);
-            QVERIFY(error->height() >= error->heightForWidth(error->width()));
-            QTest::keyClicks(edit, QStringLiteral("pw"));
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
-        window->onLinkClicked(QUrl(commandUrl(UnlockPageCommand)));
-        QVERIFY(ideas->isUnlocked());
-        QCOMPARE(window->editor()->currentPage(), ideas);
-
-        // The mismatch message used to be cut off at both ends.
-        CreatePasswordDialog create(false, window.get());
-        create.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&create));
-        QTest::keyClicks(create.findChild<QLineEdit *>(QStringLiteral("passwordEdit")), "one");
-        QTest::keyClicks(create.findChild<QLineEdit *>(QStringLiteral("confirmEdit")), "two");
-        create.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        auto *error = create.findChild<QLabel *>(QStringLiteral("errorLabel"));
-        QVERIFY(error->text().contains(QStringLiteral("does not match")));
-        const QRect needed = error->fontMetrics().boundingRect(
-            error->contentsRect(), Qt::TextWordWrap | Qt::AlignHCenter, error->text());
-        QTRY_VERIFY(error->contentsRect().height() >= needed.height());
-        QVERIFY(error->contentsRect().width() >= needed.width());
-        QVERIFY(create.rect().contains(error->geometry()));
-    }
-
     void newPageTextIsReplacedByTyping()
     {
         answerText(QStringLiteral("Garden"));
         press(Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(window->editor()->currentPage(), page("Garden"));
+        QCOMPARE(editor->currentPage(), page("Garden"));
         // The first words used to glue onto "This is a page about 'Garden'".
         QVERIFY(typeInPage(QStringLiteral("Roses")));
         QTRY_COMPARE(page("Garden")->content(), QStringLiteral("Roses"));
     }
 
-    void protectedLastWikiOnWelcomePage()
-    {
-        QVERIFY(wiki->setPassword(QStringLiteral("pw"), QString()));
-        QVERIFY(wiki->save());
-        window.reset();
-        window = makeWindow(true);
-        QVERIFY(!window->currentWiki());
-        QVERIFY(editorReady(window.get()));
-        const QString welcome = window->editor()->page()->mainFrame()->toHtml();
-        QVERIFY(welcome.contains(QStringLiteral("keys.velmora")));
-        QVERIFY(welcome.contains(commandUrl(OpenLastWikiCommand)));
-        answerPassword({QStringLiteral("pw")});
-        window->onLinkClicked(QUrl(commandUrl(OpenLastWikiCommand)));
-        QVERIFY(window->currentWiki());
-    }
-
     void windowFitsTheScreen_data()
     {
         QTest::addColumn<QRect>("stored");
+        QTest::newRow("fits") << QRect(20, 30, 770, 520);
         // A restart at another scale once gave 2800 x 1800 on a smaller screen.
         QTest::newRow("larger than the screen") << QRect(0, 0, 2800, 1800);
         QTest::newRow("off the screen") << QRect(-3000, 5000, 600, 400);
         QTest::newRow("below the minimum") << QRect(10, 10, 200, 150);
+        QTest::newRow("no area") << QRect(10, 10, 0, 500);
     }
 
     void windowFitsTheScreen()
@@ -270,10 +198,19 @@ private slots:
         QFETCH(QRect, stored);
         Settings::setLastWindowGeometry(stored);
         window.reset();
-        window = makeWindow(true);
+        openWindow(true);
         applyStartupGeometry(window.get(), Settings::lastWindowGeometry());
-        QVERIFY(
-            window->screen()->availableGeometry().contains(QRect(window->pos(), window->size())));
+        const QRect shown(window->pos(), window->size());
+        const QRect screen = window->screen()->availableGeometry();
+        // A stored rectangle without area counts as missing.
+        if (stored.isEmpty()) {
+            QCOMPARE(window->size(), defaultWindowSize(screen.size()));
+            return;
+        }
+        QVERIFY(screen.contains(shown));
+        QCOMPARE(window->size(), window->size().expandedTo(window->minimumSize()));
+        if (QByteArray(QTest::currentDataTag()) == "fits")
+            QCOMPARE(shown, stored);
     }
 };
 

@@ -1,38 +1,21 @@
-#include "app/mainwindow.h"
 #include "app/settings.h"
-#include "editor/editor.h"
-#include "model/urls.h"
-#include "sidebar/sidebar.h"
 #include "testing.h"
 #include "widgets/imagebutton.h"
 
-#include <QAction>
 #include <QMenu>
 #include <QTreeWidget>
 
 using namespace Testing;
 
-class TestMainWindow : public QObject
+class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<MainWindow> window;
     QString path(const QString &name) const { return dir.filePath(name); }
-    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
-    QMenu *menu(const char *name) const { return window->findChild<QMenu *>(name); }
-    Page *page(const char *name) const { return window->currentWiki()->findPageByName(name); }
     void show(Page *page) const { window->sidebar()->selectItem(page->id()); }
 
 private slots:
-    void init() { window = makeWindow(); }
-
-    void cleanup()
-    {
-        window.reset();
-        QVERIFY2(allAnswered(), "a dialog the test expected never appeared");
-        dir.setAutoRemove(!QTest::currentTestFailed());
-    }
+    void init() { openWindow(); }
 
     void newWikiAndRecentFiles()
     {
@@ -71,7 +54,7 @@ private slots:
         QVERIFY(!Settings::recentWikiList().contains(path("w3.velmora")));
 
         action("clearRecentAction")->trigger();
-        QVERIFY(!menu("recentFilesMenu")->isEnabled());
+        QVERIFY(!window->findChild<QMenu *>("recentFilesMenu")->isEnabled());
         QVERIFY(Settings::recentWikiList().isEmpty());
     }
 
@@ -81,25 +64,28 @@ private slots:
         const QString plain = path("plain.velmora");
         const QString locked = path("locked.velmora");
         {
-            WikiDocument wiki(locked);
-            QVERIFY(wiki.setPassword(QStringLiteral("pw"), QString()));
-            QVERIFY(wiki.save());
+            WikiDocument protectedWiki(locked);
+            QVERIFY(protectedWiki.setPassword(QStringLiteral("pw"), QString()));
+            QVERIFY(protectedWiki.save());
             WikiDocument other(plain);
         }
         Settings::addRecentWiki(plain);
         QCOMPARE(makeWindow(true)->windowFilePath(), plain);
-        // A protected most recent wiki is not opened at start-up, and stays in the list.
-        Settings::addRecentWiki(locked);
-        QVERIFY(!makeWindow(true)->currentWiki());
-        QCOMPARE(Settings::mostRecentWiki(), locked);
         // A missing most recent entry is dropped silently.
+        Settings::addRecentWiki(locked);
         Settings::addRecentWiki(path("gone.velmora"));
         QVERIFY(!makeWindow(true)->currentWiki());
         QCOMPARE(Settings::mostRecentWiki(), locked);
-        // Named explicitly (as on the command line), the password is asked for.
-        window = makeWindow(true);
+        // A protected most recent wiki is not opened at start-up: the welcome page offers it,
+        // and the password is asked for then.
+        openWindow(true);
+        QVERIFY(!window->currentWiki());
+        QVERIFY(editorReady(window.get()));
+        const QString welcome = editor->page()->mainFrame()->toHtml();
+        QVERIFY(welcome.contains("locked.velmora"));
+        QVERIFY(welcome.contains(commandUrl(OpenLastWikiCommand)));
         answerPassword({QStringLiteral("pw")});
-        QVERIFY(window->openWiki(locked, true, false));
+        window->onLinkClicked(QUrl(commandUrl(OpenLastWikiCommand)));
         QCOMPARE(window->windowFilePath(), locked);
     }
 
@@ -168,28 +154,16 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
-    void searchKeys()
-    {
-        QVERIFY(openSampleWiki(window.get(), path("keys.velmora")));
-        auto *search = window->findChild<QWidget *>(QStringLiteral("SearchTextEdit"));
-        window->sidebar()->setFocus(); // in the page, Ctrl+F opens the find bar
-        QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(search->hasFocus());
-        QTest::keyClick(window.get(), Qt::Key_Escape);
-        QVERIFY(!window->findChild<QWidget *>(QStringLiteral("SearchResultsWidget"))->isVisible());
-    }
-
     void pageAndFolderCommands()
     {
-        const QString file = path("commands.velmora");
-        WikiDocument *wiki = openSampleWiki(window.get(), file);
-        QVERIFY(wiki);
+        openSample();
+        const QString file = wiki->filePath();
         answerText(QStringLiteral("  Garden  "));
         action("newPageAction")->trigger();
         Page *garden = page("Garden");
         QVERIFY(garden);
         QCOMPARE(garden->name(), QStringLiteral("Garden"));
-        QCOMPARE(window->editor()->currentPage(), garden);
+        QCOMPARE(editor->currentPage(), garden);
 
         // A name taken in another case offers the page that has it.
         QString text, title;
@@ -197,7 +171,7 @@ private slots:
         answerBox(QStringLiteral("Open 'ideas'"), &text, &title);
         action("newPageAction")->trigger();
         QCOMPARE(title, QStringLiteral("Page already exists"));
-        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+        QCOMPARE(editor->currentPage(), page("Ideas"));
         answerText(QStringLiteral("Recipes"));
         action("newFolderAction")->trigger();
         QVERIFY(wiki->findFolderByName(QStringLiteral("Recipes")));
@@ -219,26 +193,25 @@ private slots:
         // Deleting a page: the home page shows, Back skips it, the file no longer holds it.
         answerBox(QStringLiteral("Yes, delete"), &text);
         action("deletePageAction")->trigger();
-        QCOMPARE(window->editor()->currentPage(), wiki->homePage());
+        QCOMPARE(editor->currentPage(), wiki->homePage());
         window->onToolbarBackButton();
-        QVERIFY(window->editor()->currentPage() != garden);
+        QVERIFY(editor->currentPage() != garden);
         QVERIFY(!WikiDocument(file).findPageByName(QStringLiteral("Allotment")));
 
         show(page("Lisbon"));
         answerBox(QStringLiteral("Yes, delete"), &text);
         action("deleteFolderAction")->trigger();
         QVERIFY(!WikiDocument(file).findPageByName(QStringLiteral("Lisbon")));
-        QCOMPARE(window->editor()->currentPage(), wiki->homePage());
+        QCOMPARE(editor->currentPage(), wiki->homePage());
     }
 
     void links()
     {
-        WikiDocument *wiki = openSampleWiki(window.get(), path("links.velmora"));
-        QVERIFY(wiki);
+        openSample();
         window->onLinkClicked(QUrl(pageUrl(page("Ideas")->id())));
-        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+        QCOMPARE(editor->currentPage(), page("Ideas"));
         window->onLinkClicked(QUrl(pageUrl(QStringLiteral("404"))));
-        QCOMPARE(window->editor()->currentPage(), page("Ideas"));
+        QCOMPARE(editor->currentPage(), page("Ideas"));
         // The welcome document's links ask for a file; cancelling leaves everything as it was.
         for (int command : {0, 1}) {
             cancelDialog();
@@ -249,8 +222,8 @@ private slots:
 
     void passwords()
     {
-        const QString file = path("passwords.velmora");
-        QVERIFY(openSampleWiki(window.get(), file));
+        openSample();
+        const QString file = wiki->filePath();
         answerPassword({QStringLiteral("wiki pw"), QStringLiteral("wiki pw")});
         answerBox();
         action("wikiPasswordAction")->trigger();
@@ -267,17 +240,20 @@ private slots:
         answerBox();
         action("pagePasswordAction")->trigger();
         QVERIFY(ideas->isUnlocked());
-        show(window->currentWiki()->homePage());
+        show(wiki->homePage());
         QVERIFY(ideas->isLocked());
         show(ideas);
-        // A wrong or cancelled password changes nothing; the right one unlocks.
+        // A wrong or cancelled password changes nothing. The wrong text used to stay in the
+        // field, so the right one typed after it failed too.
         answerPassword({QStringLiteral("wrong")});
         cancelDialog();
         window->onLinkClicked(QUrl(commandUrl(UnlockPageCommand)));
         QVERIFY(ideas->isLocked());
+        answerPassword({QStringLiteral("wrong")});
         answerPassword({QStringLiteral("page pw")});
         window->onLinkClicked(QUrl(commandUrl(UnlockPageCommand)));
         QVERIFY(ideas->isUnlocked());
+        QCOMPARE(editor->currentPage(), ideas);
         answerPassword({QStringLiteral("page pw")});
         answerBox();
         action("pagePasswordAction")->trigger();
@@ -286,21 +262,21 @@ private slots:
 
     void autosaveAndClose()
     {
-        const QString file = path("autosave.velmora");
-        QVERIFY(openSampleWiki(window.get(), file));
+        openSample();
+        const QString file = wiki->filePath();
         auto *timer = window->findChild<QTimer *>(QStringLiteral("autosaveTimer"));
         timer->setInterval(100);
         QVERIFY(window->currentWiki()->waitForSaves()); // the saves of makeWiki()
         const QByteArray before = fileBytes(file);
         caretAtEnd(window.get());
-        QTest::keyClicks(window->editor(), QStringLiteral("typed"));
+        QTest::keyClicks(editor, QStringLiteral("typed"));
         QTRY_VERIFY(fileBytes(file) != before);
         const QByteArray once = fileBytes(file);
         QTest::qWait(300); // nothing changed since: nothing is written
         QCOMPARE(fileBytes(file), once);
 
         window->resize(900, 650);
-        QTest::keyClicks(window->editor(), QStringLiteral(" more"));
+        QTest::keyClicks(editor, QStringLiteral(" more"));
         timer->stop();
         QVERIFY(window->close());
         QCOMPARE(Settings::lastWindowGeometry().size(), QSize(900, 650));
@@ -310,7 +286,7 @@ private slots:
     // A foreign file became a new wiki over the user's data and replaced the open wiki.
     void foreignFileIsNotOpened()
     {
-        WikiDocument *wiki = openSampleWiki(window.get(), path("kept.velmora"));
+        openSample();
         const QString foreign = path("letter.velmora");
         QVERIFY(putFile(foreign, "Dear diary, this is not a wiki."));
         QString text;
@@ -327,10 +303,10 @@ private slots:
     {
         const QString noHome = path("nohome.velmora");
         QVERIFY(writeWikiJson(noHome, {pageJson("7", "Orphan")}));
-        QVERIFY(openSampleWiki(window.get(), path("before.velmora")));
+        openSample();
         QVERIFY(window->openWiki(noHome, true, false));
         QVERIFY(!window->currentWiki());
-        QVERIFY(!window->editor()->currentPage());
+        QVERIFY(!editor->currentPage());
         QCOMPARE(window->sidebar()->findChild<QTreeWidget *>()->topLevelItemCount(), 0);
         QVERIFY(!action("newPageAction")->isEnabled());
         QVERIFY(!Settings::recentWikiList().contains(noHome));

@@ -1,21 +1,15 @@
-#include "app/mainwindow.h"
 #include "app/settings.h"
-#include "editor/editor.h"
 #include "editor/imagefile.h"
 #include "search/searchrunner.h"
 #include "search/searchtextedit.h"
-#include "sidebar/sidebar.h"
 #include "sidebar/sidebartree.h"
 #include "sidebar/sidebartreeitem.h"
-
 #include "testing.h"
 
 #include <QBuffer>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QImage>
 #include <QMimeData>
-#include <QWebFrame>
 
 #include <sys/stat.h>
 
@@ -25,32 +19,22 @@ namespace {
 
 // Every construct through which page content could run, load or submit something, each
 // reporting to the listener if it ever acts.
-QString hostileContent(const LocalSite &listener, const QString &folder)
+QString hostileContent(const LocalSite &site, const QString &folder)
 {
-    const QString ping = QStringLiteral("new Image().src='%1';");
-    return QStringLiteral("<p>Stored text of the page</p>")
-        + QStringLiteral("<script>document.body.innerHTML='gone';%1</script>")
-              .arg(ping.arg(listener.url("script-ran")))
-        + QStringLiteral("<img src=\"x\" onerror=\"%1page.updatePageContent();\">")
-              .arg(ping.arg(listener.url("onerror-ran")))
-        + QStringLiteral("<img src=\"%1\">").arg(listener.url("track.png"))
-        + QStringLiteral("<iframe src=\"file://%1/local.html\"></iframe>").arg(folder)
-        + QStringLiteral("<img src=\"file://%1/local.png\">").arg(folder)
-        + QStringLiteral("<a href=\"jav&#x61;script:%1\">run</a>")
-              .arg(ping.arg(listener.url("link")))
-        + QStringLiteral("<object data=\"%1\"></object><embed src=\"%2\">")
-              .arg(listener.url("object"), listener.url("embed"))
-        + QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">")
-              .arg(listener.url("refresh"))
-        + QStringLiteral("<base href=\"%1\"><img src=\"relative.png\">").arg(listener.url("base/"))
-        + QStringLiteral("<form action=\"%1\"><input type=\"submit\"></form>")
-              .arg(listener.url("form"))
-        + QStringLiteral("<div style=\"background-image: url(%1)\">styled</div>")
-              .arg(listener.url("css"))
-        + QStringLiteral("<link rel=\"stylesheet\" href=\"%1\">").arg(listener.url("sheet"))
-        + QStringLiteral("<video poster=\"%1\" src=\"%2\" autoplay></video>")
-              .arg(listener.url("poster"), listener.url("video"))
-        + QStringLiteral("<svg><image href=\"%1\"/></svg>").arg(listener.url("svg"));
+    const auto url = [&site](const char *path) { return site.url(QLatin1String(path)); };
+    const auto ping = [&url](const char *path) { return "new Image().src='" + url(path) + "';"; };
+    return "<p>Stored text of the page</p><script>document.body.innerHTML='gone';"
+        + ping("script-ran") + "</script><img src=\"x\" onerror=\"" + ping("onerror-ran")
+        + "page.updatePageContent();\"><img src=\"" + url("track.png") + "\"><iframe src=\"file://"
+        + folder + "/local.html\"></iframe><img src=\"file://" + folder + "/local.png\">"
+        + "<a href=\"jav&#x61;script:" + ping("link") + "\">run</a><object data=\"" + url("object")
+        + "\"></object><embed src=\"" + url("embed")
+        + "\"><meta http-equiv=\"refresh\" content=\"0;url=" + url("refresh") + "\"><base href=\""
+        + url("base/") + "\"><img src=\"relative.png\">" + "<form action=\"" + url("form")
+        + "\"><input type=\"submit\"></form>" + "<div style=\"background-image: url(" + url("css")
+        + ")\">styled</div>" + "<link rel=\"stylesheet\" href=\"" + url("sheet")
+        + "\"><video poster=\"" + url("poster") + "\" src=\"" + url("video")
+        + "\" autoplay></video><svg><image href=\"" + url("svg") + "\"/></svg>";
 }
 
 const QStringList activeConstructs = {"<script", "onerror", "javascript", "jav&#x61;", "<iframe",
@@ -58,7 +42,7 @@ const QStringList activeConstructs = {"<script", "onerror", "javascript", "jav&#
 
 } // namespace
 
-class TestPageSafety : public QObject
+class TestPageSafety : public WindowTest
 {
     Q_OBJECT
 
@@ -66,7 +50,6 @@ public slots:
     void openedUrl(const QUrl &url) { opened << url; }
 
 private:
-    QTemporaryDir dir;
     QList<QUrl> opened;
 
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -74,12 +57,8 @@ private:
     // A wiki whose home page, a second page and a locked page all hold every hostile construct.
     QString makeHostileWiki(const LocalSite &listener)
     {
-        QFile local(path("local.html"));
-        if (!local.open(QIODevice::WriteOnly))
-            return QString();
-        local.write(
-            QStringLiteral("<img src=\"%1\">").arg(listener.url("from-local-file")).toUtf8());
-        local.close();
+        putFile(
+            path("local.html"), "<img src=\"" + listener.url("from-local-file").toUtf8() + "\">");
         QImage(4, 4, QImage::Format_RGB32).save(path("local.png"));
         const QString file = path("hostile.velmora");
         QFile::remove(file);
@@ -107,12 +86,6 @@ private slots:
         opened.clear();
     }
 
-    void cleanup()
-    {
-        dir.setAutoRemove(!QTest::currentTestFailed());
-        QVERIFY(allAnswered());
-    }
-
     // Scripts in a stored page ran on opening, rewrote the file through the page bridge and
     // reached the network; the search and the export carried them on.
     void hostileWikiDoesNothing()
@@ -121,53 +94,47 @@ private slots:
         const QString file = makeHostileWiki(listener);
         QVERIFY(!file.isEmpty());
         const QByteArray before = fileBytes(file);
-        {
-            MainWindow window;
-            window.show();
-            QVERIFY(window.openWiki(file, true, false));
-            WikiDocument *wiki = window.currentWiki();
-            for (Page *page : wiki->allPages()) {
-                window.sidebar()->selectItem(page->id());
-                QVERIFY(editorReady(&window));
-                QTest::qWait(100);
-                if (page->isLocked())
-                    continue;
-                QCOMPARE(window.editor()->page()->mainFrame()->findFirstElement("p").toPlainText(),
-                    QStringLiteral("Stored text of the page"));
-                const QString preview
-                    = window.sidebar()->findChild<SidebarTree *>()->itemById(page->id())->preview();
-                QVERIFY2(preview.startsWith(QStringLiteral("Stored text of the page")),
-                    qPrintable(preview));
-            }
-            window.findChild<SearchTextEdit *>()->setText(QStringLiteral("text"));
-            window.onRunSearch();
-            // Text a script would write is never found; the stored text is, locked page too.
-            SearchRunner runner(nullptr);
-            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("gone")).size(), 0);
-            QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("Stored text")).size(), 3);
-
-            // Past an autosave.
-            auto *autosave = window.findChild<QTimer *>(QStringLiteral("autosaveTimer"));
-            QVERIFY(autosave);
-            autosave->start(1);
+        openWindow();
+        QVERIFY(window->openWiki(file, true, false));
+        wiki = window->currentWiki();
+        for (Page *page : wiki->allPages()) {
+            window->sidebar()->selectItem(page->id());
+            QVERIFY(editorReady(window.get()));
             QTest::qWait(100);
-
-            const QString exported = path("exported");
-            QVERIFY(QDir().mkpath(exported));
-            answerFile(exported);
-            answerBox();
-            window.onExportWikiAsHTML();
-            const QStringList files = QDir(exported).entryList(QDir::Files);
-            QCOMPARE(files.size(), 4); // the pages and index.html
-            for (const QString &name : files) {
-                const QString html = QString::fromUtf8(fileBytes(exported + "/" + name));
-                for (const QString &construct : activeConstructs)
-                    QVERIFY2(!html.contains(construct, Qt::CaseInsensitive),
-                        qPrintable(name + " holds " + construct));
-            }
-            QTest::qWait(200);
-            window.close();
+            if (page->isLocked())
+                continue;
+            QCOMPARE(js("document.querySelector('p').textContent"), "Stored text of the page");
+            const QString preview
+                = window->sidebar()->findChild<SidebarTree *>()->itemById(page->id())->preview();
+            QVERIFY2(preview.startsWith("Stored text of the page"), qPrintable(preview));
         }
+        window->findChild<SearchTextEdit *>()->setText(QStringLiteral("text"));
+        window->onRunSearch();
+        // Text a script would write is never found; the stored text is, locked page too.
+        SearchRunner runner(nullptr);
+        QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("gone")).size(), 0);
+        QCOMPARE(runner.run(wiki->allPages(), QStringLiteral("Stored text")).size(), 3);
+
+        // Past an autosave.
+        window->findChild<QTimer *>(QStringLiteral("autosaveTimer"))->start(1);
+        QTest::qWait(100);
+
+        const QString exported = path("exported");
+        QVERIFY(QDir().mkpath(exported));
+        answerFile(exported);
+        answerBox();
+        window->onExportWikiAsHTML();
+        const QStringList files = QDir(exported).entryList(QDir::Files);
+        QCOMPARE(files.size(), 4); // the pages and index.html
+        for (const QString &name : files) {
+            const QString html = QString::fromUtf8(fileBytes(exported + "/" + name));
+            for (const QString &construct : activeConstructs)
+                QVERIFY2(!html.contains(construct, Qt::CaseInsensitive),
+                    qPrintable(name + " holds " + construct));
+        }
+        QTest::qWait(200);
+        window->close();
+        window.reset();
         QTest::qWait(200);
         QCOMPARE(listener.requests.join(' '), QString());
         QCOMPARE(listener.connections, 0);
@@ -179,20 +146,17 @@ private slots:
         LocalSite listener;
         const QString file = makeHostileWiki(listener);
         QVERIFY(!file.isEmpty());
-        {
-            MainWindow window;
-            window.show();
-            QVERIFY(window.openWiki(file, true, false));
-            QVERIFY(editorReady(&window));
-            window.editor()->setFocus();
-            window.editor()->page()->mainFrame()->evaluateJavaScript(
-                "var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
-                "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
-            QTest::keyClicks(window.editor(), QStringLiteral("!"));
-            window.saveWiki(true);
-            QVERIFY(window.currentWiki()->waitForSaves());
-            window.close();
-        }
+        openWindow();
+        QVERIFY(window->openWiki(file, true, false));
+        QVERIFY(editorReady(window.get()));
+        editor->setFocus();
+        js("var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
+           "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+        QTest::keyClicks(editor, QStringLiteral("!"));
+        window->saveWiki(true);
+        QVERIFY(window->currentWiki()->waitForSaves());
+        window->close();
+        window.reset();
         QCOMPARE(listener.connections, 0);
         WikiDocument saved(file);
         const QString content = saved.homePage()->content();
@@ -208,52 +172,47 @@ private slots:
         LocalSite listener;
         QBuffer png(&listener.pages["/picture.png"]);
         QImage(3, 2, QImage::Format_RGB32).save(&png, "PNG");
-        MainWindow window;
-        window.show();
-        QVERIFY(window.openWiki(path("paste.velmora"), false, false));
-        QVERIFY(editorReady(&window));
-        window.editor()->setFocus();
+        openWindow();
+        QVERIFY(window->openWiki(path("paste.velmora"), false, false));
+        QVERIFY(editorReady(window.get()));
+        editor->setFocus();
         auto *mime = new QMimeData;
         mime->setHtml(QStringLiteral("<p>pasted<img src=\"x\" onerror=\"page.updatePageContent()\">"
                                      "<img src=\"%1\"><img src=\"%2\"></p>")
                           .arg(listener.url("picture.png"), listener.url("missing.png")));
         QGuiApplication::clipboard()->setMimeData(mime);
-        QTest::keyClick(window.editor(), Qt::Key_V, Qt::ControlModifier);
-        Page *page = window.editor()->currentPage();
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        Page *page = editor->currentPage();
         QTRY_VERIFY(page->content().contains(QStringLiteral("data:image/png;base64,")));
         QCOMPARE(listener.requests.size(), 2);
         QVERIFY(page->content().contains(QStringLiteral("pasted")));
         QVERIFY(!page->content().contains(QStringLiteral("onerror")));
         QVERIFY(!page->content().contains(QStringLiteral("127.0.0.1")));
-        window.close();
     }
 
     void links_data()
     {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("answer"); // the button pressed; empty when nothing asks
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("web") << "https://example.org/"
-                             << "" << true;
-        QTest::newRow("local file, cancelled") << "file:///etc/passwd"
-                                               << "Cancel" << false;
-        QTest::newRow("local file, opened") << "file:///etc/hosts"
-                                            << "Open" << true;
+        QTest::addColumn<int>("opens");
+        QTest::newRow("web") << QString("https://example.org/") << QString() << 1;
+        QTest::newRow("local file, cancelled") << QString("file:///etc/passwd") << "Cancel" << 0;
+        QTest::newRow("local file, opened") << QString("file:///etc/hosts") << "Open" << 1;
         // A command link whose number did not parse ran New Wiki.
-        QTest::newRow("command not a number") << "file://velmora/?commandid=0x"
-                                              << "" << false;
+        QTest::newRow("command not a number")
+            << QString("file://velmora/?commandid=0x") << QString() << 0;
     }
 
     void links()
     {
         QFETCH(QString, link);
         QFETCH(QString, answer);
-        QFETCH(bool, opens);
-        MainWindow window;
+        QFETCH(int, opens);
+        openWindow();
         QString text;
         if (!answer.isEmpty())
             answerBox(answer, &text);
-        window.onLinkClicked(QUrl(link));
+        window->onLinkClicked(QUrl(link));
         QVERIFY(allAnswered());
         if (!answer.isEmpty())
             QVERIFY2(text.contains(QUrl(link).toDisplayString()), qPrintable(text));
@@ -269,14 +228,14 @@ private slots:
         Settings::addRecentWiki(fifo);
         QString title, text;
         answerBox(QStringLiteral("OK"), &text, &title);
-        MainWindow window;
+        openWindow(true);
         QVERIFY2(text.contains(QStringLiteral("could not be read")), qPrintable(text));
         QVERIFY(!Settings::recentWikiList().contains(fifo));
 
         // Named on the command line, and dropped as a picture.
         answerBox(QStringLiteral("OK"), &text, &title);
         text.clear();
-        window.openWiki(path("pipe.velmora"), true, false);
+        window->openWiki(path("pipe.velmora"), true, false);
         QVERIFY2(text.contains(QStringLiteral("could not be read")), qPrintable(text));
         QString error;
         QVERIFY(!ImageFile(fifo, &error).isValid());

@@ -1,4 +1,3 @@
-#include "app/startupgeometry.h"
 #include "model/commandline.h"
 #include "testing.h"
 
@@ -10,42 +9,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Starts the real program in a private temporary and settings folder.
-class ProgramRun
+// The real program, started with its temporary folder in folder and its home and settings in
+// home, or folder too. With no runtime folder, it finds none and falls back on the temporary
+// one. As "nobody" when asNobody, through setpriv: tests that need two users run as root.
+struct Program : QProcess
 {
-public:
-    // With no runtime folder, the program finds none and falls back on the temporary one.
-    // As "nobody" when asNobody, through setpriv: tests that need two users run as root.
-    explicit ProgramRun(const QString &folder, const QString &runtime = QString(),
+    Program(const QString &folder, const QString &runtime, const QStringList &arguments = {},
         const QString &home = QString(), bool asNobody = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("TMPDIR"), folder);
-        const QString homeFolder = home.isEmpty() ? folder : home;
-        env.insert(QStringLiteral("HOME"), homeFolder);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeFolder + QStringLiteral("/config"));
-        if (runtime.isEmpty())
-            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-        else
-            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        process.setProcessEnvironment(env);
-        if (asNobody) {
-            process.setProgram(QStringLiteral("setpriv"));
-            process.setArguments({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                QStringLiteral("--clear-groups"), QStringLiteral(VELMORA_BINARY)});
-        } else {
-            process.setProgram(QStringLiteral(VELMORA_BINARY));
-        }
+        env.insert("TMPDIR", folder);
+        env.insert("HOME", home.isEmpty() ? folder : home);
+        env.insert("XDG_CONFIG_HOME", (home.isEmpty() ? folder : home) + "/config");
+        env.remove("XDG_RUNTIME_DIR");
+        if (!runtime.isEmpty())
+            env.insert("XDG_RUNTIME_DIR", runtime);
+        setProcessEnvironment(env);
+        const QStringList nobody {
+            "--reuid=65534", "--regid=65534", "--clear-groups", VELMORA_BINARY};
+        start(asNobody ? "setpriv" : VELMORA_BINARY, asNobody ? nobody + arguments : arguments);
     }
-    ~ProgramRun()
+    ~Program() override
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
+        kill();
+        waitForFinished(5000);
     }
-    QProcess process;
 };
 
 class TestStartup : public QObject
@@ -53,20 +41,6 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void storedGeometryIsUsedWhenItFits()
-    {
-        QWidget window;
-        applyStartupGeometry(&window, QRect(40, 30, 700, 500));
-        QCOMPARE(window.size(), QSize(700, 500));
-        QCOMPARE(window.pos(), QPoint(40, 30));
-
-        // A stored rectangle without area counts as missing.
-        QWidget other;
-        applyStartupGeometry(&other, QRect(10, 10, 0, 500));
-        QVERIFY(other.width() >= 900);
-        QVERIFY(other.height() >= 600);
-    }
-
     void firstArgumentIsTrimmed()
     {
         QCOMPARE(firstCommandLineArgument(), QStringLiteral("/tmp/notes file.velmora"));
@@ -86,37 +60,32 @@ private slots:
         for (const QString &path : {first, second})
             QVERIFY(WikiDocument(path).homePage());
 
-        ProgramRun running(dir.path(), runtime);
-        running.process.setArguments({first});
-        running.process.start();
-        QVERIFY(running.process.waitForStarted());
+        Program running(dir.path(), runtime, {first});
+        QVERIFY(running.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + "/velmora.socket"), 30000);
 
-        ProgramRun started(dir.path(), runtime);
-        started.process.setArguments({second});
-        started.process.start();
-        QVERIFY2(started.process.waitForFinished(60000), "the second copy did not leave");
-        QCOMPARE(started.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(started.process.exitCode(), 1);
+        Program started(dir.path(), runtime, {second});
+        QVERIFY2(started.waitForFinished(60000), "the second copy did not leave");
+        QCOMPARE(started.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(started.exitCode(), 1);
         // The running window opened the wiki: it leads the recent list it keeps.
         const QString settingsFile = dir.filePath(QStringLiteral("config/Halvane/Velmora.conf"));
         QTRY_COMPARE_WITH_TIMEOUT(QSettings(settingsFile, QSettings::IniFormat)
                                       .value(QStringLiteral("recent_wiki_list"))
                                       .toStringList(),
             QStringList({second, first}), 30000);
-        QCOMPARE(running.process.state(), QProcess::Running);
+        QCOMPARE(running.state(), QProcess::Running);
 
-        running.process.kill();
-        QVERIFY(running.process.waitForFinished(60000));
+        running.kill();
+        QVERIFY(running.waitForFinished(60000));
         QVERIFY(QFile::exists(lockPath));
-        ProgramRun third(dir.path(), runtime);
-        third.process.start();
-        QVERIFY(third.process.waitForStarted());
-        QVERIFY(!third.process.waitForFinished(1500));
+        Program third(dir.path(), runtime);
+        QVERIFY(third.waitForStarted());
+        QVERIFY(!third.waitForFinished(1500));
         qint64 pid = 0;
         QString host, app;
         QLockFile reader(lockPath);
-        QTRY_VERIFY(reader.getLockInfo(&pid, &host, &app) && pid == third.process.processId());
+        QTRY_VERIFY(reader.getLockInfo(&pid, &host, &app) && pid == third.processId());
     }
 
     // The lock was one file in the shared temporary folder: a second user could not start
@@ -135,26 +104,23 @@ private slots:
         QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
         QVERIFY(::chown(QFile::encodeName(nobodyHome).constData(), 65534, 65534) == 0);
 
-        ProgramRun root(shared);
-        root.process.start();
-        QVERIFY(root.process.waitForStarted());
+        Program root(shared, QString());
+        QVERIFY(root.waitForStarted());
         // The lock is taken before anything else: a copy still running holds it.
-        QVERIFY(!root.process.waitForFinished(1500));
+        QVERIFY(!root.waitForFinished(1500));
 
-        ProgramRun nobody(shared, QString(), nobodyHome, true);
-        nobody.process.start();
-        QVERIFY(nobody.process.waitForStarted());
-        QVERIFY2(!nobody.process.waitForFinished(1500), nobody.process.readAllStandardError());
-        QCOMPARE(root.process.state(), QProcess::Running);
+        Program nobody(shared, QString(), {}, nobodyHome, true);
+        QVERIFY(nobody.waitForStarted());
+        QVERIFY2(!nobody.waitForFinished(1500), nobody.readAllStandardError());
+        QCOMPARE(root.state(), QProcess::Running);
 
         // A copy killed outright leaves its lock; that user's next start takes it over.
-        nobody.process.kill();
-        QVERIFY(nobody.process.waitForFinished(5000));
-        ProgramRun nobodyNext(shared, QString(), nobodyHome, true);
-        nobodyNext.process.start();
-        QVERIFY(nobodyNext.process.waitForStarted());
+        nobody.kill();
+        QVERIFY(nobody.waitForFinished(5000));
+        Program nobodyNext(shared, QString(), {}, nobodyHome, true);
+        QVERIFY(nobodyNext.waitForStarted());
         QVERIFY2(
-            !nobodyNext.process.waitForFinished(1500), nobodyNext.process.readAllStandardError());
+            !nobodyNext.waitForFinished(1500), nobodyNext.readAllStandardError());
     }
 };
 

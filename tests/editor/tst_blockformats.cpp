@@ -1,44 +1,19 @@
-#include "app/mainwindow.h"
-#include "editor/editor.h"
 #include "model/exporter.h"
-#include "model/page.h"
-#include "model/wikidocument.h"
 #include "search/searchrunner.h"
 #include "testing.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QMimeData>
-#include <QSettings>
 #include <QSpinBox>
-#include <QTemporaryDir>
 
 using namespace Testing;
 
 // Headings, lists, checklists, code, quotes, rules and tables, typed and commanded in the
 // main window's editor on a real wiki file, and how they export and are found.
-class TestBlockFormats : public QObject
+class TestBlockFormats : public WindowTest
 {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    std::unique_ptr<MainWindow> window;
-    Editor *editor = nullptr;
-    WikiDocument *wiki = nullptr;
-    int wikis = 0;
-
-    QString js(const QString &script) { return editor->evaluateJavaScript(script).toString(); }
-    QAction *action(const char *name) { return window->findChild<QAction *>(name); }
-
-    void open(bool keepSettings = false)
-    {
-        window = makeWindow(keepSettings);
-        wiki = openSampleWiki(window.get(), dir.filePath(QString::number(++wikis)));
-        QVERIFY(wiki);
-        editor = window->editor();
-    }
 
     // Shows the home page with this content, focused, the caret at the end.
     void showHome(const QString &content)
@@ -51,9 +26,7 @@ class TestBlockFormats : public QObject
     QString saved()
     {
         window->saveWiki();
-        const WikiDocument copy(wiki->filePath());
-        const Page *page = copy.findPageByName(QStringLiteral("Home Page"));
-        return page ? page->content() : QStringLiteral("<missing>");
+        return WikiDocument(wiki->filePath()).homePage()->content();
     }
 
     void type(const QString &text)
@@ -74,15 +47,7 @@ class TestBlockFormats : public QObject
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { open(); }
-
-    void cleanup()
-    {
-        window.reset();
-        QSettings().remove(QStringLiteral("markdown_autoformat"));
-        QVERIFY(allAnswered());
-        dir.setAutoRemove(!QTest::currentTestFailed());
-    }
+    void init() { openSample(); }
 
     void typingMakesBlocks()
     {
@@ -154,7 +119,7 @@ private slots:
             element == "pre" ? "false" : "true");
         window.reset();
         QSettings().setValue(QStringLiteral("markdown_autoformat"), false);
-        open(true);
+        openSample(true);
         showHome("<p>before</p>");
         type(QStringLiteral("\n") + typed);
         QCOMPARE(js(QStringLiteral("document.querySelector('%1') === null").arg(element)), "true");
@@ -162,20 +127,20 @@ private slots:
 
     void commandsToggle_data()
     {
-        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("element");
-        QTest::newRow("heading 1") << QByteArray("heading1Action") << "h1";
-        QTest::newRow("bullets") << QByteArray("bulletListAction") << "ul > li";
-        QTest::newRow("numbers") << QByteArray("numberedListAction") << "ol > li";
-        QTest::newRow("checklist") << QByteArray("checklistAction") << "ul.checklist input";
-        QTest::newRow("code block") << QByteArray("codeBlockAction") << "pre";
-        QTest::newRow("quote") << QByteArray("quoteAction") << "blockquote";
-        QTest::newRow("inline code") << QByteArray("inlineCodeAction") << "code";
+        QTest::newRow("heading 1") << QString("heading1Action") << "h1";
+        QTest::newRow("bullets") << QString("bulletListAction") << "ul > li";
+        QTest::newRow("numbers") << QString("numberedListAction") << "ol > li";
+        QTest::newRow("checklist") << QString("checklistAction") << "ul.checklist input";
+        QTest::newRow("code block") << QString("codeBlockAction") << "pre";
+        QTest::newRow("quote") << QString("quoteAction") << "blockquote";
+        QTest::newRow("inline code") << QString("inlineCodeAction") << "code";
     }
 
     void commandsToggle()
     {
-        QFETCH(QByteArray, name);
+        QFETCH(QString, name);
         QFETCH(QString, element);
         showHome("<p>first line</p><p>second</p>");
         js("getSelection().collapse(document.querySelector('p').firstChild, 2)");

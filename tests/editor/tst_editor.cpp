@@ -1,23 +1,11 @@
-#include "app/mainwindow.h"
-#include "editor/editor.h"
-#include "model/resourcetext.h"
-#include "model/urls.h"
 #include "testing.h"
-
-#include <QWebElement>
-#include <QWebFrame>
 
 using namespace Testing;
 
 // The editor on pages of its own, shown the way the main window shows them.
-class TestEditor : public QObject
+class TestEditor : public WindowTest
 {
     Q_OBJECT
-
-    std::unique_ptr<MainWindow> window;
-    Editor *editor = nullptr;
-
-    QString js(const QString &script) { return editor->evaluateJavaScript(script).toString(); }
 
     void show(Page *page, const QStringList &pageIds = {})
     {
@@ -29,29 +17,8 @@ class TestEditor : public QObject
         QVERIFY(editorReady(window.get()));
     }
 
-    void typeAtEnd(const QString &text)
-    {
-        caretAtEnd(window.get());
-        QTest::keyClicks(editor, text);
-    }
-
-    QPoint centreOf(const QString &selector)
-    {
-        return editor->page()->mainFrame()->findFirstElement(selector).geometry().center();
-    }
-
 private slots:
-    void init()
-    {
-        window = makeWindow();
-        editor = window->editor();
-    }
-
-    void cleanup()
-    {
-        window.reset();
-        QVERIFY(allAnswered());
-    }
+    void init() { openWindow(); }
 
     // Kept first: only the process's first page document fetches its scripts asynchronously,
     // and its body is parsed after them. Without the waiting, the broken link stayed and a
@@ -95,7 +62,8 @@ private slots:
         QVERIFY(!editor->page()->isContentEditable());
         // Even a careless caller that makes the view editable cannot commit into the page.
         editor->setEditable(true);
-        typeAtEnd(QStringLiteral("x"));
+        caretAtEnd(window.get());
+        QTest::keyClicks(editor, QStringLiteral("x"));
         js("page.updatePageContent()");
         editor->updatePageContent();
         QCOMPARE(page.content(), content);
@@ -109,8 +77,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QStringList ids = {"1", "2"};
         const QString missing = "<p>See <a href=\"" + pageUrl("99") + "\">old <b>notes</b></a>.</p>";
-        const QString kept = "<p><a href=\"" + pageUrl("2") + "\">here</a> <a "
-                                                              "href=\"https://example.org/\">web</a></p>";
         QTest::newRow("link to a missing page") << missing << ids << "<p>See old notes.</p>";
         QTest::newRow("no page list") << missing << QStringList() << missing;
         // The link's words were parsed as markup and became a live element.
@@ -175,8 +141,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("selector");
         QTest::addColumn<QUrl>("url");
-        QTest::newRow("password of a locked page") << "locked"
-                                                   << "a" << QUrl(commandUrl(2));
+        QTest::newRow("password of a locked page")
+            << QString("locked") << "a" << QUrl(commandUrl(2));
         QTest::newRow("link to a page") << "page" << "#internal" << QUrl(pageUrl("1"));
         QTest::newRow("web link") << "page" << "#web" << QUrl("https://example.org/");
     }
@@ -201,7 +167,6 @@ private slots:
         QCOMPARE(editor->toHtml(), before);
         QVERIFY(editor->url().isEmpty());
     }
-
 };
 
 QTEST_MAIN(TestEditor)

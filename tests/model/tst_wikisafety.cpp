@@ -7,13 +7,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-namespace {
+using Testing::fileBytes;
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+namespace {
 
 // Runs a command of the system as another process would.
 void runCommand(const QString &program, const QStringList &arguments)
@@ -32,7 +28,7 @@ QStringList pageNames(const QString &path)
     for (const Page *page : pages)
         names << page->name();
     qDeleteAll(pages);
-    return ok ? names : QStringList {QStringLiteral("not a wiki")};
+    return ok ? names : QStringList {"not a wiki"};
 }
 
 QJsonObject pageJson(const QString &id, const QString &content)
@@ -73,7 +69,7 @@ private slots:
             = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
         {
             WikiDocument other(path + QStringLiteral(".theirs"));
-            other.createPage(QStringLiteral("Theirs"), nullptr);
+            other.createPage("Theirs", nullptr);
         }
         WikiDocument wiki(path);
         QVERIFY(wiki.waitForSaves());
@@ -83,7 +79,7 @@ private slots:
         QCOMPARE(wiki.fileGuard().check(),
             changed ? WikiFileGuard::DiskState::Changed : WikiFileGuard::DiskState::Unchanged);
 
-        wiki.homePage()->setContent(QStringLiteral("<p>ours</p>"));
+        wiki.homePage()->setContent("<p>ours</p>");
         QCOMPARE(wiki.save(), !changed);
         QCOMPARE(wiki.lastWrite(), changed ? GuardedWrite::ChangedOutside : GuardedWrite::Written);
         if (changed) {
@@ -92,7 +88,7 @@ private slots:
             wiki.fileGuard().acceptDisk();
             QVERIFY(wiki.save());
         }
-        QCOMPARE(WikiDocument(path).homePage()->content(), QStringLiteral("<p>ours</p>"));
+        QCOMPARE(WikiDocument(path).homePage()->content(), "<p>ours</p>");
     }
 
     void versionsOverASession_data()
@@ -123,7 +119,7 @@ private slots:
             = dir.filePath(QStringLiteral("%1.velmora").arg(QTest::currentDataTag()));
         {
             WikiDocument earlier(path);
-            earlier.createPage(QStringLiteral("Save 0"), nullptr);
+            earlier.createPage("Save 0", nullptr);
         }
         WikiDocument wiki(path);
         QDir(wiki.versions().folder()).removeRecursively();
@@ -140,7 +136,7 @@ private slots:
         // Newest first; each is the file as it was before a save, and opens as a wiki.
         for (int i = 0; i < versions.size(); ++i) {
             const int saves = interval == 0 ? 2 - i : 0;
-            QStringList expected {QStringLiteral("Home Page")};
+            QStringList expected {"Home Page"};
             for (int save = 0; save <= saves; ++save)
                 expected << QStringLiteral("Save %1").arg(save);
             QCOMPARE(pageNames(versions.at(i).filePath), expected);
@@ -160,9 +156,9 @@ private slots:
         QTest::newRow("Latin-1 page grown past 32k characters")
             << QJsonArray {pageJson("1", latin)} << 40000 << true;
         QTest::newRow("page with a picture") << QJsonArray {pageJson("1", picture)} << 7 << true;
-        Folder folder(QStringLiteral("9"), QStringLiteral("F"));
+        Folder folder("9", "F");
         QJsonObject folderJson = folder.toJson();
-        folderJson.insert(QStringLiteral("pages"), QJsonArray {pageJson("2", latin)});
+        folderJson.insert("pages", QJsonArray {pageJson("2", latin)});
         QTest::newRow("folder") << QJsonArray {pageJson("1", QString()), folderJson} << 1 << false;
     }
 
@@ -172,9 +168,7 @@ private slots:
         QFETCH(QJsonArray, items);
         QFETCH(int, inserted);
         QFETCH(bool, latin1);
-        QJsonObject root {{QStringLiteral("admin"),
-                              QJsonObject {{QStringLiteral("version"), QStringLiteral("2.3.2")}}},
-            {QStringLiteral("wiki_items"), items}};
+        QJsonObject root {{"admin", QJsonObject {{"version", "2.3.2"}}}, {"wiki_items", items}};
         QCOMPARE(documentSizeOfJson(root), qint64(documentBytesFromJson(root).size()));
 
         const QString path
@@ -196,23 +190,21 @@ private slots:
 
     void largestPicturesAndPages()
     {
-        const QString path = dir.filePath(QStringLiteral("largest.velmora"));
+        const QString path = dir.filePath("largest.velmora");
         WikiDocument wiki(path);
         const auto img = [](const char *type, int length) {
             return QStringLiteral("<img src=\"data:image/%1;base64,%2\">")
                 .arg(QLatin1String(type), QString(length, QLatin1Char('A')));
         };
-        wiki.createPage(QStringLiteral("Small"), nullptr)->setContent(img("png", 100));
-        wiki.createPage(QStringLiteral("Big"), nullptr)
-            ->setContent(img("jpeg", 90000) + img("png", 50000));
+        wiki.createPage("Small", nullptr)->setContent(img("png", 100));
+        wiki.createPage("Big", nullptr)->setContent(img("jpeg", 90000) + img("png", 50000));
         const QVector<WikiSizeBudget::Entry> pictures = WikiSizeBudget::largestPictures(wiki, 2);
         QCOMPARE(pictures.size(), 2);
-        QCOMPARE(pictures.at(0).pageName, QStringLiteral("Big"));
-        QCOMPARE(pictures.at(0).format, QStringLiteral("jpeg"));
+        QCOMPARE(pictures.at(0).pageName, "Big");
+        QCOMPARE(pictures.at(0).format, "jpeg");
         QVERIFY(pictures.at(0).size > 180000);
-        QCOMPARE(pictures.at(1).format, QStringLiteral("png"));
-        QCOMPARE(
-            WikiSizeBudget::largestPages(wiki, 1).constFirst().pageName, QStringLiteral("Big"));
+        QCOMPARE(pictures.at(1).format, "png");
+        QCOMPARE(WikiSizeBudget::largestPages(wiki, 1).constFirst().pageName, "Big");
     }
 };
 

@@ -78,15 +78,16 @@ private slots:
             // Written as other writers of the format do: one page with a key this program
             // leaves out, the others exactly as this program writes them.
             const QJsonObject plain {{"hashed_password", ""}, {"salt", ""}, {"password_hint", ""}};
-            QJsonArray items {QJsonObject {{"type", "page"}, {"id", "1"}, {"name", "Home Page"},
-                                  {"content", "<p>Home</p>"}, {"password_descriptor", plain}},
-                QJsonObject {{"type", "page"}, {"id", "2"}, {"name", "Odd"},
-                    {"content", "<p>odd \u00e9</p>"}, {"password_descriptor", QJsonObject()},
-                    {"extra", 1}},
+            const auto page = [&plain](const char *id, const char *name, const char *content) {
+                return QJsonObject {{"type", "page"}, {"id", id}, {"name", name},
+                    {"content", content}, {"password_descriptor", plain}};
+            };
+            QJsonObject odd = page("2", "Odd", "<p>odd \u00e9</p>");
+            odd.insert("password_descriptor", QJsonObject());
+            odd.insert("extra", 1);
+            const QJsonArray items {page("1", "Home Page", "<p>Home</p>"), odd,
                 QJsonObject {{"type", "folder"}, {"id", "3"}, {"name", "Travel"},
-                    {"pages",
-                        QJsonArray {QJsonObject {{"type", "page"}, {"id", "4"}, {"name", "Lisbon"},
-                            {"content", "<p>tram 28</p>"}, {"password_descriptor", plain}}}}}};
+                    {"pages", QJsonArray {page("4", "Lisbon", "<p>tram 28</p>")}}}};
             const QJsonObject admin {{"version", "2.3.2"}, {"password_descriptor", plain}};
             QVERIFY(writeWikiData(file,
                 documentBytesFromJson(QJsonObject {{"admin", admin}, {"wiki_items", items}})));

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QHostAddress>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -305,6 +306,52 @@ QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choic
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
     QApplication::sendEvent(widget, &event);
     return entries;
+}
+
+bool labelFits(const QLabel *label)
+{
+    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    const QRect needed
+        = label->fontMetrics().boundingRect(label->contentsRect(), flags, label->text());
+    const QRect inWindow(label->mapTo(label->window(), QPoint()), label->size());
+    return label->contentsRect().height() >= needed.height()
+        && label->contentsRect().width() >= needed.width()
+        && label->window()->rect().contains(inWindow);
+}
+
+void WindowTest::openWindow(bool keepSettings)
+{
+    window = makeWindow(keepSettings);
+    editor = window->editor();
+}
+
+void WindowTest::openSample(bool keepSettings)
+{
+    openWindow(keepSettings);
+    wiki = openSampleWiki(window.get(), dir.filePath(QStringLiteral("%1.velmora").arg(++m_wikis)));
+    QVERIFY(wiki);
+}
+
+QAction *WindowTest::action(const QString &name) const
+{
+    return window->findChild<QAction *>(name);
+}
+
+QString WindowTest::js(const QString &script) const
+{
+    return editor->evaluateJavaScript(script).toString();
+}
+
+QPoint WindowTest::centreOf(const QString &selector) const
+{
+    return editor->page()->mainFrame()->findFirstElement(selector).geometry().center();
+}
+
+void WindowTest::cleanup()
+{
+    window.reset();
+    QVERIFY2(allAnswered(), "a dialog the test expected never appeared");
+    dir.setAutoRemove(!QTest::currentTestFailed());
 }
 
 } // namespace Testing

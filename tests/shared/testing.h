@@ -4,24 +4,33 @@
 // temporary folder, a web site on this machine, and the main window built the way every
 // window test needs it.
 
+#include "app/mainwindow.h"
+#include "editor/editor.h"
 #include "model/folder.h"
 #include "model/page.h"
+#include "model/urls.h"
 #include "model/wikidocument.h"
+#include "sidebar/sidebar.h"
 #include "wikitesting.h"
 
+#include <QAction>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWebElement>
+#include <QWebFrame>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
 
-class MainWindow;
 class QTcpSocket;
 
 // A wait ends as soon as its condition holds; the bound only decides how long a failing test
@@ -90,5 +99,37 @@ void caretAtEnd(MainWindow *window);
 // Opens widget's context menu at pos and chooses the entry with the text choice; the entries
 // of the menu, none when no menu opened.
 QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choice = {});
+
+// True when label shows its whole text inside its window, wrapped where it wraps.
+bool labelFits(const QLabel *label);
+
+// A test of the main window: a temporary folder, the window, the wiki it shows and its editor.
+// The cleanup closes the window and fails the test when a dialog it expected never appeared.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    Editor *editor = nullptr;
+    WikiDocument *wiki = nullptr;
+
+    // A new window from makeWindow(), and in openSample() a new sample wiki in it.
+    void openWindow(bool keepSettings = false);
+    void openSample(bool keepSettings = false);
+    QAction *action(const QString &name) const;
+    Page *page(const QString &name) const { return wiki->findPageByName(name); }
+    // The editor's page evaluates script; its value as text.
+    QString js(const QString &script) const;
+    // The centre of the first element of the editor's page that matches selector.
+    QPoint centreOf(const QString &selector) const;
+
+private slots:
+    void cleanup();
+
+private:
+    int m_wikis = 0;
+};
 
 } // namespace Testing
