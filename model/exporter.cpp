@@ -109,7 +109,7 @@ QString exportedHtml(const Page *page)
 
 bool exportPageAsHtml(const QString &html, const QString &path)
 {
-    HtmlProcessor processor(HtmlSanitizer::clean(html));
+    HtmlProcessor processor(html);
     processor.unlinkInternalLinks();
     processor.disableCheckboxes();
     processor.removeScripts();
@@ -163,7 +163,7 @@ bool exportPagesAsHtml(const QList<Page *> &pages, const QString &folder, const 
     for (int i = 0; i < pages.size(); ++i) {
         if (chosen.at(i).isEmpty())
             continue;
-        HtmlProcessor processor(HtmlSanitizer::clean(exportedHtml(pages.at(i))));
+        HtmlProcessor processor(exportedHtml(pages.at(i)));
         processor.rewriteInternalLinks(fileNames);
         processor.disableCheckboxes();
         processor.removeScripts();

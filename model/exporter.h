@@ -9,8 +9,7 @@ class Page;
 // Writing pages out as standalone HTML or plain-text files: links between exported pages become
 // relative file links, other page links their text, scripts and stylesheet links are dropped and
 // locked pages are written as a notice. Files are UTF-8 whatever the system's locale, and never
-// replace a file that was in the folder before. The HTML work runs in an offscreen web page, so
-// all of this belongs to the GUI thread.
+// replace a file that was in the folder before. Any thread.
 
 // What a locked page is exported as, instead of its content.
 extern const char *const protectedPageNotice;

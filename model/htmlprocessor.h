@@ -5,10 +5,12 @@
 
 #include <memory>
 
-class QWebPage;
+class HtmlTree;
 
-// An offscreen web page that loads a page's HTML fragment, edits it as a document and hands it
-// back as HTML or as the plain text the web engine renders. GUI thread only.
+// Reads a page's HTML fragment into a document tree, edits it and hands it back as HTML or as
+// the plain text a browser shows for it (blocks on lines of their own, paragraphs and headings
+// followed by a blank line, table cells apart by tabs). Nothing in the page runs or is fetched.
+// Any thread.
 class HtmlProcessor final
 {
 public:
@@ -53,8 +55,5 @@ public:
     static QString removeStylesheets(const QString &html);
 
 private:
-    QString internalLinkSelector() const;
-    void removeAll(const QString &selector);
-
-    std::unique_ptr<QWebPage> m_page;
+    std::unique_ptr<HtmlTree> m_tree;
 };

@@ -1,4 +1,5 @@
 #include "model/exporter.h"
+#include "model/htmlprocessor.h"
 #include "testing.h"
 
 #include <QRegularExpression>
@@ -159,6 +160,78 @@ private slots:
         QCOMPARE(contents(file),
             "<html><head><meta charset=\"utf-8\"></head><body><p>" + russian
                 + "&lt;img src=x&gt;</p></body></html>");
+    }
+
+    // Markup read as a browser reads it and written back escaped; text as the web engine gave
+    // it for the same markup.
+    void processing_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected"); // the body, or the whole document
+        QTest::newRow("unclosed paragraphs, items and cells")
+            << "html"
+            << "<p>a<p>b<ul><li>c<li>d</ul><table><tr><td>e<td>f</table>"
+            << "<p>a</p><p>b</p><ul><li>c</li><li>d</li></ul><table><tbody><tr><td>e</td>"
+               "<td>f</td></tr></tbody></table>";
+        QTest::newRow("bold reopened after a block, stray end tags")
+            << "html"
+            << "<p><b>a<p>b</b>c</i></p></p>x<br/>y</br>"
+            << "<p><b>a</b></p><p><b>b</b>c</p><p></p>x<br>y<br>";
+        QTest::newRow("quotes and ampersands in values, references in text")
+            << "html"
+            << "<p title='say \"hi\" &amp; <b>' class=a&b>&copy; &#x1F600; &amp &#150; "
+               "&notin; a&lt;b&nbsp;</p>"
+            << QString::fromUtf8(
+                   "<p title=\"say &quot;hi&quot; &amp; &lt;b&gt;\" class=\"a&amp;b\">"
+                   "© 😀 &amp; – ∉ a&lt;b&nbsp;</p>");
+        QTest::newRow("style, comment and script content")
+            << "html"
+            << "<style>p > b { content: \"&amp;\" }</style><p>x<!-- <b> & --></p>"
+               "<p>a<script>document.write('<p>x')</script>b</p>"
+            << "<html><head><style>p > b { content: \"&amp;\" }</style></head><body><p>x"
+               "<!-- <b> & --></p><p>ab</p></body></html>";
+        // The link's text reads like markup: put back as markup, it became a live element.
+        QTest::newRow("link text like markup")
+            << "unlink"
+            << "<p>" + pageLink("2", "&lt;img src=x&gt;") + "</p>"
+            << "<p>&lt;img src=x&gt;</p>";
+        // The engine dropped the space at the link's end: "page 1and more".
+        QTest::newRow("link text ending in a space")
+            << "unlink"
+            << "<p>see " + pageLink("1", "page 1 ") + "and more</p>"
+            << "<p>see page 1 and more</p>";
+        // The outer link was replaced first, and the inner one was then used after being freed.
+        QTest::newRow("link inside a link, through a table cell")
+            << "unlink"
+            << "<p>" + pageLink("1", "x<table><tr><td>" + pageLink("2", "y") + "</table>") + "</p>"
+            << "<p>x\ny</p>";
+        QTest::newRow("text of blocks and breaks")
+            << "text"
+            << "<h1>Title</h1>loose<div>a</div><p>b<br>c</p><p>  d \n  e  </p>"
+               "<pre> x\n  y</pre><p>z</p>"
+            << "Title\n\nloose\na\nb\nc\n\nd e\n\n x\n  y\nz";
+        QTest::newRow("text of tables, pictures and controls")
+            << "text"
+            << "<table><tr><td>a</td><td> b </td></tr><tr><td>c<td></table><p>a "
+               "<img src=\"x.png\"> b<input>c<select><option>o</select><span "
+               "hidden>h</span></p><ul class=\"checklist\"><li><input "
+               "type=\"checkbox\"> done</li></ul>"
+            << "a\tb\nc\t\na bc\ndone";
+    }
+
+    void processing()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, html);
+        QFETCH(QString, expected);
+        HtmlProcessor processor(html);
+        const QString result = operation == "text" ? processor.toPlainText()
+            : operation == "unlink"                ? processor.unlinkInternalLinks()
+                                                   : processor.toHtml();
+        if (operation != "text" && !expected.startsWith("<html>"))
+            expected = "<html><head></head><body>" + expected + "</body></html>";
+        QCOMPARE(result, expected);
     }
 
     void failures_data()

@@ -22,8 +22,8 @@ namespace {
 
 const int previewLength = 100;
 
-// The preview as the web engine made it: the page's rendered plain text, its runs of white
-// space folded into single blanks, since the sidebar shows it on one line.
+// The preview as the page's whole plain text gives it (the text the web engine rendered), its
+// runs of white space folded into single blanks, since the sidebar shows it on one line.
 QString enginePreview(const QString &html)
 {
     QString text = HtmlProcessor::htmlToPlainText(html).simplified();
