@@ -554,27 +554,40 @@ private:
         m_stack.removeLast();
     }
 
-    void inHead(Token &token)
+    // What the head and the stretch after it take alike: leading white space (kept as text),
+    // comments, doctypes and a repeated <html>. True when the token is used up.
+    bool takenBesideHead(Token &token)
     {
-        if (token.kind == Token::Characters) {
+        switch (token.kind) {
+        case Token::Characters: {
             QString space;
             const bool done = dropLeadingSpace(token, &space);
             if (!space.isEmpty())
                 appendText(space);
-            if (done)
-                return;
-        } else if (token.kind == Token::Comment) {
+            return done;
+        }
+        case Token::Comment:
             current()->appendChild(HtmlNode::comment(token.text));
-            return;
-        } else if (token.kind == Token::Doctype) {
-            return;
-        } else if (token.kind == Token::StartTag && token.name == QLatin1String("html")) {
+            return true;
+        case Token::Doctype:
+            return true;
+        case Token::StartTag:
+            if (token.name != QLatin1String("html"))
+                return false;
             mergeAttributes(m_html.get(), token.attributes);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    void inHead(Token &token)
+    {
+        if (takenBesideHead(token))
             return;
-        } else if (headElement(token)) {
-            return;
-        } else if (token.kind == Token::StartTag && token.name == QLatin1String("head")) {
-            return;
+        if (token.kind == Token::StartTag) {
+            if (headElement(token) || token.name == QLatin1String("head"))
+                return;
         } else if (token.kind == Token::EndTag) {
             if (endOfRaw(token))
                 return;
@@ -601,23 +614,9 @@ private:
 
     void afterHead(Token &token)
     {
-        if (token.kind == Token::Characters) {
-            QString space;
-            const bool done = dropLeadingSpace(token, &space);
-            if (!space.isEmpty())
-                appendText(space);
-            if (done)
-                return;
-        } else if (token.kind == Token::Comment) {
-            current()->appendChild(HtmlNode::comment(token.text));
+        if (takenBesideHead(token))
             return;
-        } else if (token.kind == Token::Doctype) {
-            return;
-        } else if (token.kind == Token::StartTag) {
-            if (token.name == QLatin1String("html")) {
-                mergeAttributes(m_html.get(), token.attributes);
-                return;
-            }
+        if (token.kind == Token::StartTag) {
             if (token.name == QLatin1String("head"))
                 return;
             if (token.name == QLatin1String("body") || token.name == QLatin1String("frameset")) {
