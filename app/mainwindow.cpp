@@ -52,7 +52,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebPage>
 
 namespace {
 
@@ -118,7 +117,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(m_editor, &Editor::linkActivated, this, &MainWindow::onLinkClicked);
     // Queued: the editor's own handler stores the edit in the page first.
-    connect(m_editor->page(), &QWebPage::contentsChanged, this, &MainWindow::updateSaveState,
+    connect(m_editor, &Editor::contentsChanged, this, &MainWindow::updateSaveState,
         Qt::QueuedConnection);
     connect(m_editor, &Editor::escapePressed, this, &MainWindow::onSearchEscape);
     connect(m_editor, &Editor::dropReceived, this, &MainWindow::onEditorReceivedDropEvent);
@@ -179,7 +178,7 @@ MainWindow::MainWindow(QWidget *parent)
     previewTimer->setInterval(500);
     connect(previewTimer, &QTimer::timeout, m_sidebar->tree()->viewport(),
         qOverload<>(&QWidget::update));
-    connect(m_editor->page(), &QWebPage::contentsChanged, previewTimer, [previewTimer] {
+    connect(m_editor, &Editor::contentsChanged, previewTimer, [previewTimer] {
         if (!previewTimer->isActive())
             previewTimer->start();
     });

@@ -100,6 +100,7 @@ Editor::Editor(QWidget *mainWindow, QWidget *parent)
     settings->setAttribute(QWebSettings::PluginsEnabled, false);
 
     connect(this, &QWebView::loadFinished, this, &Editor::onLoadFinished);
+    connect(webPage, &QWebPage::contentsChanged, this, &Editor::contentsChanged);
     connectSignals();
     m_actions = new EditorActions(this, this);
 }

@@ -170,6 +170,9 @@ public:
     void addEditingActions(QMenu *menu);
 
 signals:
+    // The shown document changed, by the user or by a command; also while signals are
+    // disconnected for a programmatic load.
+    void contentsChanged();
     // A link in the shown document was clicked; sent only between connectSignals() and
     // disconnectSignals().
     void linkActivated(QUrl url);

@@ -145,9 +145,9 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
     }
     // A shortcut works only while its action is enabled: the undo, redo and clipboard actions
     // follow the editor as it changes, not only when the menu opens.
-    connect(editor->page(), &QWebPage::selectionChanged, this,
+    connect(editor, &Editor::selectionChanged, this,
         &EditorActions::updateEditCommandActions);
-    connect(editor->page(), &QWebPage::contentsChanged, this,
+    connect(editor, &Editor::contentsChanged, this,
         &EditorActions::updateEditCommandActions);
 }
 

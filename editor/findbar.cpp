@@ -110,17 +110,17 @@ FindBar::FindBar(Editor *editor, QWidget *parent)
     connect(m_replaceAllButton, &QPushButton::clicked, this, &FindBar::replaceAll);
     connect(m_findField, &QLineEdit::textEdited, this, [this] { step(FromSelectionStart); });
     connect(m_matchCase, &QCheckBox::toggled, this, [this] { step(FromSelectionStart); });
-    connect(editor->page(), &QWebPage::selectionChanged, this, [this] {
+    connect(editor, &Editor::selectionChanged, this, [this] {
         if (!m_busy)
             m_matchSelected = false;
     });
     // A new page, or an edit, changes what there is to find.
-    connect(editor, &QWebView::loadFinished, this, [this] {
+    connect(editor, &Editor::loadFinished, this, [this] {
         m_matchSelected = false;
         if (isVisible())
             refresh();
     });
-    connect(editor->page(), &QWebPage::contentsChanged, this, [this] {
+    connect(editor, &Editor::contentsChanged, this, [this] {
         if (isVisible() && !m_busy)
             m_refreshTimer->start();
     });
