@@ -403,6 +403,9 @@ void Editor::toggleStrikethrough()
 
 void Editor::onStateReported(const QVariantMap &state)
 {
+    // Most keys leave it as it was; the actions are not touched then.
+    if (state == m_state)
+        return;
     m_state = state;
     emit formatStateChanged();
 }
