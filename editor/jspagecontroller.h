@@ -3,6 +3,8 @@
 #include <QObject>
 
 // The object that page scripts see as "page": their way back into the editor that shows them.
+// The editor on QtWebKit is called directly; on Qt WebEngine the page's owner connects to the
+// signals.
 class JsPageController final : public QObject
 {
     Q_OBJECT
@@ -16,4 +18,7 @@ public slots:
     void updatePageContent();
     // Whether the web page holds unsaved edits; false when not owned by an editor.
     bool modified();
+
+signals:
+    void pageContentUpdateRequested();
 };
