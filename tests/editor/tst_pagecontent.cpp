@@ -3,6 +3,7 @@
 #include "editor/pagerequestinterceptor.h"
 #include "editor/webenginepage.h"
 #include "model/htmlsanitizer.h"
+#include "model/urls.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -166,15 +167,25 @@ private slots:
             QVERIFY2(!seen.contains(withAddresses(url)), qPrintable(url));
     }
 
-    // Clicked links are the window's to follow; the page stays where it is.
+    // Clicked links are the window's to follow, the program's own as well as the web's; the
+    // page stays where it is.
+    void linkClickIsReported_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("web") << "http://WEB/page";
+        QTest::newRow("page") << pageUrl("9");
+        QTest::newRow("command") << commandUrl(1);
+    }
+
     void linkClickIsReported()
     {
+        QFETCH(QString, url);
         QSignalSpy clicked(page, &WebEnginePage::linkClicked);
-        load("<html><body><a id='a' href='http://WEB/page'>link</a></body></html>");
+        load("<html><body><a id='a' href='" + url + "'>link</a></body></html>");
         const QUrl shown = page->url();
         js("document.getElementById('a').click()");
         QTRY_COMPARE_WITH_TIMEOUT(clicked.size(), 1, 30000);
-        QCOMPARE(clicked.first().first().toUrl(), QUrl(withAddresses("http://WEB/page")));
+        QCOMPARE(clicked.first().first().toUrl(), QUrl(withAddresses(url)));
         QCOMPARE(page->url(), shown);
         QCOMPARE(connections, 0);
     }
