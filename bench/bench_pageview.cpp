@@ -137,8 +137,8 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    out << "page shown again: " << timer.elapsed() / double(again) << " ms on average of "
-        << again << '\n';
+    out << "page shown again: " << timer.elapsed() / double(again) << " ms on average of " << again
+        << '\n';
 
     const QString self = QString::number(QCoreApplication::applicationPid());
     const Memory own = memoryOf(self);

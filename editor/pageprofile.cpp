@@ -15,9 +15,8 @@ PageProfile::PageProfile(QObject *parent)
     setSpellCheckEnabled(false);
     setUrlRequestInterceptor(m_interceptor);
     // Shown pages have no business with cookies, even in memory.
-    cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest &) {
-        return false;
-    });
+    cookieStore()->setCookieFilter(
+        [](const QWebEngineCookieStore::FilterRequest &) { return false; });
 
     QWebEngineSettings *pageSettings = settings();
     const QList<QWebEngineSettings::WebAttribute> off = {

@@ -105,9 +105,9 @@ private slots:
                "<img src='http://WEB/picture.png'><iframe src='http://WEB/frame.html'></iframe>"
                "<video src='http://WEB/movie.webm'></video></body></html>"
             << "document.readyState == 'complete' && document.fonts.status == 'loaded'"
-            << QStringList{"https://WEB/style.css", "http://WEB/font.ttf", "http://WEB/back.png",
+            << QStringList {"https://WEB/style.css", "http://WEB/font.ttf", "http://WEB/back.png",
                    "http://WEB/script.js", "http://WEB/picture.png"}
-            << QStringList{"http://WEB/frame.html"};
+            << QStringList {"http://WEB/frame.html"};
         QTest::newRow("fetch, XMLHttpRequest, WebSocket, beacon")
             << "<html><body><script>var tries = 0; function tried() { ++tries; }"
                "fetch('http://WEB/fetch').then(tried, tried);"
@@ -115,24 +115,23 @@ private slots:
                " x.open('POST', 'http://WEB/xhr'); x.send('data');"
                "var w = new WebSocket('ws://WEB/socket'); w.onclose = tried;"
                "navigator.sendBeacon('http://WEB/beacon', 'data');</script></body></html>"
-            << "tries == 3"
-            << QStringList{"http://WEB/fetch", "http://WEB/xhr", "ws://WEB/socket"}
-            << QStringList{};
+            << "tries == 3" << QStringList {"http://WEB/fetch", "http://WEB/xhr", "ws://WEB/socket"}
+            << QStringList {};
         QTest::newRow("local files")
             << "<html><body><img src='file://DIR/picture.png'>"
                "<iframe src='file://DIR/picture.png'></iframe><script>var tries = 0;"
-               "fetch('file://DIR/picture.png').then(() => { read = true; ++tries; }, () => ++tries);"
+               "fetch('file://DIR/picture.png').then(() => { read = true; ++tries; }, () => "
+               "++tries);"
                "</script></body></html>"
             << "document.readyState == 'complete' && tries > 0 && document.images[0].complete"
-            << QStringList{} << QStringList{};
+            << QStringList {} << QStringList {};
         QTest::newRow("navigation by script, refresh and form")
             << "<html><head><meta http-equiv='refresh' content='0; url=qrc:///css/style.css'>"
                "</head><body><form id='f' action='http://WEB/form' method='post'></form>"
                "<script>setTimeout(() => location = 'qrc:///js/velmora.js', 0);"
                " setTimeout(() => document.getElementById('f').submit(), 50);"
                " setTimeout(() => window.tried = true, 200);</script></body></html>"
-            << "window.tried == true"
-            << QStringList{} << QStringList{"http://WEB/form"};
+            << "window.tried == true" << QStringList {} << QStringList {"http://WEB/form"};
     }
 
     void nothingLeaves()
