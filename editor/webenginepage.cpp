@@ -51,6 +51,7 @@ bool WebEnginePage::acceptNavigationRequest(const QUrl &url, NavigationType type
     }
     // setHtml() and load() from the program arrive as typed; whatever the document itself
     // starts (redirects, forms, reloads, history, script or <meta> navigation, frames) does not.
+    // The engine does not ask about about:blank, which it loads without any request.
     return isMainFrame && type == NavigationTypeTyped && PageRequestInterceptor::isAllowed(url);
 }
 
