@@ -1,29 +1,38 @@
 #include "editor/jspagecontroller.h"
 
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-#include "editor/editor.h"
-
-#include <QWebPage>
-#endif
-
 JsPageController::JsPageController(QObject *parent)
     : QObject(parent)
 { }
 
-void JsPageController::updatePageContent()
+void JsPageController::setAutoformat(bool enabled)
 {
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    if (auto *editor = qobject_cast<Editor *>(parent()))
-        editor->updatePageContent();
-#endif
-    emit pageContentUpdateRequested();
+    if (m_autoformat == enabled)
+        return;
+    m_autoformat = enabled;
+    emit autoformatChanged();
 }
 
-bool JsPageController::modified()
+void JsPageController::updatePageContent()
 {
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    if (auto *editor = qobject_cast<Editor *>(parent()))
-        return editor->page()->isModified();
-#endif
-    return false;
+    emit commitRequested();
+}
+
+void JsPageController::escapePressed()
+{
+    emit escapeRequested();
+}
+
+void JsPageController::paste()
+{
+    emit pasteRequested();
+}
+
+void JsPageController::reportState(const QVariantMap &state)
+{
+    emit stateReported(state);
+}
+
+void JsPageController::reportContextElement(const QVariantMap &element)
+{
+    emit contextElementReported(element);
 }
