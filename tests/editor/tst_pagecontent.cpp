@@ -177,7 +177,7 @@ private slots:
     // bridge answers them, while the page's own inline script does not run.
     void pageAsShown()
     {
-        QSignalSpy updates(controller, &JsPageController::pageContentUpdateRequested);
+        QSignalSpy updates(controller, &JsPageController::commitRequested);
         load("<!DOCTYPE html><html><head>" + HtmlSanitizer::policyElement()
             + "<link rel='stylesheet' href='qrc:///css/style.css'>"
               "<script src='qrc:///js/jquery.min.js'></script>"
