@@ -22,9 +22,9 @@ const char *const blockElements[] = {"address", "blockquote", "caption", "center
 
 // Attributes that change neither which text a page shows nor where. Sorted.
 const char *const plainAttributes[] = {"align", "alt", "bgcolor", "border", "cellpadding",
-    "cellspacing", "cite", "class", "color", "colspan", "datetime", "dir", "face", "height", "href",
-    "id", "lang", "name", "rel", "rowspan", "size", "src", "start", "style", "tabindex", "target",
-    "title", "type", "valign", "value", "width"};
+    "cellspacing", "checked", "cite", "class", "color", "colspan", "datetime", "dir", "face",
+    "height", "href", "id", "lang", "name", "rel", "rowspan", "size", "src", "start", "style",
+    "tabindex", "target", "title", "type", "valign", "value", "width"};
 
 // Style properties, with everything they stand for (font-size for font), that change neither.
 const char *const plainStyles[]
@@ -299,21 +299,27 @@ private:
             return false;
         name[length] = '\0';
         // Namespaced names (Office's "o:p") are unknown elements, shown inline like span.
+        const bool input = is(name, "input");
         const bool known = namespaced || listed(inlineElements, name) || listed(blockElements, name)
-            || is(name, "br") || is(name, "img");
+            || is(name, "br") || is(name, "img") || input;
         if (!known)
             return false;
         bool complete = false;
         bool hidden = false;
-        if (!readAttributes(endTag, &complete, &hidden))
+        QStringView type;
+        if (!readAttributes(endTag, &complete, &hidden, &type))
             return false;
         if (!complete)
             return true; // the parser drops a tag cut off by the end of the input
+        // Of the form fields only a checklist's checkbox, which shows no text of its own.
+        if (input && (endTag || type.compare(QLatin1String("checkbox"), Qt::CaseInsensitive) != 0))
+            return false;
         return endTag ? closeElement(name) : openElement(name, hidden);
     }
 
-    bool readAttributes(bool endTag, bool *complete, bool *hidden)
+    bool readAttributes(bool endTag, bool *complete, bool *hidden, QStringView *type)
     {
+        bool typeSeen = false;
         while (m_i < m_n) {
             while (m_i < m_n && (isHtmlSpace(m_s[m_i].unicode()) || m_s[m_i] == QLatin1Char('/')))
                 ++m_i;
@@ -357,6 +363,11 @@ private:
                 continue;
             if (lower.size() > 11 || !listed(plainAttributes, lower.toLatin1().constData()))
                 return false;
+            // The parser keeps the first of an attribute given twice.
+            if (lower == QLatin1String("type") && !typeSeen) {
+                *type = value;
+                typeSeen = true;
+            }
             if (lower == QLatin1String("style")) {
                 const Style style = readStyle(value);
                 if (style == Style::Other)
@@ -437,14 +448,16 @@ private:
         // A hidden element and all it holds are left out as if they were not there: its edges
         // end no run.
         const bool shown = !hidden && m_hidden == 0;
-        if (!shown && (is(name, "br") || is(name, "img") || is(name, "hr") || is(name, "col")))
+        const bool picture = is(name, "img") || is(name, "input");
+        if (!shown && (is(name, "br") || picture || is(name, "hr") || is(name, "col")))
             return true;
         if (is(name, "br")) {
             endLine();
             return true;
         }
-        if (is(name, "img")) {
-            // A picture ends a run like a space, and reads as one in the line.
+        if (picture) {
+            // A picture or a checkbox ends a run: the find matches neither a text nor white
+            // space across it. It reads as a space in the line.
             endRun();
             m_space = m_out.m_text.size() > m_lineStart;
             return true;

@@ -7,13 +7,14 @@
 // page: the runs in which the find can match a search text that holds no white space, and the
 // lines they sit in for the results panel.
 //
-// A run is a stretch of text between white space, no-break spaces, block edges, line breaks
-// and pictures; an inline element inside a word does not end it, and an element hidden with
-// "display: none" is left out with all it holds. The reading follows the HTML parser only as
-// far as markup that parses to the elements it is written as goes: a page with anything else
-// (scripts, forms, foreign content, generated text, styles that change the text, elements the
-// parser would close or move on its own, tables with text outside their cells) is not
-// readable, and the search finds its hits with the engine instead.
+// A run is a stretch of text between white space, no-break spaces, block edges, line breaks,
+// pictures and checkboxes; an inline element inside a word does not end it, and an element
+// hidden with "display: none" is left out with all it holds. The reading follows the HTML
+// parser only as far as markup that parses to the elements it is written as goes: a page with
+// anything else (scripts, form fields other than a checklist's checkboxes, foreign content,
+// generated text, styles that change the text, elements the parser would close or move on its
+// own, tables with text outside their cells) is not readable, and the search finds its hits
+// with the engine instead.
 class PageText final
 {
 public:

@@ -25,7 +25,9 @@ QStringList searchCorpus(quint32 seed, int pageCount)
         "<table><tr><td>%1</td><td>%1</td></tr></table>", "<pre>%1\n%1</pre>",
         "<div>%1<br>%1</div>", "<div>%1plan<p>notes%1</p>%1</div>", "<h2>%1</h2>",
         "<table><tr><td>%1</td></tr>%1</table>", "<div>%1</span>%1</div>",
-        "<p style=\"color: red; font: 12px 'a;b'\">%1</p>", "<pre>\n%1</pre>"};
+        "<p style=\"color: red; font: 12px 'a;b'\">%1</p>", "<pre>\n%1</pre>",
+        "<ul class=\"checklist\"><li><input type=\"checkbox\">%1</li><li><input "
+        "type=\"checkbox\" checked=\"\">%1</li></ul>"};
     QRandomGenerator random(seed);
     auto pick
         = [&random](const QStringList &list) { return list.at(int(random.bounded(list.size()))); };
@@ -40,9 +42,10 @@ QStringList searchCorpus(quint32 seed, int pageCount)
                 "<img alt=\"" + word + "\" src=\"data:image/png;base64,iVBORw0KGgo=\">" + word,
                 "<!-- " + word + " -->", word + "&nbsp;" + pick(words), word + "<br>" + word,
                 word + " <b>" + pick(words) + "</b>", word + "<br style=\"display:none\">" + word,
-                "<div style=\"display: none\">" + word + "</div>" + word};
-            const int form = int(random.bounded(22));
-            text += (form < 11 ? forms[form] : word) + (random.bounded(5) ? " " : "");
+                "<div style=\"display: none\">" + word + "</div>" + word,
+                word.left(3) + "<input type=\"checkbox\">" + word.mid(3)};
+            const int form = int(random.bounded(24));
+            text += (form < 12 ? forms[form] : word) + (random.bounded(5) ? " " : "");
         }
         return text;
     };
@@ -117,6 +120,10 @@ private slots:
             << "leaf"
             << QStringList {
                    "one [leaf]", "two [leaf]", "[leaf] three", "six [leaf]", "    [leaf]();"};
+        QTest::newRow("checklist")
+            << "<ul class=\"checklist\"><li><input type=\"checkbox\">buy milk</li><li><input "
+               "type=\"checkbox\" checked=\"\">milk<input type=\"checkbox\">tea</li></ul>"
+            << "milk" << QStringList {"buy [milk]", "[milk] tea"};
         const QString words = QStringLiteral("word ").repeated(30);
         QTest::newRow("long paragraph")
             << "<p>" + words + "middle " + words + "</p><p>" + words + "middle</p>"
@@ -210,7 +217,7 @@ private slots:
         QTest::addColumn<QStringList>("contents"); // none: the generated corpus
         QTest::addColumn<QString>("text");
         // Words, accents and scripts; pieces of words; markup and attribute text; words that
-        // stand together only across a picture, a line break or a block edge.
+        // stand together only across a picture, a checkbox, a line break or a block edge.
         for (const char *text : {"garden", "cafe", "strasse", "fine", "σοφος", "it's", "ete", "den",
                  "<b>", "garden café", "pageid", "plannotes", "gardengarden"})
             QTest::newRow(text) << QStringList() << QStringList() << QString::fromUtf8(text);
@@ -226,6 +233,15 @@ private slots:
             {"empty text", "<p>text</p>", ""},
             // A form field made the find land on the same hit for ever.
             {"text in a form field", "<p><input value=\"secret\"></p>", "secret"},
+            // A checkbox holds no text, and the find matches nothing across it.
+            {"checkboxes",
+                "<ul class=\"checklist\"><li><input type=\"checkbox\">ab</li><li><input "
+                "type=checkbox checked>a<input TYPE=\"CHECKBOX\" value=\"ab\">b</li></ul>"
+                "<table><tr><td>ab<input type=\"checkbox\"></td><td><input type=\"checkbox\" "
+                "style=\"display:none\">ab</td></tr></table>",
+                "ab"},
+            {"text field with a second type",
+                "<p>ab<input type=\"text\" type=\"checkbox\" value=\"ab\"></p>", "ab"},
             // The search text never becomes part of a script.
             {"quotes and backslashes", "<p>say \"hi\\there\" it's</p>", "\"hi\\there\""},
             // Markup the parser builds otherwise than it is written: text moved before a
