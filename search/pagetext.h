@@ -31,6 +31,17 @@ public:
     // the returned line.
     QString line(int run, int start, int length, int maxLength, int *before) const;
 
+    // The segments in which the find can match a search text with spaces inside it: stretches
+    // of text between block edges, line breaks, pictures and checkboxes, white space collapsed
+    // to one space as the page lays it out, where spacesCollapse() holds. Wrapped lines do not
+    // end a segment: the find reads the space a wrap takes.
+    int segmentCount() const { return m_segments.size(); }
+    QString segment(int index) const;
+    QString segmentLine(int segment, int start, int length, int maxLength, int *before) const;
+    // False where the page's white space may not collapse as plain text does (a "white-space"
+    // style, a form feed): its segments do not hold the text the engine lays out.
+    bool spacesCollapse() const { return m_spacesCollapse; }
+
 private:
     struct Span
     {
@@ -40,8 +51,12 @@ private:
     // All the page's visible text; runs and lines are spans of it.
     QString m_text;
     QVector<Span> m_runs;
+    QVector<Span> m_segments;
     QVector<Span> m_lines;
     bool m_readable = false;
+    bool m_spacesCollapse = true;
+
+    QString lineAround(int hit, int length, int maxLength, int *before) const;
 
     friend class PageTextReader;
 };

@@ -124,6 +124,11 @@ private slots:
             << "<ul class=\"checklist\"><li><input type=\"checkbox\">buy milk</li><li><input "
                "type=\"checkbox\" checked=\"\">milk<input type=\"checkbox\">tea</li></ul>"
             << "milk" << QStringList {"buy [milk]", "[milk] tea"};
+        QTest::newRow("spaces inside the text")
+            << "<p>Buy <i>fresh</i>\n  milk, fresh&nbsp;milk, fresh<br>milk.</p>"
+            << "fresh milk"
+            << QStringList {"Buy [fresh milk], fresh\u00a0milk, fresh",
+                   "Buy fresh milk, [fresh\u00a0milk], fresh"};
         const QString words = QStringLiteral("word ").repeated(30);
         QTest::newRow("long paragraph")
             << "<p>" + words + "middle " + words + "</p><p>" + words + "middle</p>"
@@ -219,7 +224,8 @@ private slots:
         // Words, accents and scripts; pieces of words; markup and attribute text; words that
         // stand together only across a picture, a checkbox, a line break or a block edge.
         for (const char *text : {"garden", "cafe", "strasse", "fine", "σοφος", "it's", "ete", "den",
-                 "<b>", "garden café", "pageid", "plannotes", "gardengarden"})
+                 "<b>", "garden café", "pageid", "plannotes", "gardengarden", "notes plan",
+                 "it’s  notes", "garden ", "e te"})
             QTest::newRow(text) << QStringList() << QStringList() << QString::fromUtf8(text);
         const struct
         {
@@ -244,6 +250,17 @@ private slots:
                 "<p>ab<input type=\"text\" type=\"checkbox\" value=\"ab\"></p>", "ab"},
             // The search text never becomes part of a script.
             {"quotes and backslashes", "<p>say \"hi\\there\" it's</p>", "\"hi\\there\""},
+            // Spaces the find matches: collapsed across elements and wrapped lines, no-break
+            // ones; and those it does not: across blocks, breaks, pictures, checkboxes, cells,
+            // preformatted or styled white space and form feeds.
+            {"spaces",
+                "<p>a b, a <b> </b>\n b, a&nbsp;b, a&nbsp; b, a&shy; b</p><p>a</p><p>b a<br>b "
+                "a<img src=\"data:,\"> b a <input type=\"checkbox\"> b</p><table><tr><td>a</td>"
+                "<td>b</td></tr></table><pre>a  b\na b</pre>",
+                "a b"},
+            {"spaces kept by a style", "<p>a b <span style=\"white-space: pre\">a  b</span></p>",
+                "a b"},
+            {"form feed", "<p>a b a&#12;b</p>", "a b"},
             // Markup the parser builds otherwise than it is written: text moved before a
             // table, a stray end tag that ends no block, a cell outside any table.
             {"text moved out of a table", "<table><tr><td>ab</td></tr>AB</table>", "ab"},
