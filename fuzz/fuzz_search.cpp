@@ -42,6 +42,8 @@ const char *const markupPieces[] = {
     "<ul class=\"checklist\"><li><input type=\"checkbox\">",
     "<input type=\"checkbox\" checked=\"\">", "<input type=checkbox style=\"display:none\">",
     "<input type=\"text\" type=\"checkbox\">", "</input>",
+    // White space the page lays out otherwise than collapsed.
+    "<span style=\"white-space: pre-wrap\">", "&#12;", "&#13;", " \n ",
 };
 // clang-format on
 constexpr int textCount = int(sizeof(textPieces) / sizeof(*textPieces));
