@@ -1187,12 +1187,19 @@ void MainWindow::onLinkUnlink()
     Page *current = m_editor->currentPage();
     if (!wiki || !current || current->isLocked())
         return;
-    if (!QUrl(m_editor->currentLinkUrl(), QUrl::TolerantMode).isEmpty()) {
+    m_editor->requestLinkTarget([this, current](const QString &url, const QString &text) {
+        if (wiki && m_editor->currentPage() == current)
+            linkOrUnlink(url, text.trimmed());
+    });
+}
+
+void MainWindow::linkOrUnlink(const QString &url, const QString &text)
+{
+    if (!QUrl(url, QUrl::TolerantMode).isEmpty()) {
         m_editor->unlink();
         saveWiki(true);
         return;
     }
-    const QString text = m_editor->selectedTextOrWord().trimmed();
     if (text.isEmpty()) {
         QMessageBox::warning(this, tr("Error"),
             tr("Please select the text from which to create a link."), QMessageBox::Ok);

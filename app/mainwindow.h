@@ -146,6 +146,9 @@ private:
     // Moves the focus step areas on in the cycle sidebar, page, search box, results (when
     // shown).
     void moveFocusToArea(int step);
+    // The link command's second half, once the editor has said what it acts on: removes the
+    // link at url, or links text to a web address or a page of that name, made when missing.
+    void linkOrUnlink(const QString &url, const QString &text);
     WindowState currentState() const;
     void updateActions() { updateActions(currentState()); }
     void replaceWiki(WikiDocument *newWiki);

@@ -22,7 +22,6 @@
 #include <QPointer>
 #include <QUuid>
 #include <QWebElement>
-#include <QWebElementCollection>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
@@ -35,6 +34,11 @@ const QString pageTemplate = QStringLiteral(
     R"html(<!DOCTYPE html><html><head><link rel="stylesheet" href="qrc:///css/style.css"></link><link rel='stylesheet' href='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.css'></link><link rel='stylesheet' href='qrc:///css/jquery-ui.override.css'></link><script type="text/javascript" src="qrc:///js/jquery.min.js"></script><script type="text/javascript" src="qrc:///js/velmora.js"></script><script type='text/javascript' src='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.js'></script></head><body>${pageContent}</body></html>)html");
 
 const QString contentToken = QStringLiteral("${pageContent}");
+
+// The documents without the page script still tell the window about Escape.
+const QString escapeScript = QStringLiteral(
+    "<script>document.addEventListener('keydown', function (e) {"
+    " if (e.keyCode === 27) page.escapePressed(); });</script>");
 
 QString welcomeDocument(const QString &protectedWiki)
 {
@@ -54,7 +58,7 @@ QString welcomeDocument(const QString &protectedWiki)
         + QStringLiteral("'>Create a new wiki</a></p><p style='font-size: 16px;'>or</p><p><a "
                          "href='")
         + commandUrl(OpenWikiCommand) + QStringLiteral("'>Open an existing wiki</a></p>") + lastWiki
-        + QStringLiteral("</body></html>");
+        + escapeScript + QStringLiteral("</body></html>");
 }
 
 QString protectedPagePlaceholder()
@@ -62,7 +66,8 @@ QString protectedPagePlaceholder()
     return QStringLiteral("<html><body style='text-align: center;'><p style='font-size: 16px; "
                           "margin-top: 40px; margin-bottom: 50px;'>This page is protected with a "
                           "<a href='")
-        + commandUrl(UnlockPageCommand) + QStringLiteral("'>password</a>.</p></body></html>");
+        + commandUrl(UnlockPageCommand) + QStringLiteral("'>password</a>.</p>") + escapeScript
+        + QStringLiteral("</body></html>");
 }
 
 // text as a script string literal: JSON's escaping is valid script and covers quotes,
@@ -101,6 +106,16 @@ Editor::Editor(QWidget *mainWindow, QWidget *parent)
 
     connect(this, &QWebView::loadFinished, this, &Editor::onLoadFinished);
     connect(webPage, &QWebPage::contentsChanged, this, &Editor::contentsChanged);
+    connect(m_controller, &JsPageController::commitRequested, this, &Editor::updatePageContent);
+    // Queued: what they lead to may open a dialog, which must not wait inside the page's key
+    // handler.
+    connect(m_controller, &JsPageController::escapeRequested, this, &Editor::escapePressed,
+        Qt::QueuedConnection);
+    connect(m_controller, &JsPageController::pasteRequested, this, &Editor::paste,
+        Qt::QueuedConnection);
+    connect(m_controller, &JsPageController::stateReported, this, &Editor::onStateReported);
+    connect(m_controller, &JsPageController::contextElementReported, this,
+        [this](const QVariantMap &element) { m_contextElement = element; });
     connectSignals();
     m_actions = new EditorActions(this, this);
 }
@@ -158,6 +173,8 @@ void Editor::setPageHtml(const QString &html)
 {
     // A document set from outside is no page's own; loadPage() says so after setting one.
     m_shown = Shown::Nothing;
+    m_contextElement.clear();
+    onStateReported(QVariantMap());
     QWebFrame *frame = page()->mainFrame();
     frame->setHtml(html, QUrl());
     // Loading a document clears the window object, the bridge with it.
@@ -173,7 +190,7 @@ QString Editor::bodyHtml() const
 bool Editor::isLoading() const
 {
     // The template's scripts come from the resources asynchronously and the body is parsed only
-    // after them: until then the body is empty or partial.
+    // after them: until then the body is empty or partial. Read at once, like the body itself.
     return page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString()
         == QLatin1String("loading");
 }
@@ -184,7 +201,7 @@ void Editor::updatePageContent()
     // must a body that has not been parsed whole.
     if (!m_currentPage || m_shown != Shown::PageDocument || isLoading())
         return;
-    evaluateJavaScript(QStringLiteral("cleanupBeforeSaveContent()"));
+    runScript(QStringLiteral("cleanupBeforeSaveContent()"));
     m_currentPage->setContent(HtmlSanitizer::clean(bodyHtml()));
     m_currentPage->setModified(true);
 }
@@ -207,9 +224,19 @@ void Editor::setEditable(bool editable)
     page()->setContentEditable(editable);
 }
 
-QVariant Editor::evaluateJavaScript(const QString &script)
+void Editor::runScript(const QString &script)
 {
-    return page()->mainFrame()->evaluateJavaScript(script);
+    page()->mainFrame()->evaluateJavaScript(script);
+}
+
+void Editor::runScript(
+    const QString &script, const std::function<void(const QVariant &)> &callback)
+{
+    const QVariant result = page()->mainFrame()->evaluateJavaScript(script);
+    // Handed over from the event loop, as an engine that runs the page elsewhere would: callers
+    // are written for an answer that comes later.
+    QMetaObject::invokeMethod(
+        this, [callback, result] { callback(result); }, Qt::QueuedConnection);
 }
 
 QString Editor::toHtml() const
@@ -234,66 +261,23 @@ void Editor::removeBrokenLinks(const QStringList &pageIds)
 
 void Editor::removeBrokenLinksNow(const QStringList &pageIds)
 {
-    const QWebElementCollection links = page()->mainFrame()->documentElement().findAll(
-        QStringLiteral("a[href^='%1']").arg(QLatin1String(pageUrlPrefix)));
-    int removed = 0;
-    for (QWebElement link : links) {
-        if (pageIds.contains(pageIdFromUrl(link.attribute(QStringLiteral("href")))))
-            continue;
-        // replace() parses markup: the text is escaped so that a link reading "<img ...>"
-        // stays words instead of becoming an element.
-        link.replace(link.toPlainText().toHtmlEscaped());
-        ++removed;
-    }
-    // Committed at once, so that the page that is marked modified also holds the cleaned
-    // markup, and a save without further edits does not write the broken links back.
-    if (removed > 0)
-        updatePageContent();
-}
-
-void Editor::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        emit escapePressed();
-    if (event->matches(QKeySequence::Undo)) {
-        undo();
-        event->accept();
-        return;
-    }
-    if (event->matches(QKeySequence::Paste)) {
-        paste();
-        event->accept();
-        return;
-    }
-    const bool pageShown = m_shown == Shown::PageDocument && page()->isContentEditable();
-    const bool newLine = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && !(event->modifiers() & Qt::ShiftModifier);
-    if (pageShown && newLine) {
-        if (m_autoformat && evaluateJavaScript(QStringLiteral("autoformatOnReturn()")).toBool()) {
-            event->accept();
-            return;
-        }
-        evaluateJavaScript(QStringLiteral("beforeReturn()"));
-    }
-    QWebView::keyPressEvent(event);
-    // What the scripts change besides the engine's own commands (a checklist's new box) is
-    // committed here.
-    if (pageShown && newLine) {
-        evaluateJavaScript(QStringLiteral("leaveEmptyLinkAtCaret(); afterReturn()"));
-        updatePageContent();
-    }
-    if (pageShown && m_autoformat && event->text() == QLatin1String(" ")
-        && evaluateJavaScript(QStringLiteral("autoformatAfterSpace()")).toBool())
-        updatePageContent();
+    // The page commits when it has removed any.
+    runScript(QStringLiteral("removeBrokenLinks(%1, %2)")
+                  .arg(scriptString(QLatin1String(pageUrlPrefix)),
+                      QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(pageIds))
+                                            .toJson(QJsonDocument::Compact))));
 }
 
 bool Editor::focusNextPrevChild(bool next)
 {
-    // Inside a table or a list, Tab and Shift+Tab move between cells or indent; elsewhere they
-    // do what they do in any view.
-    if (m_shown == Shown::PageDocument && page()->isContentEditable()
-        && evaluateJavaScript(QStringLiteral("tabKey(%1)").arg(next ? "false" : "true")).toBool())
-        return true;
+    // The view takes Tab before the page sees it. In a page's document it goes to the page,
+    // whose script moves between table cells and indents list items; only a Tab that neither
+    // the script nor the engine used moves the focus on.
+    if (m_shown == Shown::PageDocument && page()->isContentEditable()) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, next ? Qt::NoModifier : Qt::ShiftModifier);
+        page()->event(&tab);
+        return tab.isAccepted() || QWidget::focusNextPrevChild(next);
+    }
     return QWebView::focusNextPrevChild(next);
 }
 
@@ -311,7 +295,7 @@ void Editor::dropEvent(QDropEvent *event)
         QDragLeaveEvent leave;
         QWebView::dragLeaveEvent(&leave);
         // The caret goes where the markup was let go, as the engine's own drop would put it.
-        evaluateJavaScript(
+        runScript(
             QStringLiteral("(function (x, y) {var r = document.caretRangeFromPoint(x, y);"
                            "if (r) {getSelection().removeAllRanges();"
                            "getSelection().addRange(r);}})(%1, %2);")
@@ -333,7 +317,7 @@ void Editor::selectSearchHit(const QString &text, int occurrence)
     m_pendingHitOccurrence = -1;
     // The find starts after the selection: from the top, it meets the hits in the order the
     // search counted them.
-    evaluateJavaScript(QStringLiteral("getSelection().removeAllRanges()"));
+    runScript(QStringLiteral("getSelection().removeAllRanges()"));
     for (int i = 0; i <= occurrence && page()->findText(text); ++i) { }
 }
 
@@ -349,7 +333,7 @@ void Editor::focusPage(bool selectAllText)
     m_pendingFocus = PendingFocus::None;
     // A caret the user left in the page stays where it is; without one, nothing typed would
     // arrive anywhere.
-    evaluateJavaScript(QStringLiteral(
+    runScript(QStringLiteral(
         "(function (selectAll) { var body = document.body; if (!body) return;"
         " var selection = window.getSelection();"
         " if (!selectAll && selection.rangeCount > 0 && body.contains(selection.anchorNode))"
@@ -381,42 +365,9 @@ void Editor::onPageContentsChanged()
 
 // --- Editing commands ------------------------------------------------------------------------
 
-void Editor::selectWord()
-{
-    evaluateJavaScript(QStringLiteral("selectWord()"));
-}
-
-void Editor::selectLink()
-{
-    evaluateJavaScript(QStringLiteral("selectLink()"));
-}
-
-void Editor::collapseSelectionToStart()
-{
-    evaluateJavaScript(QStringLiteral("collapseSelectionToStart()"));
-}
-
-void Editor::ensureSelection()
-{
-    if (selectedText().isEmpty())
-        selectWord();
-}
-
-QString Editor::selectedTextOrWord()
-{
-    ensureSelection();
-    return selectedText();
-}
-
-QString Editor::selectedHtmlOrWord()
-{
-    ensureSelection();
-    return selectedHtml();
-}
-
 void Editor::execCommand(const QString &command, const QString &value)
 {
-    evaluateJavaScript(QStringLiteral("document.execCommand(%1, false, %2)")
+    runScript(QStringLiteral("document.execCommand(%1, false, %2)")
                            .arg(scriptString(command), scriptString(value)));
 }
 
@@ -425,50 +376,57 @@ void Editor::triggerAction(QWebPage::WebAction action)
     page()->action(action)->activate(QAction::Trigger);
 }
 
-bool Editor::isActionChecked(QWebPage::WebAction action)
-{
-    return page()->action(action)->isChecked();
-}
-
 bool Editor::isActionEnabled(QWebPage::WebAction action) const
 {
     return page()->action(action)->isEnabled();
 }
 
-void Editor::formatSelectionOrWord(const std::function<void()> &command)
-{
-    const int caret = selectedText().isEmpty()
-        ? evaluateJavaScript(QStringLiteral("selectWordAroundCaret()")).toInt()
-        : -1;
-    command();
-    if (caret >= 0)
-        evaluateJavaScript(QStringLiteral("placeCaretInSelection(%1)").arg(caret));
-}
-
 void Editor::toggleBold()
 {
-    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleBold); });
+    runScript(QStringLiteral("toggleStyle('bold')"));
 }
 
 void Editor::toggleItalic()
 {
-    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleItalic); });
+    runScript(QStringLiteral("toggleStyle('italic')"));
 }
 
 void Editor::toggleUnderline()
 {
-    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleUnderline); });
+    runScript(QStringLiteral("toggleStyle('underline')"));
 }
 
 void Editor::toggleStrikethrough()
 {
-    formatSelectionOrWord([this] { triggerAction(QWebPage::ToggleStrikethrough); });
+    runScript(QStringLiteral("toggleStyle('strikethrough')"));
 }
 
-bool Editor::isBold() { return isActionChecked(QWebPage::ToggleBold); }
-bool Editor::isItalic() { return isActionChecked(QWebPage::ToggleItalic); }
-bool Editor::isUnderlined() { return isActionChecked(QWebPage::ToggleUnderline); }
-bool Editor::isStrikethrough() { return isActionChecked(QWebPage::ToggleStrikethrough); }
+void Editor::onStateReported(const QVariantMap &state)
+{
+    // Most keys leave it as it was; the actions are not touched then.
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit formatStateChanged();
+}
+
+bool Editor::isBold() const { return m_state.value(QStringLiteral("bold")).toBool(); }
+bool Editor::isItalic() const { return m_state.value(QStringLiteral("italic")).toBool(); }
+bool Editor::isUnderlined() const { return m_state.value(QStringLiteral("underline")).toBool(); }
+bool Editor::isStrikethrough() const
+{
+    return m_state.value(QStringLiteral("strikethrough")).toBool();
+}
+
+void Editor::setAutoformat(bool enabled)
+{
+    m_controller->setAutoformat(enabled);
+}
+
+bool Editor::autoformat() const
+{
+    return m_controller->autoformat();
+}
 
 void Editor::alignLeft() { triggerAction(QWebPage::AlignLeft); }
 void Editor::alignCenter() { triggerAction(QWebPage::AlignCenter); }
@@ -479,10 +437,10 @@ void Editor::undo()
 {
     // A picture's new size is not one of the engine's edits: it is taken back first. Right
     // after typing turned into a block format, the conversion's steps go back together.
-    if (m_shown == Shown::PageDocument
-        && evaluateJavaScript(QStringLiteral("undoAutoformat() || undoResize()")).toBool())
-        return;
-    triggerAction(QWebPage::Undo);
+    if (m_shown == Shown::PageDocument)
+        runScript(QStringLiteral("undoEdit()"));
+    else
+        triggerAction(QWebPage::Undo);
 }
 void Editor::redo() { triggerAction(QWebPage::Redo); }
 void Editor::cut() { triggerAction(QWebPage::Cut); }
@@ -515,34 +473,14 @@ bool Editor::canSelectAll() const { return isActionEnabled(QWebPage::SelectAll);
 
 void Editor::changeFontSize(int delta)
 {
-    formatSelectionOrWord([this, delta] { applyFontSize(delta); });
-}
-
-void Editor::applyFontSize(int delta)
-{
-    // At a bare caret the engine's own command sizes what is typed next.
-    if (selectedText().isEmpty()) {
-        execCommand(QStringLiteral("fontSizeDelta"), QStringLiteral("%1px").arg(delta));
-        return;
-    }
-    const QString fontSize = inlineStyleOf(selectedElement()).value(QStringLiteral("font-size"));
-    int size = defaultFontSize;
-    if (!fontSize.isEmpty()) {
-        // "22px" gives 22; another unit ("1.5em") or no number counts as the default.
-        const int value = fontSize.chopped(std::min(2, int(fontSize.size()))).toInt();
-        if (value != 0)
-            size = value;
-    }
-    const int newSize = std::max(1, size + delta);
-    evaluateJavaScript(QStringLiteral("setSelectionFontSize(%1)").arg(newSize));
-    emit page()->contentsChanged();
+    runEditScript(QStringLiteral("changeFontSize(%1, %2)").arg(delta).arg(defaultFontSize));
 }
 
 void Editor::runEditScript(const QString &script)
 {
     if (!acceptsMarkup())
         return;
-    evaluateJavaScript(script);
+    runScript(script + QStringLiteral(";reportState()"));
     // Changes made through the document rather than the engine's commands do not signal.
     emit page()->contentsChanged();
 }
@@ -559,7 +497,7 @@ void Editor::toggleList(const QString &kind)
 
 void Editor::toggleInlineCode()
 {
-    formatSelectionOrWord([this] { runEditScript(QStringLiteral("toggleInlineCode()")); });
+    runEditScript(QStringLiteral("formatSelectionOrWord(toggleInlineCode)"));
 }
 
 void Editor::insertHorizontalRule()
@@ -578,96 +516,41 @@ void Editor::tableCommand(const QString &command)
     runEditScript(QStringLiteral("tableCommand(%1)").arg(scriptString(command)));
 }
 
-QVariantMap Editor::blockFormatState()
+QVariantMap Editor::blockFormatState() const
 {
     if (m_shown != Shown::PageDocument)
         return QVariantMap();
-    return evaluateJavaScript(QStringLiteral("blockFormatState()")).toMap();
+    return m_state;
 }
 
-QWebElement Editor::elementFromHtml(const QString &html)
+QString Editor::currentLinkUrl() const
 {
-    QWebPage scratch;
-    scratch.setNetworkAccessManager(PageNetworkAccessManager::instance());
-    scratch.settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
-    scratch.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
-    scratch.mainFrame()->setHtml(
-        QStringLiteral("<html><body><div id='elementFromHtml'>%1</div></body></html>").arg(html),
-        QUrl());
-    return scratch.mainFrame()
-        ->findFirstElement(QStringLiteral("#elementFromHtml"))
-        .firstChild();
+    return m_state.value(QStringLiteral("link")).toString();
 }
 
-QWebElement Editor::selectedElement()
+void Editor::requestLinkTarget(
+    const std::function<void(const QString &url, const QString &text)> &callback)
 {
-    return elementFromHtml(selectedHtmlOrWord());
-}
-
-QHash<QString, QString> Editor::inlineStyleOf(const QWebElement &element)
-{
-    QHash<QString, QString> styles;
-    for (QWebElement e = element; !e.isNull(); e = e.firstChild()) {
-        const QString style = e.attribute(QStringLiteral("style"));
-        if (style.isEmpty())
-            continue;
-        for (const QString &part : style.split(QLatin1Char(';'))) {
-            const QStringList pieces = part.split(QLatin1Char(':'));
-            if (pieces.size() == 2)
-                styles.insert(pieces.at(0).trimmed(), pieces.at(1).trimmed());
-        }
-    }
-    return styles;
-}
-
-QPoint Editor::caretPosition() const
-{
-    return page()->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
-}
-
-QWebHitTestResult Editor::hitTest(const QPoint &point) const
-{
-    return page()->mainFrame()->hitTestContent(point);
-}
-
-QString Editor::currentLinkUrl()
-{
-    const QString html = selectedHtml();
-    if (!html.isEmpty()) {
-        const QString href = elementFromHtml(html).attribute(QStringLiteral("href"));
-        if (!href.isEmpty())
-            return href;
-        // The engine hands the text around a link over as styled spans, so the link is often
-        // a sibling of the first element rather than inside it: search the whole selection.
-        return elementFromHtml(QStringLiteral("<div>%1</div>").arg(html))
-            .findFirst(QStringLiteral("a"))
-            .attribute(QStringLiteral("href"));
-    }
-    return hitTest(caretPosition()).linkUrl().toString();
+    runScript(QStringLiteral("linkCommandTarget()"), [callback](const QVariant &result) {
+        const QVariantMap target = result.toMap();
+        callback(target.value(QStringLiteral("url")).toString(),
+            target.value(QStringLiteral("text")).toString());
+    });
 }
 
 void Editor::createLink(const QString &url)
 {
     if (!QUrl(url, QUrl::TolerantMode).isValid())
         return;
-    if (selectedText().isEmpty())
-        selectWord();
-    execCommand(QStringLiteral("createLink"), url);
-    collapseSelectionToStart();
+    runScript(QStringLiteral("createLinkAtSelection(%1)").arg(scriptString(url)));
     updatePageContent();
 }
 
 void Editor::unlink()
 {
-    if (selectedHtml().isEmpty())
-        selectLink();
-    execCommand(QStringLiteral("unlink"), QStringLiteral("false"));
-    // The engine may leave a styled span around the former link text; the script takes off
-    // only a span that holds nothing but that text.
-    evaluateJavaScript(
-        QStringLiteral("unwrapUnlinkedText(%1)").arg(scriptString(selectedText())));
+    runScript(QStringLiteral("unlinkAtSelection()"));
+    // The script's own changes around the engine's command do not signal.
     emit page()->contentsChanged();
-    collapseSelectionToStart();
     updatePageContent();
 }
 
@@ -729,7 +612,7 @@ void Editor::pasteMarkup(const QString &html)
 
 void Editor::pasteHtml(const QString &html)
 {
-    evaluateJavaScript(QStringLiteral("pasteHtmlAtCaret(%1);").arg(scriptString(html)));
+    runScript(QStringLiteral("pasteHtmlAtCaret(%1);").arg(scriptString(html)));
 }
 
 void Editor::addRemoveImageAction(QMenu *menu, const QString &imageId)
@@ -738,7 +621,7 @@ void Editor::addRemoveImageAction(QMenu *menu, const QString &imageId)
         return;
     QAction *action = menu->addAction(tr("Remove Image"));
     connect(action, &QAction::triggered, this, [this, imageId] {
-        evaluateJavaScript(QStringLiteral("removeImage(%1)").arg(scriptString(imageId)));
+        runScript(QStringLiteral("removeImage(%1)").arg(scriptString(imageId)));
     });
 }
 
@@ -759,9 +642,9 @@ void Editor::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
     if (!m_currentPage || m_shown != Shown::PageDocument || !page()->isContentEditable())
         return;
-    // The element of the last right-button press, also when the menu comes from the keyboard.
-    const QVariantMap element
-        = evaluateJavaScript(QStringLiteral("rightButtonClickedElementInfo()")).toMap();
+    // The element of the last right-button press, as the page reported it; also when the menu
+    // comes from the keyboard.
+    const QVariantMap element = m_contextElement;
 
     QPointer<QMenu> menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("EditorContextMenu"));

@@ -2,10 +2,8 @@
 
 #include "editor/imagefile.h"
 
-#include <QHash>
 #include <QStringList>
 #include <QVariant>
-#include <QWebElement>
 #include <QWebFrame>
 #include <QWebView>
 
@@ -22,6 +20,10 @@ class QMimeData;
 // from the document body into the page. Links are never followed here: each one is handed to
 // the window through linkActivated(). Without a wiki it shows a welcome document, for a locked
 // page a placeholder that asks for the password.
+//
+// The editor never waits for an answer from the page: commands go to the page script without
+// one, answers come back later through a callback, and what the selection stands in (the
+// formatting the actions show as checked) is reported by the page whenever it changes.
 //
 // Callers bracket programmatic loads with disconnectSignals() and connectSignals(), so that
 // loading a page does not count as an edit.
@@ -65,8 +67,11 @@ public:
     void disconnectSignals();
     void setEditable(bool editable);
 
-    // The script's result, or an invalid value when it throws.
-    QVariant evaluateJavaScript(const QString &script);
+    // Runs a page script and forgets its result.
+    void runScript(const QString &script);
+    // Runs a page script and hands its result (an invalid value when it throws) to callback,
+    // always after this returns, never from inside it.
+    void runScript(const QString &script, const std::function<void(const QVariant &)> &callback);
     QString toHtml() const;
     QString toPlainText() const;
 
@@ -77,13 +82,6 @@ public:
     // the document has loaded.
     void selectSearchHit(const QString &text, int occurrence);
 
-    // Selection helpers. A command given with a bare caret applies to the word at the caret.
-    void selectWord();
-    void selectLink();
-    void collapseSelectionToStart();
-    void ensureSelection();
-    QString selectedTextOrWord();
-    QString selectedHtmlOrWord();
     // Runs one of the engine's editing commands; text is passed as a script string literal,
     // so quotes, backslashes and line breaks in it can neither break nor extend the script.
     void execCommand(const QString &command, const QString &value);
@@ -94,10 +92,11 @@ public:
     void toggleItalic();
     void toggleUnderline();
     void toggleStrikethrough();
-    bool isBold();
-    bool isItalic();
-    bool isUnderlined();
-    bool isStrikethrough();
+    // As the page last reported them.
+    bool isBold() const;
+    bool isItalic() const;
+    bool isUnderlined() const;
+    bool isStrikethrough() const;
     void alignLeft();
     void alignCenter();
     void alignRight();
@@ -118,11 +117,12 @@ public:
     // "deleteTable".
     void tableCommand(const QString &command);
     // What the caret stands in: "block" ("h1".."h3", "pre", "blockquote" or empty), "list"
-    // ("ul", "ol", "checklist" or empty), "code" and "table" (booleans).
-    QVariantMap blockFormatState();
+    // ("ul", "ol", "checklist" or empty), "code" and "table" (booleans), as the page last
+    // reported them; empty while no page's own document is shown.
+    QVariantMap blockFormatState() const;
     // Markdown-style typing at the start of a line ("# ", "- ", "[ ] ", "---" and Return...).
-    void setAutoformat(bool enabled) { m_autoformat = enabled; }
-    bool autoformat() const { return m_autoformat; }
+    void setAutoformat(bool enabled);
+    bool autoformat() const;
 
     void undo();
     void redo();
@@ -139,18 +139,16 @@ public:
     bool canPaste() const;
     bool canSelectAll() const;
 
-    // The link at the selection or caret; empty when there is none.
-    QString currentLinkUrl();
+    // The link at the selection or caret as the page last reported it; empty when there is
+    // none.
+    QString currentLinkUrl() const;
+    // What the link command acts on, handed to callback later: the link at the selection, or
+    // else (url empty) the selected text, the word at a bare caret selected first.
+    void requestLinkTarget(
+        const std::function<void(const QString &url, const QString &text)> &callback);
+    // Links the selection, or the word at a bare caret, to url, and commits.
     void createLink(const QString &url);
     void unlink();
-
-    // Markup parsed off screen; a null element when it starts with text or is empty.
-    static QWebElement elementFromHtml(const QString &html);
-    QWebElement selectedElement();
-    // Inline style declarations down the first-child chain, inner ones winning.
-    static QHash<QString, QString> inlineStyleOf(const QWebElement &element);
-    QPoint caretPosition() const;
-    QWebHitTestResult hitTest(const QPoint &point) const;
 
     // Inserts an image stored inline in the page at the caret, with an identifier of its own,
     // and commits. Does nothing without a page or without data.
@@ -177,6 +175,8 @@ signals:
     // disconnectSignals().
     void linkActivated(QUrl url);
     void escapePressed();
+    // The page reported a new formatting state: see isBold() and blockFormatState().
+    void formatStateChanged();
     // Something was dropped onto the view. A receiver that takes the drop accepts the event;
     // otherwise the web engine handles it.
     void dropReceived(QDropEvent *event);
@@ -185,7 +185,6 @@ signals:
     void pasteRequested(bool *handled);
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool focusNextPrevChild(bool next) override;
@@ -202,11 +201,9 @@ private:
     // Whether a page's own document is shown for editing.
     bool acceptsMarkup() const;
     void triggerAction(QWebPage::WebAction action);
-    void formatSelectionOrWord(const std::function<void()> &command);
     // Runs a page script that edits the document and commits the result.
     void runEditScript(const QString &script);
-    void applyFontSize(int delta);
-    bool isActionChecked(QWebPage::WebAction action);
+    void onStateReported(const QVariantMap &state);
     bool isActionEnabled(QWebPage::WebAction action) const;
     void removeBrokenLinksNow(const QStringList &pageIds);
 
@@ -222,5 +219,8 @@ private:
     // A focusPage() that arrived while the document was loading.
     enum class PendingFocus { None, Caret, SelectAll };
     PendingFocus m_pendingFocus = PendingFocus::None;
-    bool m_autoformat = true;
+    // The page's last reports: its formatting state, and the element of the last right-button
+    // press (nodeName, id, inTable).
+    QVariantMap m_state;
+    QVariantMap m_contextElement;
 };

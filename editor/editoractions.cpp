@@ -149,6 +149,11 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
         &EditorActions::updateEditCommandActions);
     connect(editor, &Editor::contentsChanged, this,
         &EditorActions::updateEditCommandActions);
+    // The checks follow the caret: the page reports what it stands in as it moves.
+    connect(editor, &Editor::formatStateChanged, this, [this] {
+        updateFormatActions();
+        updateLinkAction();
+    });
 }
 
 QAction *EditorActions::makeAction(const char *name, const QString &text, const QString &statusTip,

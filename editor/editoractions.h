@@ -75,9 +75,10 @@ public:
     // The formatting, link and picture actions are enabled exactly when the shown page can be
     // edited; the window decides that.
     void setEditingEnabled(bool enabled);
-    // Before a menu with them opens: the link action's state and text ("Remove link" inside a
-    // link), the formatting actions' states and checks, the edit actions from the engine. Each
-    // does nothing while the editor shows no page.
+    // The link action's state and text ("Remove link" inside a link), the formatting actions'
+    // states and checks, the edit actions from the engine: whenever the page reports a new
+    // formatting state, and before a menu with them opens. Each does nothing while the editor
+    // shows no page.
     void updateLinkAction();
     void updateFormatActions();
     void updateEditActions();

@@ -1,22 +1,38 @@
 #include "editor/jspagecontroller.h"
 
-#include "editor/editor.h"
-
-#include <QWebPage>
-
 JsPageController::JsPageController(QObject *parent)
     : QObject(parent)
 { }
 
-void JsPageController::updatePageContent()
+void JsPageController::setAutoformat(bool enabled)
 {
-    if (auto *editor = qobject_cast<Editor *>(parent()))
-        editor->updatePageContent();
+    if (m_autoformat == enabled)
+        return;
+    m_autoformat = enabled;
+    emit autoformatChanged();
 }
 
-bool JsPageController::modified()
+void JsPageController::updatePageContent()
 {
-    if (auto *editor = qobject_cast<Editor *>(parent()))
-        return editor->page()->isModified();
-    return false;
+    emit commitRequested();
+}
+
+void JsPageController::escapePressed()
+{
+    emit escapeRequested();
+}
+
+void JsPageController::paste()
+{
+    emit pasteRequested();
+}
+
+void JsPageController::reportState(const QVariantMap &state)
+{
+    emit stateReported(state);
+}
+
+void JsPageController::reportContextElement(const QVariantMap &element)
+{
+    emit contextElementReported(element);
 }

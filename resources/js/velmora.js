@@ -854,6 +854,7 @@ $(document).ready(function () {
     }).observe(document.body, { childList: true, subtree: true });
     document.body.addEventListener("input", function () {
         resizeUndo = [];
+        reportStateSoon();
     });
     // A click on a checklist's box checks or clears it in the markup itself, so that the state
     // is stored with the page; the engine changes only the box's live state, and in an
@@ -864,14 +865,8 @@ $(document).ready(function () {
             return;
         toggleCheckbox(box);
     });
-    // Any key but a modifier alone ends the time in which undo takes a conversion back.
-    document.addEventListener("keydown", function (event) {
-        if ([16, 17, 18, 91, 92, 93, 224].indexOf(event.keyCode) < 0)
-            autoformatUndoSteps = 0;
-        if (event.keyCode === 40 && !event.shiftKey && !event.ctrlKey && !event.altKey
-            && !event.metaKey && leaveLastBlock())
-            event.preventDefault();
-    });
+    document.addEventListener("keydown", keyDown);
+    document.addEventListener("keyup", finishKey);
     $("body").on("dragstart", function () {
         tryRemoveResizable();
     });
@@ -879,14 +874,17 @@ $(document).ready(function () {
         autoformatUndoSteps = 0;
         if (event.button === 0)
             setLeftButtonClickedElement(event.target);
-        else if (event.button === 2)
+        else if (event.button === 2) {
             rightButtonClickedElement = event.target;
+            page.reportContextElement(rightButtonClickedElementInfo());
+        }
     });
 });
 
 // Bound at once rather than when the document is ready: a selection can change before that.
 document.addEventListener("selectionchange", function () {
     tryRemoveResizable();
+    reportStateSoon();
 });
 
 // The find bar counts matches by letting the engine's find select each in turn; the user's
@@ -924,4 +922,224 @@ function findSettleSelection() {
     var range = selection.getRangeAt(0).cloneRange();
     selection.removeAllRanges();
     selection.addRange(range);
+}
+
+// --- Keys ------------------------------------------------------------------------------------
+
+// What the key pressed last still has to do once the engine has handled it: "return" or
+// "space". Done when the key is released, or when the next one goes down first; not on the
+// input event, which comes while the engine's typing step is still open, so that a
+// conversion made there would be undone together with the typing.
+var keyAfterEngine = "";
+
+function editable() {
+    return document.body !== null && document.body.isContentEditable;
+}
+
+function keyDown(event) {
+    // A key pressed before the last one was released finishes that one first.
+    finishKey();
+    var ctrlOnly = event.ctrlKey && !event.altKey && !event.metaKey;
+    if (event.keyCode === 27)
+        page.escapePressed();
+    // Undo and paste are the editor's own: undo takes back conversions and picture sizes
+    // first, and a paste is cleaned and may have to wait for its pictures.
+    if ((ctrlOnly && !event.shiftKey && event.keyCode === 90)
+        || (event.altKey && !event.ctrlKey && event.keyCode === 8)) {
+        event.preventDefault();
+        undoEdit();
+        return;
+    }
+    if ((ctrlOnly && !event.shiftKey && event.keyCode === 86)
+        || (event.shiftKey && !event.ctrlKey && !event.altKey && event.keyCode === 45)) {
+        event.preventDefault();
+        page.paste();
+        return;
+    }
+    // Any key but a modifier alone ends the time in which undo takes a conversion back.
+    if ([16, 17, 18, 91, 92, 93, 224].indexOf(event.keyCode) < 0)
+        autoformatUndoSteps = 0;
+    if (!editable())
+        return;
+    var plain = !event.shiftKey && !event.ctrlKey && !event.altKey && !event.metaKey;
+    if (event.keyCode === 40 && plain && leaveLastBlock()) {
+        event.preventDefault();
+    } else if (event.keyCode === 13 && !event.shiftKey) {
+        if (page.autoformat && autoformatOnReturn()) {
+            event.preventDefault();
+            reportState();
+            return;
+        }
+        beforeReturn();
+        keyAfterEngine = "return";
+    } else if (event.keyCode === 9 && !event.ctrlKey && !event.altKey && !event.metaKey) {
+        // In a table or a list Tab moves between cells or indents; elsewhere it does what it
+        // does in any view.
+        if (tabKey(event.shiftKey)) {
+            event.preventDefault();
+            reportState();
+        }
+    } else if (event.keyCode === 32 && !event.ctrlKey && !event.altKey && !event.metaKey
+               && page.autoformat) {
+        keyAfterEngine = "space";
+    }
+}
+
+function finishKey() {
+    var key = keyAfterEngine;
+    keyAfterEngine = "";
+    if (key === "return") {
+        // What this script changes besides the engine's own commands (a checklist's new box)
+        // is committed here.
+        leaveEmptyLinkAtCaret();
+        afterReturn();
+        page.updatePageContent();
+    } else if (key === "space" && autoformatAfterSpace()) {
+        page.updatePageContent();
+    }
+}
+
+// --- Commands from the editor ----------------------------------------------------------------
+
+// A command given with a bare caret inside a word applies to the word, and the caret stays
+// where it was; elsewhere it sets the style of what is typed next.
+function formatSelectionOrWord(command) {
+    var caret = selectedText() === "" ? selectWordAroundCaret() : -1;
+    command();
+    if (caret >= 0)
+        placeCaretInSelection(caret);
+    reportState();
+}
+
+// "bold", "italic", "underline" or "strikethrough".
+function toggleStyle(name) {
+    formatSelectionOrWord(function () {
+        document.execCommand(name, false, null);
+    });
+}
+
+// The size in pixels the selection's own markup sets, innermost first, then the elements around
+// it; defaultSize where none sets one in pixels.
+function selectionFontSize(defaultSize) {
+    var range = window.getSelection().getRangeAt(0);
+    var size = "";
+    var copy = range.cloneContents();
+    for (var e = copy.firstElementChild; e; e = e.firstElementChild) {
+        if (e.style.fontSize)
+            size = e.style.fontSize;
+    }
+    for (var node = range.startContainer; !size && node && node !== document.body;
+         node = node.parentNode) {
+        if (node.nodeType === 1 && node.style.fontSize)
+            size = node.style.fontSize;
+    }
+    // "22px" gives 22; another unit ("1.5em") or no number counts as the default.
+    var number = size.slice(0, -2);
+    return /^[+-]?\d+$/.test(number) && parseInt(number, 10) !== 0 ? parseInt(number, 10)
+                                                                   : defaultSize;
+}
+
+// Wraps the selection in a span whose size is its current size plus delta, at least 1 px; at a
+// bare caret the engine's own command sizes what is typed next.
+function changeFontSize(delta, defaultSize) {
+    formatSelectionOrWord(function () {
+        if (selectedText() === "")
+            document.execCommand("fontSizeDelta", false, delta + "px");
+        else
+            setSelectionFontSize(Math.max(1, selectionFontSize(defaultSize) + delta));
+    });
+}
+
+// Takes back a conversion or a picture's new size before the engine's own last edit.
+function undoEdit() {
+    if (!undoAutoformat() && !undoResize())
+        document.execCommand("undo");
+    reportState();
+}
+
+// The link at the selection, or around the caret; "" when there is none.
+function linkAtSelection() {
+    var selection = window.getSelection();
+    if (selection.rangeCount === 0)
+        return "";
+    var range = selection.getRangeAt(0);
+    var link = closestElement(range.startContainer, /^A$/);
+    // The text around a link is often selected with it, so the link may sit anywhere inside.
+    if (!link && !selection.isCollapsed)
+        link = range.cloneContents().querySelector("a");
+    return link ? link.getAttribute("href") || "" : "";
+}
+
+// What the link command acts on: the link at the selection, or else the selected text, the word
+// at a bare caret selected first.
+function linkCommandTarget() {
+    var url = linkAtSelection();
+    if (url !== "")
+        return {url: url, text: ""};
+    if (selectedText() === "")
+        selectWord();
+    return {url: "", text: selectedText()};
+}
+
+function createLinkAtSelection(url) {
+    if (selectedText() === "")
+        selectWord();
+    document.execCommand("createLink", false, url);
+    collapseSelectionToStart();
+}
+
+function unlinkAtSelection() {
+    if (selectedHTML() === "")
+        selectLink();
+    document.execCommand("unlink", false, "false");
+    // The engine may leave a styled span around the former link text; only a span that holds
+    // nothing but that text is taken off.
+    unwrapUnlinkedText(selectedText());
+    collapseSelectionToStart();
+}
+
+// Turns links to pages whose ids are not in pageIds into their plain text and commits.
+function removeBrokenLinks(prefix, pageIds) {
+    var links = document.querySelectorAll("a[href]");
+    var removed = 0;
+    for (var i = 0; i < links.length; ++i) {
+        var href = links[i].getAttribute("href");
+        if (href.indexOf(prefix) !== 0 || pageIds.indexOf(href.substring(prefix.length)) >= 0)
+            continue;
+        links[i].parentNode.replaceChild(document.createTextNode(links[i].innerText), links[i]);
+        ++removed;
+    }
+    // Committed at once, so that the page that is marked modified also holds the cleaned
+    // markup, and a save without further edits does not write the broken links back.
+    if (removed > 0)
+        page.updatePageContent();
+}
+
+// --- State -----------------------------------------------------------------------------------
+
+// What the format commands show as checked, and the link at the selection; sent to the editor
+// whenever the selection or the content changes.
+function reportState() {
+    if (document.body === null)
+        return;
+    var state = blockFormatState();
+    state.bold = document.queryCommandState("bold");
+    state.italic = document.queryCommandState("italic");
+    state.underline = document.queryCommandState("underline");
+    state.strikethrough = document.queryCommandState("strikethrough");
+    state.link = linkAtSelection();
+    page.reportState(state);
+}
+
+// One report for a burst of changes: the find bar moves the selection through every match.
+var stateReportQueued = false;
+
+function reportStateSoon() {
+    if (stateReportQueued)
+        return;
+    stateReportQueued = true;
+    setTimeout(function () {
+        stateReportQueued = false;
+        reportState();
+    }, 0);
 }

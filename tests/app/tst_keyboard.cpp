@@ -98,6 +98,11 @@ private slots:
         QTRY_COMPARE(focus(), cycle[1]);
         press(Qt::Key_Escape);
         QVERIFY(!results->isVisible());
+        // Escape in the page as well: the page script reports it.
+        window->onRunSearch();
+        QTRY_VERIFY(results->isVisible() && !results->isSearching());
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(!results->isVisible());
     }
 
     void backAndGoToPage()

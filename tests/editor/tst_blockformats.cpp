@@ -60,7 +60,7 @@ private slots:
             "type=\"checkbox\">task</li></ul>");
 
         // A click on the box checks it, in the markup that is saved.
-        const QVariantList box = editor->evaluateJavaScript(
+        const QVariantList box = editor->page()->mainFrame()->evaluateJavaScript(
             "var b = document.querySelector('input').getBoundingClientRect();"
             "[b.left + b.width / 2, b.top + b.height / 2]").toList();
         QTest::mouseClick(editor, Qt::LeftButton, {},
@@ -93,6 +93,13 @@ private slots:
         type(QStringLiteral("\n") + typed);
         QVERIFY2(stored().contains(QStringLiteral("<%1").arg(element.section('[', 0, 0))),
             qPrintable(stored()));
+        // The format's check follows at once, from the page's report after the key.
+        const QHash<QString, QString> checks = {{"ul", "bulletListAction"},
+            {"ol", "numberedListAction"}, {"h2", "heading2Action"},
+            {"input[checked]", "checklistAction"}, {"blockquote", "quoteAction"},
+            {"pre", "codeBlockAction"}};
+        if (checks.contains(element))
+            QTRY_VERIFY(action(checks.value(element))->isChecked());
         QTest::keyClick(editor, Qt::Key_Control);
         QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(js(QStringLiteral("document.querySelector('%1') === null").arg(element)), "true");
@@ -190,7 +197,7 @@ private slots:
         QCOMPARE(js("document.querySelectorAll('td')[3].textContent"), "x");
 
         // The context menu on the second column deletes it.
-        const QVariantList cell = editor->evaluateJavaScript(
+        const QVariantList cell = editor->page()->mainFrame()->evaluateJavaScript(
             "var b = document.querySelectorAll('td')[1].getBoundingClientRect();"
             "[b.left + 5, b.top + 5]").toList();
         const QPoint at(cell.value(0).toInt(), cell.value(1).toInt());

@@ -80,11 +80,10 @@ private slots:
                "r.setEnd(s.anchorNode, s.anchorOffset); s.isCollapsed && r.toString().length"),
             "6");
         QVERIFY(wiki->homePage()->isModified());
-        window->updateFormatActions();
-        QVERIFY(action(name)->isChecked());
+        // The check follows the caret without a menu being opened: the page reports it.
+        QTRY_VERIFY(action(name)->isChecked());
         select(1, 1);
-        window->updateFormatActions();
-        QVERIFY(!action(name)->isChecked());
+        QTRY_VERIFY(!action(name)->isChecked());
         select(2, 2, tag);
         action(name)->trigger();
         QCOMPARE(editor->bodyHtml(), QStringLiteral("<p>one second three</p>"));
@@ -144,16 +143,15 @@ private slots:
         showHome(content.replace(QLatin1String("IDEAS"), pageUrl(ideas->id())));
         const int pages = wiki->allPages().size();
         select(start, end, selector);
-        window->updateLinkAction();
         action("createLinkAction")->trigger();
-        QCOMPARE(js("typeof hacked"), QStringLiteral("undefined"));
         const bool created = expected.contains(QLatin1String("NEW"));
-        QCOMPARE(wiki->allPages().size(), pages + (created ? 1 : 0));
+        QTRY_COMPARE(wiki->allPages().size(), pages + (created ? 1 : 0));
         Page *target = created ? page("Tokyo") : ideas;
         QVERIFY(target);
         expected.replace(QLatin1String("IDEAS"), pageUrl(ideas->id()));
         expected.replace(QLatin1String("NEW"), pageUrl(target->id()));
-        QCOMPARE(saved(QStringLiteral("Home Page")), expected);
+        QTRY_COMPARE(saved(QStringLiteral("Home Page")), expected);
+        QCOMPARE(js("typeof hacked"), QStringLiteral("undefined"));
         if (!created)
             return;
         // The new page sits at the top level, is shown and is the newest history entry.
@@ -168,8 +166,10 @@ private slots:
     {
         showHome(QStringLiteral("<p><br></p>"));
         js("getSelection().collapse(document.querySelector('p'), 0)");
-        answerBox();
+        QString text;
+        answerBox(QStringLiteral("OK"), &text);
         action("createLinkAction")->trigger();
+        QTRY_COMPARE(text, QStringLiteral("Please select the text from which to create a link."));
         QCOMPARE(wiki->allPages().size(), 3);
     }
 

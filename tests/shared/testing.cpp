@@ -279,7 +279,7 @@ bool showContent(MainWindow *window, Page *page, const QString &content)
 void caretAtEnd(MainWindow *window)
 {
     window->editor()->setFocus();
-    window->editor()->evaluateJavaScript(
+    window->editor()->page()->mainFrame()->evaluateJavaScript(
         "var r = document.createRange(); r.selectNodeContents(document.body);"
         "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
 }
@@ -339,7 +339,7 @@ QAction *WindowTest::action(const QString &name) const
 
 QString WindowTest::js(const QString &script) const
 {
-    return editor->evaluateJavaScript(script).toString();
+    return editor->page()->mainFrame()->evaluateJavaScript(script).toString();
 }
 
 QPoint WindowTest::centreOf(const QString &selector) const
