@@ -28,9 +28,12 @@ void WebEnginePage::installBridge(QObject *controller)
     // document before the document's scripts, so that no <script> element (which the page's
     // policy would have to allow) is needed. Answers come back asynchronously: "page" exists
     // once the channel has said which objects it holds, shortly after the document starts.
+    // Without it (a broken Qt installation) the page still shows, only without the bridge.
     QFile client(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-    if (!client.open(QIODevice::ReadOnly))
-        qFatal("Qt WebChannel's qwebchannel.js is missing from its resources");
+    if (!client.open(QIODevice::ReadOnly)) {
+        qWarning("Qt WebChannel's qwebchannel.js is missing from its resources");
+        return;
+    }
     QWebEngineScript bridge;
     bridge.setName(QStringLiteral("velmora-page-bridge"));
     bridge.setInjectionPoint(QWebEngineScript::DocumentCreation);
