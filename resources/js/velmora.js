@@ -201,6 +201,19 @@ function commitContent() {
     page.commitContent(commitGeneration, document.body.innerHTML);
 }
 
+// One commit for a burst of edits: a replace-all edits once for each match.
+var commitQueued = false;
+
+function commitSoon() {
+    if (commitQueued)
+        return;
+    commitQueued = true;
+    setTimeout(function () {
+        commitQueued = false;
+        commitContent();
+    }, 0);
+}
+
 function removeImage(imgElementId) {
     var elem = document.getElementById(imgElementId);
     if (elem === null)
@@ -891,7 +904,7 @@ $(document).ready(function () {
     }).observe(document.body, { childList: true, subtree: true });
     document.body.addEventListener("input", function () {
         resizeUndo = [];
-        commitContent();
+        commitSoon();
         reportStateSoon();
     });
     // A click on a checklist's box checks or clears it in the markup itself, so that the state
