@@ -2,7 +2,8 @@
 // text and a common word: the search as the window runs it (time to the first rows, to the full
 // list, and the longest the event loop waited meanwhile), and the whole search at once. Checks
 // that it gives what the method rendering every page in a fresh off-screen web page gives.
-//   bench_search [--no-check] [text ...]   (default: the three texts below)
+//   bench_search [--no-check] [--checklists] [text ...]   (default: the three texts below)
+// --checklists: one page in four of the wiki also holds a checklist.
 // Wall time is what the user waits; processor time is steadier on a busy machine.
 #include "benchwiki.h"
 
@@ -57,11 +58,16 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
+    QStringList texts = app.arguments().mid(1);
+    // The fresh-page method takes minutes on this wiki.
+    const bool check = !texts.removeAll(QStringLiteral("--no-check"));
+    const bool checklists = texts.removeAll(QStringLiteral("--checklists")) > 0;
+
     // The wiki's pages in sidebar order, as the document lists them.
     std::vector<std::unique_ptr<Page>> owned;
     std::vector<std::unique_ptr<Folder>> folders;
     QList<Page *> pages;
-    const QJsonArray items = buildBenchWiki().value("wiki_items").toArray();
+    const QJsonArray items = buildBenchWiki(2000, true, checklists).value("wiki_items").toArray();
     for (const QJsonValue &item : items) {
         const QJsonObject object = item.toObject();
         if (object.value("type").toString() == QLatin1String("folder")) {
@@ -75,9 +81,6 @@ int main(int argc, char *argv[])
         }
     }
 
-    QStringList texts = app.arguments().mid(1);
-    // The fresh-page method takes minutes on this wiki.
-    const bool check = !texts.removeAll(QStringLiteral("--no-check"));
     if (texts.isEmpty())
         texts = QStringList {"xylophone", "1234", "garden"};
 
@@ -91,8 +94,10 @@ int main(int argc, char *argv[])
     SearchResultsWidget panel;
     panel.resize(width, 300);
     panel.show();
-    QObject::connect(&runner, &SearchRunner::resultsFound, &panel, &SearchResultsWidget::addResults);
-    QObject::connect(&runner, &SearchRunner::progressed, &panel, &SearchResultsWidget::showProgress);
+    QObject::connect(
+        &runner, &SearchRunner::resultsFound, &panel, &SearchResultsWidget::addResults);
+    QObject::connect(
+        &runner, &SearchRunner::progressed, &panel, &SearchResultsWidget::showProgress);
     QObject::connect(&runner, &SearchRunner::finished, &panel, &SearchResultsWidget::finishResults);
     std::printf("%d pages, laid out %d px wide\n", int(pages.size()), width);
     std::printf("%-12s %7s | %11s %11s %9s | %10s %10s | %10s %s\n", "text", "hits", "first rows",
@@ -188,6 +193,8 @@ int main(int argc, char *argv[])
     std::printf("%-12s cancelled after %d ms: stopped %.1f ms after the key, %d of %d hits shown, "
                 "%s\n",
         qPrintable(texts.last()), escapeMs, stoppedMs, int(shown.size()), int(lastFull.size()),
-        !cancelled ? "ran to the end" : prefix ? "the start of the full list" : "NOT A PREFIX");
+        !cancelled   ? "ran to the end"
+            : prefix ? "the start of the full list"
+                     : "NOT A PREFIX");
     return allSame && (!cancelled || prefix) ? 0 : 1;
 }

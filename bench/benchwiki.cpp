@@ -11,6 +11,7 @@ namespace {
 const int folderCount = 3;
 const int pagesPerFolder = 100;
 const int pagesPerPicture = 20;
+const int pagesPerChecklist = 4;
 const int pictureBytes = 150 * 1024; // about 200 kB once in base64
 
 QString pageId(int i)
@@ -18,12 +19,18 @@ QString pageId(int i)
     return i == 0 ? QStringLiteral("1") : QString::number(Q_INT64_C(1733480000000) + i);
 }
 
-QString pageText(int i, int pageCount, QRandomGenerator &random)
+const QStringList &benchWords()
 {
     static const QStringList words = QString("the of wiki page notes meeting plan garden "
                                              "review budget travel recipe draft idea list "
                                              "tomorrow project chapter summary question")
                                          .split(' ');
+    return words;
+}
+
+QString pageText(int i, int pageCount, QRandomGenerator &random)
+{
+    const QStringList &words = benchWords();
     QString html;
     while (html.size() < 3000) {
         html += "<p>";
@@ -38,6 +45,20 @@ QString pageText(int i, int pageCount, QRandomGenerator &random)
     return html;
 }
 
+// A checklist as the editor writes it: 3 to 8 items of a few words, some of them checked.
+QString checklist(QRandomGenerator &random)
+{
+    QString html = "<ul class=\"checklist\">";
+    for (int item = 3 + int(random.bounded(6)); item > 0; --item) {
+        html += random.bounded(3) == 0 ? "<li><input type=\"checkbox\" checked=\"\">"
+                                       : "<li><input type=\"checkbox\">";
+        for (int w = 2 + int(random.bounded(5)); w > 0; --w)
+            html += benchWords().at(int(random.bounded(benchWords().size()))) + (w > 1 ? " " : "");
+        html += "</li>";
+    }
+    return html + "</ul>";
+}
+
 QJsonObject page(int i, const QString &content)
 {
     const QJsonObject descriptor {{"hashed_password", ""}, {"salt", ""}, {"hint", ""}};
@@ -48,13 +69,19 @@ QJsonObject page(int i, const QString &content)
 
 } // namespace
 
-QJsonObject buildBenchWiki(int pageCount, bool withPictures)
+QJsonObject buildBenchWiki(int pageCount, bool withPictures, bool withChecklists)
 {
     QRandomGenerator random(2024);
+    // A generator of its own, so that the other pages' text stays the same with checklists.
+    QRandomGenerator checklists(2025);
     QJsonArray top;
     QJsonArray folders[folderCount];
     for (int i = 0; i < pageCount; ++i) {
         QString content = pageText(i, pageCount, random);
+        if (withChecklists && i % pagesPerChecklist == 2) {
+            const int at = content.indexOf("<p>", content.size() / 2);
+            content.insert(at < 0 ? content.size() : at, checklist(checklists));
+        }
         if (withPictures && i % pagesPerPicture == 1) {
             QByteArray picture(pictureBytes, Qt::Uninitialized);
             random.fillRange(reinterpret_cast<quint32 *>(picture.data()), pictureBytes / 4);

@@ -38,6 +38,12 @@ const char *const markupPieces[] = {
     "<caption>", "<nobr>", "<a>", "<h2>", "</h3>", "<o:p>", "</o:p>", "<hr>", "</p>",
     "<p style=\"color: red; margin:0\">", "<span style=\"font: 12px 'a;b'\">",
     "<b class=\"x\" data-x=\"1\">", "<span title=\"a\" hidden>", "\r\n", "<pre>\n",
+    // A checklist's boxes, and inputs that only look like one.
+    "<ul class=\"checklist\"><li><input type=\"checkbox\">",
+    "<input type=\"checkbox\" checked=\"\">", "<input type=checkbox style=\"display:none\">",
+    "<input type=\"text\" type=\"checkbox\">", "</input>",
+    // White space the page lays out otherwise than collapsed.
+    "<span style=\"white-space: pre-wrap\">", "&#12;", "&#13;", " \n ",
 };
 // clang-format on
 constexpr int textCount = int(sizeof(textPieces) / sizeof(*textPieces));

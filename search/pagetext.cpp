@@ -22,9 +22,9 @@ const char *const blockElements[] = {"address", "blockquote", "caption", "center
 
 // Attributes that change neither which text a page shows nor where. Sorted.
 const char *const plainAttributes[] = {"align", "alt", "bgcolor", "border", "cellpadding",
-    "cellspacing", "cite", "class", "color", "colspan", "datetime", "dir", "face", "height", "href",
-    "id", "lang", "name", "rel", "rowspan", "size", "src", "start", "style", "tabindex", "target",
-    "title", "type", "valign", "value", "width"};
+    "cellspacing", "checked", "cite", "class", "color", "colspan", "datetime", "dir", "face",
+    "height", "href", "id", "lang", "name", "rel", "rowspan", "size", "src", "start", "style",
+    "tabindex", "target", "title", "type", "valign", "value", "width"};
 
 // Style properties, with everything they stand for (font-size for font), that change neither.
 const char *const plainStyles[]
@@ -91,8 +91,9 @@ enum class Style { Plain, Hidden, Other };
 // A style attribute's declarations, read as far as needed to know every property it sets;
 // anything that would need a full style sheet parser to read (comments, escapes, blocks,
 // character references, unbalanced quotes or brackets) is no plain style. "display: none"
-// hides the element with all it holds.
-Style readStyle(QStringView style)
+// hides the element with all it holds; whiteSpace tells whether a "white-space" property
+// changes how its spaces collapse.
+Style readStyle(QStringView style, bool *whiteSpace)
 {
     for (const char *hard : {"&", "\\", "/*", "{", "}", "@"}) {
         if (style.contains(QLatin1String(hard)))
@@ -127,6 +128,7 @@ Style readStyle(QStringView style)
             if (colon <= 0)
                 return Style::Other;
             const QString property = declaration.left(colon).trimmed().toString().toLower();
+            *whiteSpace = *whiteSpace || property == QLatin1String("white-space");
             if (property == QLatin1String("display")
                 && declaration.mid(colon + 1).trimmed().compare(
                        QLatin1String("none"), Qt::CaseInsensitive)
@@ -299,21 +301,27 @@ private:
             return false;
         name[length] = '\0';
         // Namespaced names (Office's "o:p") are unknown elements, shown inline like span.
+        const bool input = is(name, "input");
         const bool known = namespaced || listed(inlineElements, name) || listed(blockElements, name)
-            || is(name, "br") || is(name, "img");
+            || is(name, "br") || is(name, "img") || input;
         if (!known)
             return false;
         bool complete = false;
         bool hidden = false;
-        if (!readAttributes(endTag, &complete, &hidden))
+        QStringView type;
+        if (!readAttributes(endTag, &complete, &hidden, &type))
             return false;
         if (!complete)
             return true; // the parser drops a tag cut off by the end of the input
+        // Of the form fields only a checklist's checkbox, which shows no text of its own.
+        if (input && (endTag || type.compare(QLatin1String("checkbox"), Qt::CaseInsensitive) != 0))
+            return false;
         return endTag ? closeElement(name) : openElement(name, hidden);
     }
 
-    bool readAttributes(bool endTag, bool *complete, bool *hidden)
+    bool readAttributes(bool endTag, bool *complete, bool *hidden, QStringView *type)
     {
+        bool typeSeen = false;
         while (m_i < m_n) {
             while (m_i < m_n && (isHtmlSpace(m_s[m_i].unicode()) || m_s[m_i] == QLatin1Char('/')))
                 ++m_i;
@@ -357,8 +365,16 @@ private:
                 continue;
             if (lower.size() > 11 || !listed(plainAttributes, lower.toLatin1().constData()))
                 return false;
+            // The parser keeps the first of an attribute given twice.
+            if (lower == QLatin1String("type") && !typeSeen) {
+                *type = value;
+                typeSeen = true;
+            }
             if (lower == QLatin1String("style")) {
-                const Style style = readStyle(value);
+                bool whiteSpace = false;
+                const Style style = readStyle(value, &whiteSpace);
+                if (whiteSpace)
+                    m_out.m_spacesCollapse = false;
                 if (style == Style::Other)
                     return false;
                 *hidden = *hidden || style == Style::Hidden;
@@ -437,15 +453,18 @@ private:
         // A hidden element and all it holds are left out as if they were not there: its edges
         // end no run.
         const bool shown = !hidden && m_hidden == 0;
-        if (!shown && (is(name, "br") || is(name, "img") || is(name, "hr") || is(name, "col")))
+        const bool picture = is(name, "img") || is(name, "input");
+        if (!shown && (is(name, "br") || picture || is(name, "hr") || is(name, "col")))
             return true;
         if (is(name, "br")) {
             endLine();
             return true;
         }
-        if (is(name, "img")) {
-            // A picture ends a run like a space, and reads as one in the line.
+        if (picture) {
+            // A picture or a checkbox ends a run and a segment: the find matches neither a
+            // text nor white space across it. It reads as a space in the line.
             endRun();
+            endSegment();
             m_space = m_out.m_text.size() > m_lineStart;
             return true;
         }
@@ -487,6 +506,10 @@ private:
     {
         if (m_hidden > 0)
             return !isTableStructure(top()) || isHtmlSpace(c);
+        // The engine lays out a form feed, or a carriage return written as a reference, as
+        // something other than a collapsed space.
+        if (c == '\f' || c == '\r')
+            m_out.m_spacesCollapse = false;
         if (isHtmlSpace(c)) {
             endRun();
             if (m_preformatted > 0) {
@@ -506,6 +529,8 @@ private:
             m_out.m_text += QLatin1Char(' ');
             m_space = false;
         }
+        if (m_segmentStart < 0)
+            m_segmentStart = m_out.m_text.size();
         if (c == 0xa0) {
             endRun();
         } else if (m_runStart < 0) {
@@ -527,9 +552,17 @@ private:
         m_runStart = -1;
     }
 
+    void endSegment()
+    {
+        if (m_segmentStart >= 0)
+            m_out.m_segments.append({m_segmentStart, int(m_out.m_text.size())});
+        m_segmentStart = -1;
+    }
+
     void endLine()
     {
         endRun();
+        endSegment();
         if (m_out.m_text.size() > m_lineStart)
             m_out.m_lines.append({m_lineStart, int(m_out.m_text.size())});
         m_lineStart = m_out.m_text.size();
@@ -544,6 +577,7 @@ private:
     int m_preformatted = 0;
     int m_hidden = 0;
     int m_runStart = -1;
+    int m_segmentStart = -1;
     int m_lineStart = 0;
     bool m_space = false;
 };
@@ -554,6 +588,7 @@ PageText::PageText(const QString &html)
     if (!m_readable) {
         m_text.clear();
         m_runs.clear();
+        m_segments.clear();
         m_lines.clear();
     }
 }
@@ -564,9 +599,24 @@ QString PageText::run(int index) const
     return m_text.mid(span.start, span.end - span.start);
 }
 
+QString PageText::segment(int index) const
+{
+    const Span span = m_segments.at(index);
+    return m_text.mid(span.start, span.end - span.start);
+}
+
 QString PageText::line(int run, int start, int length, int maxLength, int *before) const
 {
-    const int hit = m_runs.at(run).start + start;
+    return lineAround(m_runs.at(run).start + start, length, maxLength, before);
+}
+
+QString PageText::segmentLine(int segment, int start, int length, int maxLength, int *before) const
+{
+    return lineAround(m_segments.at(segment).start + start, length, maxLength, before);
+}
+
+QString PageText::lineAround(int hit, int length, int maxLength, int *before) const
+{
     const auto found = std::upper_bound(m_lines.begin(), m_lines.end(), hit,
         [](int position, const Span &span) { return position < span.start; });
     const Span line = found == m_lines.begin() ? Span {hit, hit + length} : *(found - 1);

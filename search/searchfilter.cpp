@@ -344,7 +344,11 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
         ++length;
     }
     name[qMin(length, 11)] = '\0';
-    if (!endTag && !namespaced && (length > 10 || !isPlainElement(name)))
+    // Of the form fields only a checklist's checkbox, which shows no text, is plain.
+    const bool input = !endTag && !namespaced && std::strcmp(name, "input") == 0;
+    bool checkbox = false;
+    bool typeSeen = false;
+    if (!endTag && !namespaced && !input && (length > 10 || !isPlainElement(name)))
         return false;
     if (!scan.mayMatch)
         tableTag(scan, namespaced || length > 10 ? "" : name, endTag);
@@ -384,12 +388,18 @@ bool SearchFilter::readTag(Scan &scan, int &i, bool endTag)
         }
         if (endTag)
             continue;
+        // The parser keeps the first of an attribute given twice.
+        if (input && !typeSeen
+            && attribute.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0) {
+            typeSeen = true;
+            checkbox = value.compare(QLatin1String("checkbox"), Qt::CaseInsensitive) == 0;
+        }
         if (attribute.startsWith(QLatin1String("on"), Qt::CaseInsensitive)
             || (attribute.compare(QLatin1String("style"), Qt::CaseInsensitive) == 0
                 && styleChangesCharacters(value)))
             return false;
     }
-    return true;
+    return !input || checkbox;
 }
 
 // Follows the table structure as the parser builds it, and gives up (the page may match) where

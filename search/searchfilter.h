@@ -12,9 +12,9 @@ class CollationFolding;
 // with every text segment between two tags allowed to go missing, since a style can hide it.
 //
 // Markup outside a small set of plain text elements (scripts, style sheets, frames, form
-// fields, foreign content, parser-switching elements, event handlers, styles that change or
-// replace characters) may put text on screen that no text node holds; such a page is never
-// turned away.
+// fields other than checkboxes, foreign content, parser-switching elements, event handlers,
+// styles that change or replace characters) may put text on screen that no text node holds;
+// such a page is never turned away.
 class SearchFilter final
 {
 public:

@@ -39,6 +39,30 @@ struct HitLine
     QString hit;
 };
 
+bool isSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QChar(0xa0);
+}
+
+// A text whose only white space is spaces or no-break spaces between its words, which the find
+// matches to the collapsed spaces of a page (a no-break space as a space).
+bool hasSpacesInside(CollationFolding &folding, const QString &text)
+{
+    if (text.isEmpty() || isSpace(text.front()) || isSpace(text.back()))
+        return false;
+    QString word;
+    for (int i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isSpace(text.at(i))) {
+            word += text.at(i);
+        } else if (!word.isEmpty()) {
+            if (folding.touchesWhitespace(word))
+                return false;
+            word.clear();
+        }
+    }
+    return true;
+}
+
 QString pageScripts()
 {
     return readResourceText(QStringLiteral("js/search.js"));
@@ -96,8 +120,10 @@ struct SearchRunner::Job
     QString text;
     std::unique_ptr<SearchFilter> filter;
     std::unique_ptr<TextMatcher> matcher;
-    // Hits are looked for run by run only when no hit can span white space or a block edge.
+    // Hits are looked for run by run only when no hit can span white space or a block edge,
+    // and segment by segment when they can span only spaces.
     bool readRuns = false;
+    bool readSegments = false;
     int width = 0;
 
     int page = 0;
@@ -147,8 +173,9 @@ std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
     CollationFolding &folding = CollationFolding::forSystemLocale();
     job->filter = std::make_unique<SearchFilter>(folding, text);
     job->matcher = std::make_unique<TextMatcher>(text, QLocale::system().name());
-    job->readRuns
-        = job->filter->filters() && job->matcher->isValid() && !folding.touchesWhitespace(text);
+    const bool readable = job->filter->filters() && job->matcher->isValid();
+    job->readRuns = readable && !folding.touchesWhitespace(text);
+    job->readSegments = readable && !job->readRuns && hasSpacesInside(folding, text);
     return job;
 }
 
@@ -186,9 +213,28 @@ void SearchRunner::startPage(Job &job)
         ++job.page;
         return;
     }
-    if (check.plain && job.readRuns) {
+    if (check.plain && (job.readRuns || job.readSegments)) {
         const PageText text(HtmlSanitizer::clean(page.content));
-        if (text.isReadable()) {
+        if (text.isReadable() && job.readSegments && text.spacesCollapse()) {
+            ++m_statistics.pagesReadAsText;
+            for (int s = 0; s < text.segmentCount(); ++s) {
+                // The find reads a no-break space as a space.
+                const QString segment = text.segment(s).replace(QChar(0xa0), QLatin1Char(' '));
+                if (!job.filter->mayMatchText(segment))
+                    continue;
+                const QVector<TextMatcher::Match> matches = job.matcher->matches(segment);
+                for (const TextMatcher::Match &match : matches) {
+                    int before = 0;
+                    const QString line
+                        = text.segmentLine(s, match.start, match.length, lineLength, &before);
+                    job.found.append(SearchResult(page.id, page.name, line, page.locked, before,
+                        match.length, job.occurrence++));
+                }
+            }
+            finishPage(job);
+            return;
+        }
+        if (text.isReadable() && job.readRuns) {
             ++m_statistics.pagesReadAsText;
             for (int r = 0; r < text.runCount(); ++r) {
                 const QString run = text.run(r);

@@ -26,9 +26,11 @@ class QDeadlineTimer;
 // The hits are the same as runInFreshPages() gives, which renders every page in a fresh
 // off-screen web page, but the runner skips pages that cannot hold a hit without rendering them
 // (see SearchFilter), reads the text of plain pages from their markup (see PageText) and finds
-// hits in it with the engine's own comparison (see TextMatcher); the line of such a hit is the
-// text of its block around it. Pages with scripts, frames, form fields or styles of their own,
-// and every page of a search whose text can span white space, still get a fresh page each,
+// hits in it with the engine's own comparison (see TextMatcher), word by word or, for a text
+// with spaces between its words, across collapsed spaces up to the next block edge, line
+// break, picture or checkbox; the line of such a hit is the text of its block around it.
+// Pages with scripts, frames, form fields or styles of their own, and every page of a search
+// whose text holds other white space or starts or ends with it, still get a fresh page each,
 // searched with the find, with the line the page lays out around each hit.
 class SearchRunner final : public QObject
 {

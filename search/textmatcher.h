@@ -31,8 +31,9 @@ public:
             return start == other.start && length == other.length;
         }
     };
-    // Every hit in text, which must not run on past white space or a block's end: what comes
-    // before or after it cannot change what the find would find inside it.
+    // Every hit in text, which must end where the find matches nothing across (a block's end,
+    // a line break, a picture) and, for a search text without white space, at white space:
+    // what comes before or after it cannot change what the find would find inside it.
     QVector<Match> matches(const QString &text);
 
 private:

@@ -25,7 +25,9 @@ QStringList searchCorpus(quint32 seed, int pageCount)
         "<table><tr><td>%1</td><td>%1</td></tr></table>", "<pre>%1\n%1</pre>",
         "<div>%1<br>%1</div>", "<div>%1plan<p>notes%1</p>%1</div>", "<h2>%1</h2>",
         "<table><tr><td>%1</td></tr>%1</table>", "<div>%1</span>%1</div>",
-        "<p style=\"color: red; font: 12px 'a;b'\">%1</p>", "<pre>\n%1</pre>"};
+        "<p style=\"color: red; font: 12px 'a;b'\">%1</p>", "<pre>\n%1</pre>",
+        "<ul class=\"checklist\"><li><input type=\"checkbox\">%1</li><li><input "
+        "type=\"checkbox\" checked=\"\">%1</li></ul>"};
     QRandomGenerator random(seed);
     auto pick
         = [&random](const QStringList &list) { return list.at(int(random.bounded(list.size()))); };
@@ -40,9 +42,10 @@ QStringList searchCorpus(quint32 seed, int pageCount)
                 "<img alt=\"" + word + "\" src=\"data:image/png;base64,iVBORw0KGgo=\">" + word,
                 "<!-- " + word + " -->", word + "&nbsp;" + pick(words), word + "<br>" + word,
                 word + " <b>" + pick(words) + "</b>", word + "<br style=\"display:none\">" + word,
-                "<div style=\"display: none\">" + word + "</div>" + word};
-            const int form = int(random.bounded(22));
-            text += (form < 11 ? forms[form] : word) + (random.bounded(5) ? " " : "");
+                "<div style=\"display: none\">" + word + "</div>" + word,
+                word.left(3) + "<input type=\"checkbox\">" + word.mid(3)};
+            const int form = int(random.bounded(24));
+            text += (form < 12 ? forms[form] : word) + (random.bounded(5) ? " " : "");
         }
         return text;
     };
@@ -117,6 +120,15 @@ private slots:
             << "leaf"
             << QStringList {
                    "one [leaf]", "two [leaf]", "[leaf] three", "six [leaf]", "    [leaf]();"};
+        QTest::newRow("checklist")
+            << "<ul class=\"checklist\"><li><input type=\"checkbox\">buy milk</li><li><input "
+               "type=\"checkbox\" checked=\"\">milk<input type=\"checkbox\">tea</li></ul>"
+            << "milk" << QStringList {"buy [milk]", "[milk] tea"};
+        QTest::newRow("spaces inside the text")
+            << "<p>Buy <i>fresh</i>\n  milk, fresh&nbsp;milk, fresh<br>milk.</p>"
+            << "fresh milk"
+            << QStringList {"Buy [fresh milk], fresh\u00a0milk, fresh",
+                   "Buy fresh milk, [fresh\u00a0milk], fresh"};
         const QString words = QStringLiteral("word ").repeated(30);
         QTest::newRow("long paragraph")
             << "<p>" + words + "middle " + words + "</p><p>" + words + "middle</p>"
@@ -210,9 +222,10 @@ private slots:
         QTest::addColumn<QStringList>("contents"); // none: the generated corpus
         QTest::addColumn<QString>("text");
         // Words, accents and scripts; pieces of words; markup and attribute text; words that
-        // stand together only across a picture, a line break or a block edge.
+        // stand together only across a picture, a checkbox, a line break or a block edge.
         for (const char *text : {"garden", "cafe", "strasse", "fine", "σοφος", "it's", "ete", "den",
-                 "<b>", "garden café", "pageid", "plannotes", "gardengarden"})
+                 "<b>", "garden café", "pageid", "plannotes", "gardengarden", "notes plan",
+                 "it’s  notes", "garden ", "e te"})
             QTest::newRow(text) << QStringList() << QStringList() << QString::fromUtf8(text);
         const struct
         {
@@ -226,8 +239,28 @@ private slots:
             {"empty text", "<p>text</p>", ""},
             // A form field made the find land on the same hit for ever.
             {"text in a form field", "<p><input value=\"secret\"></p>", "secret"},
+            // A checkbox holds no text, and the find matches nothing across it.
+            {"checkboxes",
+                "<ul class=\"checklist\"><li><input type=\"checkbox\">ab</li><li><input "
+                "type=checkbox checked>a<input TYPE=\"CHECKBOX\" value=\"ab\">b</li></ul>"
+                "<table><tr><td>ab<input type=\"checkbox\"></td><td><input type=\"checkbox\" "
+                "style=\"display:none\">ab</td></tr></table>",
+                "ab"},
+            {"text field with a second type",
+                "<p>ab<input type=\"text\" type=\"checkbox\" value=\"ab\"></p>", "ab"},
             // The search text never becomes part of a script.
             {"quotes and backslashes", "<p>say \"hi\\there\" it's</p>", "\"hi\\there\""},
+            // Spaces the find matches: collapsed across elements and wrapped lines, no-break
+            // ones; and those it does not: across blocks, breaks, pictures, checkboxes, cells,
+            // preformatted or styled white space and form feeds.
+            {"spaces",
+                "<p>a b, a <b> </b>\n b, a&nbsp;b, a&nbsp; b, a&shy; b</p><p>a</p><p>b a<br>b "
+                "a<img src=\"data:,\"> b a <input type=\"checkbox\"> b</p><table><tr><td>a</td>"
+                "<td>b</td></tr></table><pre>a  b\na b</pre>",
+                "a b"},
+            {"spaces kept by a style", "<p>a b <span style=\"white-space: pre\">a  b</span></p>",
+                "a b"},
+            {"form feed", "<p>a b a&#12;b</p>", "a b"},
             // Markup the parser builds otherwise than it is written: text moved before a
             // table, a stray end tag that ends no block, a cell outside any table.
             {"text moved out of a table", "<table><tr><td>ab</td></tr>AB</table>", "ab"},
