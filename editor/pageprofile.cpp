@@ -1,5 +1,6 @@
 #include "editor/pageprofile.h"
 
+#include "editor/pagedocumentscheme.h"
 #include "editor/pagerequestinterceptor.h"
 
 #include <QWebEngineCookieStore>
@@ -9,7 +10,9 @@ PageProfile::PageProfile(QObject *parent)
     // A profile made without a storage name is off the record.
     : QWebEngineProfile(parent)
     , m_interceptor(new PageRequestInterceptor(this))
+    , m_documentScheme(new PageDocumentScheme(this))
 {
+    installUrlSchemeHandler(PageDocumentScheme::name, m_documentScheme);
     setHttpCacheType(MemoryHttpCache);
     setPersistentCookiesPolicy(NoPersistentCookies);
     setSpellCheckEnabled(false);

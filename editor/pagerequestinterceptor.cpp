@@ -1,5 +1,7 @@
 #include "editor/pagerequestinterceptor.h"
 
+#include "editor/pagedocumentscheme.h"
+
 #include <QMutexLocker>
 
 namespace {
@@ -17,7 +19,9 @@ PageRequestInterceptor::PageRequestInterceptor(QObject *parent)
 bool PageRequestInterceptor::isAllowed(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("qrc") || scheme == QLatin1String("data"))
+    // The document scheme serves only the documents shown and refuses every other address.
+    if (scheme == QLatin1String("qrc") || scheme == QLatin1String("data")
+        || PageDocumentScheme::isDocumentUrl(url))
         return true;
     return scheme == QLatin1String("about") && url.path() == QLatin1String("blank");
 }

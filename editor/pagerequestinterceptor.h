@@ -6,8 +6,8 @@
 #include <QWebEngineUrlRequestInterceptor>
 
 // Every request the web engine makes for a shown page passes here. Only the program's own
-// resources (qrc:), data: addresses and about:blank go through; anything else (the web,
-// local files, sockets, other schemes) is blocked before it leaves the engine.
+// resources (qrc:), data: addresses, the program's documents and about:blank go through; anything
+// else (the web, local files, sockets, other schemes) is blocked before it leaves the engine.
 class PageRequestInterceptor final : public QWebEngineUrlRequestInterceptor
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "editor/webenginepage.h"
 
+#include "editor/pagedocumentscheme.h"
 #include "editor/pageprofile.h"
 #include "editor/pagerequestinterceptor.h"
 
@@ -11,12 +12,28 @@
 WebEnginePage::WebEnginePage(PageProfile *profile, QObject *controller, QObject *parent)
     : QWebEnginePage(profile, parent)
     , m_channel(new QWebChannel(this))
+    , m_documentScheme(profile->documentScheme())
 {
     installBridge(controller);
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
         [this](const QUrl &origin, Feature feature) {
             setFeaturePermission(origin, feature, PermissionDeniedByUser);
         });
+}
+
+WebEnginePage::~WebEnginePage()
+{
+    if (m_documentScheme)
+        m_documentScheme->removeDocument(m_documentUrl);
+}
+
+void WebEnginePage::setDocument(const QString &html)
+{
+    if (!m_documentScheme)
+        return;
+    m_documentScheme->removeDocument(m_documentUrl);
+    m_documentUrl = m_documentScheme->addDocument(html);
+    load(m_documentUrl);
 }
 
 void WebEnginePage::installBridge(QObject *controller)
@@ -52,10 +69,15 @@ bool WebEnginePage::acceptNavigationRequest(const QUrl &url, NavigationType type
             emit linkClicked(url);
         return false;
     }
-    // setHtml() and load() from the program arrive as typed; whatever the document itself
-    // starts (redirects, forms, reloads, history, script or <meta> navigation, frames) does not.
+    // setDocument(), setHtml() and load() from the program arrive as typed; whatever the
+    // document itself starts (redirects, forms, reloads, history, script or <meta> navigation,
+    // frames) does not. Of the document scheme, only the document set last is loaded.
     // The engine does not ask about about:blank, which it loads without any request.
-    return isMainFrame && type == NavigationTypeTyped && PageRequestInterceptor::isAllowed(url);
+    if (!isMainFrame || type != NavigationTypeTyped)
+        return false;
+    if (PageDocumentScheme::isDocumentUrl(url))
+        return url == m_documentUrl;
+    return PageRequestInterceptor::isAllowed(url);
 }
 
 void WebEnginePage::javaScriptConsoleMessage(

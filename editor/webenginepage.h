@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QWebEnginePage>
 
+class PageDocumentScheme;
 class PageProfile;
 class QWebChannel;
 
@@ -19,6 +21,13 @@ class WebEnginePage final : public QWebEnginePage
 public:
     // controller is what page scripts see as "page"; its slots are theirs to call.
     WebEnginePage(PageProfile *profile, QObject *controller, QObject *parent = nullptr);
+    ~WebEnginePage() override;
+
+    // Shows html, of any size, in place of the document shown so far. Unlike setHtml(), which
+    // goes through a data: address the engine limits to 2 MB, it has the profile serve the
+    // document under a fresh address. Scripts and styles of the program's resources load as
+    // they do from setHtml().
+    void setDocument(const QString &html);
 
 signals:
     void linkClicked(const QUrl &url);
@@ -32,4 +41,6 @@ private:
     void installBridge(QObject *controller);
 
     QWebChannel *m_channel;
+    QPointer<PageDocumentScheme> m_documentScheme;
+    QUrl m_documentUrl;
 };

@@ -1,4 +1,5 @@
 #include "editor/jspagecontroller.h"
+#include "editor/pagedocumentscheme.h"
 #include "editor/pageprofile.h"
 #include "editor/pagerequestinterceptor.h"
 #include "editor/webenginepage.h"
@@ -6,6 +7,10 @@
 #include "model/urls.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -36,11 +41,36 @@ class TestPageContent : public QObject
             .replace("DIR", dir.path());
     }
 
-    void load(const QString &html)
+    void load(const QString &html, bool asDocument = true)
+    {
+        show(withAddresses(html), asDocument);
+    }
+
+    // As the editor shows a page, or through a data: address, which has no access to local
+    // content of its own.
+    void show(const QString &html, bool asDocument = true)
     {
         QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
-        page->setHtml(withAddresses(html));
+        if (asDocument)
+            page->setDocument(html);
+        else
+            page->setHtml(html);
         QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
+        QVERIFY(loaded.first().first().toBool());
+    }
+
+    // A picture as a page carries it, inline; noise, so that it does not shrink.
+    static QString inlinePicture()
+    {
+        QImage image(128, 128, QImage::Format_RGB32);
+        QRandomGenerator random(22);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, random.generate());
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        image.save(&png, "PNG");
+        return "data:image/png;base64," + QString::fromLatin1(png.data().toBase64());
     }
 
     // The value of a script in the page; an invalid one if the page gave no answer.
@@ -141,21 +171,25 @@ private slots:
         QFETCH(QStringList, blocked);
         QFETCH(QStringList, refused);
 
-        load(html);
-        const QUrl shown = page->url();
-        QTRY_VERIFY_WITH_TIMEOUT(jsTrue(done), 30000);
-        // What an attempt would have drawn had it got through.
-        QVERIFY(!jsTrue("Array.from(document.images).some(i => i.naturalWidth > 0)"));
-        QVERIFY(!jsTrue("window.read === true"));
-        QCOMPARE(page->url(), shown);
-        QCOMPARE(connections, 0);
-        QStringList seen;
-        for (const QUrl &url : profile->interceptor()->blockedUrls())
-            seen << url.toString();
-        for (const QString &url : blocked)
-            QVERIFY2(seen.contains(withAddresses(url)), qPrintable(seen.join(' ')));
-        for (const QString &url : refused)
-            QVERIFY2(!seen.contains(withAddresses(url)), qPrintable(url));
+        // The program's documents are local content, whose requests for the web the engine
+        // stops before they are made; a data: address shows that the interceptor blocks them too.
+        for (const bool asDocument : {false, true}) {
+            load(html, asDocument);
+            const QUrl shown = page->url();
+            QTRY_VERIFY_WITH_TIMEOUT(jsTrue(done), 30000);
+            // What an attempt would have drawn had it got through.
+            QVERIFY(!jsTrue("Array.from(document.images).some(i => i.naturalWidth > 0)"));
+            QVERIFY(!jsTrue("window.read === true"));
+            QCOMPARE(page->url(), shown);
+            QCOMPARE(connections, 0);
+            QStringList seen;
+            for (const QUrl &url : profile->interceptor()->blockedUrls())
+                seen << url.toString();
+            for (const QString &url : blocked)
+                QVERIFY2(asDocument || seen.contains(withAddresses(url)), qPrintable(url));
+            for (const QString &url : refused)
+                QVERIFY2(!seen.contains(withAddresses(url)), qPrintable(url));
+        }
     }
 
     // Clicked links are the window's to follow, the program's own as well as the web's; the
@@ -174,23 +208,41 @@ private slots:
     }
 
     // A page as the editor shows it: the program's scripts, styles and pictures load and the
-    // bridge answers them, while the page's own inline script does not run.
+    // bridge answers them, while the page's own inline script does not run. Pages carry their
+    // pictures inline and often pass the 2 MB the engine allows a data: address.
+    void pageAsShown_data()
+    {
+        QTest::addColumn<int>("pictures");
+        QTest::newRow("small") << 1;
+        QTest::newRow("5 MB of pictures") << 75;
+    }
+
     void pageAsShown()
     {
+        QFETCH(int, pictures);
         QSignalSpy commits(controller, &JsPageController::contentCommitted);
-        load("<!DOCTYPE html><html><head>" + HtmlSanitizer::policyElement()
+        const QString picture = "<p><img class='inline' src='" + inlinePicture() + "'></p>";
+        const QString html = "<!DOCTYPE html><html><head>" + HtmlSanitizer::policyElement()
             + "<link rel='stylesheet' href='qrc:///css/style.css'>"
               "<script src='qrc:///js/jquery.min.js'></script>"
               "<script src='qrc:///js/velmora.js'></script></head><body>"
               "<img id='own' src='qrc:///images/back_icon.png'>"
-              "<img id='inline' src='data:image/gif;base64,"
-              "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7'>"
               "<img src=x onerror='document.title = \"ran\"'>"
-              "<script>document.title = 'ran';</script></body></html>");
+              "<script>document.title = 'ran';</script>"
+            + picture.repeated(pictures) + "<p id='last'>Slut på siden ✓</p></body></html>";
+        QElapsedTimer shown;
+        shown.start();
+        show(html);
         QTRY_VERIFY_WITH_TIMEOUT(jsTrue("document.readyState == 'complete'"), 30000);
+        qInfo("%.1f MB shown in %lld ms", html.toUtf8().size() / 1e6, shown.elapsed());
         QVERIFY(jsTrue("typeof jQuery == 'function'"));
         QVERIFY(jsTrue("document.getElementById('own').naturalWidth > 0"));
-        QVERIFY(jsTrue("document.getElementById('inline').naturalWidth == 1"));
+        const QString inlineShown = "Array.from(document.images)"
+                                    ".filter(i => i.className == 'inline' && i.naturalWidth == 128)"
+                                    ".length";
+        QCOMPARE(js(inlineShown).toInt(), pictures);
+        QCOMPARE(js("document.getElementById('last').textContent").toString(),
+            QStringLiteral("Slut på siden ✓"));
         QCOMPARE(js("document.title").toString(), QString());
 
         QTRY_VERIFY_WITH_TIMEOUT(jsTrue("typeof page == 'object' && page !== null"), 30000);
@@ -199,12 +251,50 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(commits.size(), 1, 30000);
         QVERIFY(commits.first().at(1).toString().endsWith("<hr>"));
     }
+
+    // A new document replaces the one shown, under an address of its own; of the document
+    // scheme, only the address of the document shown is served, to any page of the profile.
+    void onlyTheShownDocumentIsServed_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("served");
+        QTest::newRow("shown document") << "SHOWN" << true;
+        QTest::newRow("earlier document") << "EARLIER" << false;
+        QTest::newRow("next address") << "NEXT" << false;
+        QTest::newRow("other path") << "SHOWN/picture.png" << false;
+        QTest::newRow("query") << "SHOWN?file=/etc/passwd" << false;
+    }
+
+    void onlyTheShownDocumentIsServed()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, served);
+
+        load("<html><body>first</body></html>");
+        const QUrl earlier = page->url();
+        load("<html><body>second</body></html>");
+        const QUrl shown = page->url();
+        QVERIFY(shown != earlier);
+        QCOMPARE(js("document.body.textContent").toString(), QStringLiteral("second"));
+
+        const QString next = QString::fromLatin1(PageDocumentScheme::name) + ':'
+            + QString::number(shown.path().toInt() + 1);
+        const QUrl url(address.replace("SHOWN", shown.toString())
+                           .replace("EARLIER", earlier.toString())
+                           .replace("NEXT", next));
+        QWebEnginePage other(profile);
+        QSignalSpy loaded(&other, &QWebEnginePage::loadFinished);
+        other.load(url);
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
+        QCOMPARE(loaded.first().first().toBool(), served);
+    }
 };
 
 int main(int argc, char **argv)
 {
     // The web engine and the widgets share their graphics contexts; Qt asks for it this early.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PageDocumentScheme::registerScheme();
     QApplication app(argc, argv);
     TestPageContent test;
     QTEST_SET_MAIN_SOURCE_PATH
