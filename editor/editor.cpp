@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QUndoStack>
 #include <QUuid>
 #include <QWebElement>
 #include <QWebFrame>
@@ -315,10 +316,97 @@ void Editor::selectSearchHit(const QString &text, int occurrence)
     if (isLoading())
         return;
     m_pendingHitOccurrence = -1;
-    // The find starts after the selection: from the top, it meets the hits in the order the
-    // search counted them.
-    runScript(QStringLiteral("getSelection().removeAllRanges()"));
-    for (int i = 0; i <= occurrence && page()->findText(text); ++i) { }
+    runScript(QStringLiteral("selectSearchHit(%1, %2)")
+                  .arg(scriptString(text), QString::number(occurrence)));
+}
+
+// QtWebKit's find answers at once and counts nothing: stepping, highlighting and the undo macro
+// of Replace All are its own calls here; the page script counts. The answers still go out
+// through the event loop, as from an engine that finds elsewhere.
+
+namespace {
+
+QWebPage::FindFlags findFlags(bool caseSensitive)
+{
+    return caseSensitive ? QWebPage::FindCaseSensitively : QWebPage::FindFlags();
+}
+
+} // namespace
+
+void Editor::findText(const QString &text, bool caseSensitive, FindStep step,
+    const std::function<void(bool found, int count, int current)> &callback)
+{
+    if (step == FindStep::FromSelectionStart)
+        runScript(QStringLiteral("collapseSelectionToStart()"));
+    QWebPage::FindFlags options = findFlags(caseSensitive) | QWebPage::FindWrapsAroundDocument;
+    if (step == FindStep::Previous)
+        options |= QWebPage::FindBackward;
+    const bool found = !text.isEmpty() && page()->findText(text, options);
+    highlightMatches(text, caseSensitive,
+        [callback, found](int count, int current) { callback(found, count, current); });
+}
+
+void Editor::highlightMatches(const QString &text, bool caseSensitive,
+    const std::function<void(int count, int current)> &callback)
+{
+    clearFindHighlight();
+    page()->findText(text, findFlags(caseSensitive) | QWebPage::HighlightAllOccurrences);
+    runScript(QStringLiteral("findCount(%1, %2, %3)")
+                  .arg(scriptString(text),
+                      caseSensitive ? QLatin1String("true") : QLatin1String("false"),
+                      QString::number(maxFindCount)),
+        [callback](const QVariant &result) {
+            const QVariantMap answer = result.toMap();
+            callback(answer.value(QStringLiteral("count")).toInt(),
+                answer.value(QStringLiteral("current")).toInt());
+        });
+}
+
+void Editor::clearFindHighlight()
+{
+    page()->findText(QString(), QWebPage::HighlightAllOccurrences);
+}
+
+void Editor::replaceSelection(const QString &replacement, const std::function<void()> &callback)
+{
+    const QString command
+        = replacement.isEmpty() ? QStringLiteral("delete") : QStringLiteral("insertText");
+    runScript(QStringLiteral("document.execCommand(%1, false, %2)")
+                  .arg(scriptString(command), scriptString(replacement)),
+        [callback](const QVariant &) { callback(); });
+}
+
+void Editor::replaceAll(const QString &text, const QString &replacement, bool caseSensitive,
+    const std::function<void(int replaced)> &callback)
+{
+    // A bound far above any page a person writes.
+    const int maxReplaced = 100000;
+    int replaced = 0;
+    if (acceptsMarkup() && !text.isEmpty()) {
+        // Each replacement is one of the engine's edits; gathered into one macro on the page's
+        // undo stack, they are undone together. The page takes the result in one commit.
+        disconnectSignals();
+        runScript(QStringLiteral("window.getSelection().removeAllRanges()"));
+        QUndoStack *undoStack = page()->undoStack();
+        if (undoStack)
+            undoStack->beginMacro(tr("Replace All"));
+        while (replaced < maxReplaced && page()->findText(text, findFlags(caseSensitive))) {
+            execCommand(replacement.isEmpty() ? QStringLiteral("delete")
+                                              : QStringLiteral("insertText"),
+                replacement);
+            ++replaced;
+        }
+        if (undoStack)
+            undoStack->endMacro();
+        // Setting the selection anew ends the engine's typing step, so that what is typed next
+        // is an edit of its own and not part of the macro.
+        runScript(QStringLiteral("findSettleSelection()"));
+        connectSignals();
+        if (replaced > 0)
+            updatePageContent();
+    }
+    QMetaObject::invokeMethod(
+        this, [callback, replaced] { callback(replaced); }, Qt::QueuedConnection);
 }
 
 void Editor::focusPage(bool selectAllText)

@@ -82,6 +82,33 @@ public:
     // the document has loaded.
     void selectSearchHit(const QString &text, int occurrence);
 
+    // The find bar's calls to the engine's find. Each answers through its callback, always
+    // after it returns, never from inside it.
+    enum class FindStep { FromSelectionStart, Next, Previous };
+    // Counting matches stops here.
+    static constexpr int maxFindCount = 1000;
+    // Selects a match of text and highlights every match. FromSelectionStart finds the one at
+    // or after the selection's start, so that the match found so far grows as the text grows;
+    // Next and Previous move on from the selection, wrapping at either end. callback gets
+    // whether a match was found, how many there are (up to maxFindCount) and which of them is
+    // selected (from 1; 0 when none or not counted).
+    void findText(const QString &text, bool caseSensitive, FindStep step,
+        const std::function<void(bool found, int count, int current)> &callback);
+    // Highlights every match and counts them as findText() does, leaving the selection and the
+    // scroll as they are; current is the match the selection starts at.
+    void highlightMatches(const QString &text, bool caseSensitive,
+        const std::function<void(int count, int current)> &callback);
+    void clearFindHighlight();
+    // Whether a page's own document is shown for editing: only then is text replaced.
+    bool isEditable() const { return acceptsMarkup(); }
+    // Replaces the selection by replacement, or deletes it when that is empty, then calls
+    // callback.
+    void replaceSelection(const QString &replacement, const std::function<void()> &callback);
+    // Replaces every match of text, as one step for Undo, and commits the page once; callback
+    // gets how many were replaced.
+    void replaceAll(const QString &text, const QString &replacement, bool caseSensitive,
+        const std::function<void(int replaced)> &callback);
+
     // Runs one of the engine's editing commands; text is passed as a script string literal,
     // so quotes, backslashes and line breaks in it can neither break nor extend the script.
     void execCommand(const QString &command, const QString &value);

@@ -10,16 +10,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QPointer>
 #include <QTimer>
-#include <QUndoStack>
-#include <QWebFrame>
 
 namespace {
-
-// Counting stops here; the bar then says "1000+".
-const int maxCounted = 1000;
-// A bound for Replace All, far above any page a person writes.
-const int maxReplaced = 100000;
 
 QAction *makeAction(QWidget *owner, const char *name, const QString &text, const QKeySequence &key)
 {
@@ -108,10 +102,12 @@ FindBar::FindBar(Editor *editor, QWidget *parent)
     connect(closeButton, &QPushButton::clicked, this, &FindBar::close);
     connect(m_replaceButton, &QPushButton::clicked, this, &FindBar::replace);
     connect(m_replaceAllButton, &QPushButton::clicked, this, &FindBar::replaceAll);
-    connect(m_findField, &QLineEdit::textEdited, this, [this] { step(FromSelectionStart); });
-    connect(m_matchCase, &QCheckBox::toggled, this, [this] { step(FromSelectionStart); });
+    connect(m_findField, &QLineEdit::textEdited, this,
+        [this] { step(Editor::FindStep::FromSelectionStart); });
+    connect(m_matchCase, &QCheckBox::toggled, this,
+        [this] { step(Editor::FindStep::FromSelectionStart); });
     connect(editor, &Editor::selectionChanged, this, [this] {
-        if (!m_busy)
+        if (m_pending == 0)
             m_matchSelected = false;
     });
     // A new page, or an edit, changes what there is to find.
@@ -121,7 +117,7 @@ FindBar::FindBar(Editor *editor, QWidget *parent)
             refresh();
     });
     connect(editor, &Editor::contentsChanged, this, [this] {
-        if (isVisible() && !m_busy)
+        if (isVisible() && m_pending == 0)
             m_refreshTimer->start();
     });
     connect(m_refreshTimer, &QTimer::timeout, this, [this] {
@@ -136,19 +132,28 @@ void FindBar::addActionsTo(QMenu *menu) const
     menu->addActions({m_findAction, m_replaceAction, m_nextAction, m_previousAction});
 }
 
-QWebPage::FindFlags FindBar::flags() const
-{
-    return m_matchCase->isChecked() ? QWebPage::FindCaseSensitively : QWebPage::FindFlags();
-}
-
 bool FindBar::canReplace() const
 {
-    return m_editor->currentPage() && m_editor->page()->isContentEditable();
+    return m_editor->isEditable();
 }
 
-QVariant FindBar::script(const QString &code)
+void FindBar::updateReplaceButtons()
 {
-    return m_editor->page()->mainFrame()->evaluateJavaScript(code);
+    const bool enabled = canReplace() && !m_findField->text().isEmpty();
+    m_replaceButton->setEnabled(enabled);
+    m_replaceAllButton->setEnabled(enabled);
+}
+
+int FindBar::request()
+{
+    ++m_pending;
+    return ++m_sequence;
+}
+
+bool FindBar::answered(int sequence)
+{
+    --m_pending;
+    return sequence == m_sequence;
 }
 
 void FindBar::open(bool withReplace)
@@ -172,12 +177,14 @@ void FindBar::open(bool withReplace)
 void FindBar::close()
 {
     m_refreshTimer->stop();
-    m_editor->page()->findText(QString(), QWebPage::HighlightAllOccurrences);
+    // Answers still on their way belong to a bar that is gone.
+    ++m_sequence;
+    m_editor->clearFindHighlight();
     hide();
     m_editor->setFocus(Qt::OtherFocusReason);
 }
 
-void FindBar::step(Direction direction)
+void FindBar::step(Editor::FindStep step)
 {
     if (!isVisible())
         open(false);
@@ -186,49 +193,45 @@ void FindBar::step(Direction direction)
         refresh();
         return;
     }
-    m_busy = true;
-    QWebPage::FindFlags options = flags() | QWebPage::FindWrapsAroundDocument;
-    if (direction == Previous)
-        options |= QWebPage::FindBackward;
-    // As the text grows, the match found so far grows with it rather than moving on.
-    if (direction == FromSelectionStart)
-        script(QStringLiteral("collapseSelectionToStart()"));
-    m_matchSelected = m_editor->page()->findText(text, options);
-    m_busy = false;
-    refresh();
+    updateReplaceButtons();
+    const int sequence = request();
+    QPointer<FindBar> bar(this);
+    m_editor->findText(text, m_matchCase->isChecked(), step,
+        [bar, sequence](bool found, int count, int current) {
+            if (!bar)
+                return;
+            const bool latest = bar->answered(sequence);
+            // Answers come in the order asked: each step's says what the selection is now.
+            bar->m_matchSelected = found;
+            if (latest)
+                bar->showCount(count, current);
+        });
 }
 
 void FindBar::refresh()
 {
     const QString text = m_findField->text();
-    QWebPage *page = m_editor->page();
-    page->findText(QString(), QWebPage::HighlightAllOccurrences);
-    m_replaceButton->setEnabled(canReplace() && !text.isEmpty());
-    m_replaceAllButton->setEnabled(canReplace() && !text.isEmpty());
+    updateReplaceButtons();
     if (text.isEmpty()) {
+        // Also makes the answers for the text before it out of date.
+        ++m_sequence;
+        m_editor->clearFindHighlight();
         m_count->clear();
         return;
     }
-    page->findText(text, flags() | QWebPage::HighlightAllOccurrences);
+    const int sequence = request();
+    QPointer<FindBar> bar(this);
+    m_editor->highlightMatches(
+        text, m_matchCase->isChecked(), [bar, sequence](int count, int current) {
+            if (bar && bar->answered(sequence))
+                bar->showCount(count, current);
+        });
+}
 
-    // The engine's find has no count: it steps from the top through every match, each time
-    // noting whether it is the selected one, and the selection and scroll are put back.
-    m_busy = true;
-    const QPoint scroll = page->mainFrame()->scrollPosition();
-    script(QStringLiteral("findSaveSelection()"));
-    int count = 0;
-    int current = 0;
-    while (count < maxCounted && page->findText(text, flags())) {
-        ++count;
-        if (current == 0 && script(QStringLiteral("findAtSavedSelection()")).toBool())
-            current = count;
-    }
-    const bool more = count == maxCounted;
-    script(QStringLiteral("findRestoreSelection()"));
-    page->mainFrame()->setScrollPosition(scroll);
-    m_busy = false;
-
-    const QString total = more ? QStringLiteral("%1+").arg(count) : QString::number(count);
+void FindBar::showCount(int count, int current)
+{
+    const QString total = count >= Editor::maxFindCount ? QStringLiteral("%1+").arg(count)
+                                                        : QString::number(count);
     if (count == 0)
         m_count->setText(tr("No matches"));
     else if (current > 0 && m_matchSelected)
@@ -241,53 +244,36 @@ void FindBar::replace()
 {
     if (!canReplace() || m_findField->text().isEmpty())
         return;
-    if (m_matchSelected && !m_editor->selectedText().isEmpty()) {
-        const QString replacement = m_replaceField->text();
-        m_busy = true;
-        if (replacement.isEmpty())
-            m_editor->execCommand(QStringLiteral("delete"), QString());
-        else
-            m_editor->execCommand(QStringLiteral("insertText"), replacement);
-        m_busy = false;
+    if (!m_matchSelected || m_editor->selectedText().isEmpty()) {
+        step(Editor::FindStep::Next);
+        return;
     }
-    step(Next);
+    const int sequence = request();
+    QPointer<FindBar> bar(this);
+    m_editor->replaceSelection(m_replaceField->text(), [bar, sequence] {
+        if (!bar)
+            return;
+        bar->answered(sequence);
+        bar->m_matchSelected = false;
+        bar->step(Editor::FindStep::Next);
+    });
 }
 
-int FindBar::replaceAll()
+void FindBar::replaceAll()
 {
     const QString text = m_findField->text();
     if (!canReplace() || text.isEmpty())
-        return 0;
-    const QString replacement = m_replaceField->text();
-    QWebPage *page = m_editor->page();
-    // Each replacement is one of the engine's edits; gathered into one macro on the page's
-    // undo stack, they are undone together. The page takes the result in one commit.
-    m_busy = true;
-    m_editor->disconnectSignals();
-    script(QStringLiteral("window.getSelection().removeAllRanges()"));
-    QUndoStack *undoStack = page->undoStack();
-    if (undoStack)
-        undoStack->beginMacro(tr("Replace All"));
-    int replaced = 0;
-    while (replaced < maxReplaced && page->findText(text, flags())) {
-        if (replacement.isEmpty())
-            m_editor->execCommand(QStringLiteral("delete"), QString());
-        else
-            m_editor->execCommand(QStringLiteral("insertText"), replacement);
-        ++replaced;
-    }
-    if (undoStack)
-        undoStack->endMacro();
-    // Setting the selection anew ends the engine's typing step, so that what is typed next is
-    // an edit of its own and not part of the macro.
-    script(QStringLiteral("findSettleSelection()"));
-    m_editor->connectSignals();
-    m_busy = false;
-    m_matchSelected = false;
-    if (replaced > 0)
-        m_editor->updatePageContent();
-    refresh();
-    return replaced;
+        return;
+    const int sequence = request();
+    QPointer<FindBar> bar(this);
+    m_editor->replaceAll(
+        text, m_replaceField->text(), m_matchCase->isChecked(), [bar, sequence](int) {
+            if (!bar)
+                return;
+            bar->m_matchSelected = false;
+            if (bar->answered(sequence) && bar->isVisible())
+                bar->refresh();
+        });
 }
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)

@@ -887,31 +887,43 @@ document.addEventListener("selectionchange", function () {
     reportStateSoon();
 });
 
-// The find bar counts matches by letting the engine's find select each in turn; the user's
-// selection is kept here meanwhile and put back afterwards.
-var findSavedSelection = null;
+// --- Find ------------------------------------------------------------------------------------
 
-function findSaveSelection() {
+// The find bar and the page search go through the engine's own find (window.find), so that
+// what they count and select is what the engine finds and highlights.
+
+// How many matches of text there are from the top, up to max, and which of them the selection
+// starts at (from 1; 0 when none). The find selects each match in turn: the selection and the
+// scroll are put back afterwards.
+function findCount(text, caseSensitive, max) {
     var selection = window.getSelection();
-    findSavedSelection = selection.rangeCount > 0 ? selection.getRangeAt(0).cloneRange() : null;
+    var saved = selection.rangeCount > 0 ? selection.getRangeAt(0).cloneRange() : null;
+    var x = window.pageXOffset;
+    var y = window.pageYOffset;
     selection.removeAllRanges();
+    var count = 0;
+    var current = 0;
+    while (count < max && window.find(text, caseSensitive, false, false, false, false, false)) {
+        ++count;
+        if (current === 0 && saved !== null && selection.rangeCount > 0
+            && selection.getRangeAt(0).compareBoundaryPoints(Range.START_TO_START, saved) === 0)
+            current = count;
+    }
+    selection.removeAllRanges();
+    if (saved !== null)
+        selection.addRange(saved);
+    window.scrollTo(x, y);
+    return {count: count, current: current};
 }
 
-// True when the find's selection starts where the kept selection started.
-function findAtSavedSelection() {
-    var selection = window.getSelection();
-    if (findSavedSelection === null || selection.rangeCount === 0)
-        return false;
-    return selection.getRangeAt(0).compareBoundaryPoints(Range.START_TO_START,
-        findSavedSelection) === 0;
-}
-
-function findRestoreSelection() {
-    var selection = window.getSelection();
-    selection.removeAllRanges();
-    if (findSavedSelection !== null)
-        selection.addRange(findSavedSelection);
-    findSavedSelection = null;
+// Selects the occurrence-th match of text (from 0) and scrolls it into view. From the top, the
+// find meets the matches in the order the page search counted its hits.
+function selectSearchHit(text, occurrence) {
+    window.getSelection().removeAllRanges();
+    for (var i = 0; i <= occurrence; ++i) {
+        if (!window.find(text, false, false, false, false, false, false))
+            return;
+    }
 }
 
 // Sets the selection again where it is, which ends the engine's open typing step.
