@@ -771,6 +771,9 @@ void MainWindow::saveWiki(bool forced)
     Page *page = m_editor->currentPage();
     if (!page)
         return;
+    // The page must hold what it shows before it counts as modified or not: here the commit
+    // arrives within this call; with a page that answers later, the save waits for it.
+    m_editor->updatePageContent();
     if (!page->isModified() && !forced && !lastSaveFailed)
         return;
     page->setModified(false);
@@ -879,6 +882,9 @@ void MainWindow::slotOnPageSelectionChanged(Page *previousPage, Page *newPage)
     if (!newPage || !wiki)
         return;
     Page *previous = previousPage ? previousPage : m_editor->currentPage();
+    // Before the next page is loaded: a commit of this page's document that came after that
+    // would be dropped. Here it arrives within the call.
+    m_editor->updatePageContent();
     if (previous) {
         if (previous->id() == newPage->id())
             return;
@@ -1281,6 +1287,8 @@ void MainWindow::exportPage(bool asHtml)
         asHtml ? QStringLiteral(".html") : QStringLiteral(".txt"), this);
     if (name.isEmpty())
         return;
+    // Exported as shown: the commit arrives within the call here.
+    m_editor->updatePageContent();
     const bool exported = asHtml
         ? exportPageAsHtml(page->content(), name)
         : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
@@ -1318,6 +1326,8 @@ void MainWindow::onRunSearch()
         return;
     const QString text = toolbar->searchEdit->text();
     searchRunner->cancel();
+    // The page shown is searched as shown: the commit arrives within the call here.
+    m_editor->updatePageContent();
     // Lines are read from the pages laid out as wide as the editor shows them.
     searchRunner->setLayoutWidth(m_editor->width());
     searchRunner->start(wiki->allPages(), text);

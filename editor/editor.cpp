@@ -107,7 +107,7 @@ Editor::Editor(QWidget *mainWindow, QWidget *parent)
 
     connect(this, &QWebView::loadFinished, this, &Editor::onLoadFinished);
     connect(webPage, &QWebPage::contentsChanged, this, &Editor::contentsChanged);
-    connect(m_controller, &JsPageController::commitRequested, this, &Editor::updatePageContent);
+    connect(m_controller, &JsPageController::contentCommitted, this, &Editor::onContentCommitted);
     // Queued: what they lead to may open a dialog, which must not wait inside the page's key
     // handler.
     connect(m_controller, &JsPageController::escapeRequested, this, &Editor::escapePressed,
@@ -141,6 +141,10 @@ void Editor::loadPage(Page *page)
         // page itself keeps its content until the user edits it.
         QString html = pageTemplate;
         html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
+        // The page names this document in its commits by the generation setPageHtml() is about
+        // to give it.
+        html.insert(html.indexOf(QLatin1String("<html>")) + 5,
+            QStringLiteral(" data-generation=\"%1\"").arg(m_generation + 1));
         html.replace(
             html.indexOf(contentToken), contentToken.size(), HtmlSanitizer::clean(page->content()));
         setPageHtml(html);
@@ -174,6 +178,7 @@ void Editor::setPageHtml(const QString &html)
 {
     // A document set from outside is no page's own; loadPage() says so after setting one.
     m_shown = Shown::Nothing;
+    ++m_generation;
     m_contextElement.clear();
     onStateReported(QVariantMap());
     QWebFrame *frame = page()->mainFrame();
@@ -191,19 +196,27 @@ QString Editor::bodyHtml() const
 bool Editor::isLoading() const
 {
     // The template's scripts come from the resources asynchronously and the body is parsed only
-    // after them: until then the body is empty or partial. Read at once, like the body itself.
+    // after them: until then the body is empty or partial.
     return page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString()
         == QLatin1String("loading");
 }
 
 void Editor::updatePageContent()
 {
+    // The page answers through onContentCommitted(); a document still loading has no script
+    // that could, and commits nothing until it is ready.
+    if (m_currentPage && m_shown == Shown::PageDocument)
+        runScript(QStringLiteral("if (window.commitContent) commitContent();"));
+}
+
+void Editor::onContentCommitted(int generation, const QString &html)
+{
     // The placeholder and the welcome document must never end up as a page's content, nor
-    // must a body that has not been parsed whole.
-    if (!m_currentPage || m_shown != Shown::PageDocument || isLoading())
+    // the body of a page shown before: an engine that delivers later may bring that one after
+    // the next page was loaded.
+    if (generation != m_generation || !m_currentPage || m_shown != Shown::PageDocument)
         return;
-    runScript(QStringLiteral("cleanupBeforeSaveContent()"));
-    m_currentPage->setContent(HtmlSanitizer::clean(bodyHtml()));
+    m_currentPage->setContent(HtmlSanitizer::clean(html));
     m_currentPage->setModified(true);
 }
 

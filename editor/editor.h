@@ -54,9 +54,18 @@ public:
     void showProtectedPagePlaceholder();
     void setPageHtml(const QString &html);
 
+    // The shown body's markup, read at once; for inspection only: the page holds what the
+    // shown document committed.
     QString bodyHtml() const;
-    // Stores the body's markup into the current page and marks it modified. Refused while no
+    // Asks the shown page document to commit: the page script sends its cleaned body when it
+    // changed since its last commit, and the editor stores it into the current page and marks
+    // it modified. The page also commits by itself after every edit. Neither happens while no
     // page's own document is shown or while it is still loading.
+    //
+    // On this engine the page's answer arrives before this returns, and every edit is in the
+    // page when its contentsChanged() is sent. The window relies on that wherever it reads the
+    // current page (saving, switching pages, searching, exporting); an engine whose page
+    // answers later must have those wait for the commit.
     void updatePageContent();
 
     // Takes the focus with a caret in the page, once it has loaded: where the user left it,
@@ -219,6 +228,7 @@ protected:
 private slots:
     void onLoadFinished(bool ok);
     void onPageContentsChanged();
+    void onContentCommitted(int generation, const QString &html);
 
 private:
     // Which document the view shows: only a page's own document may be committed into it.
@@ -238,6 +248,9 @@ private:
     JsPageController *m_controller;
     EditorActions *m_actions = nullptr;
     Shown m_shown = Shown::Nothing;
+    // Counts the documents shown; the page document's commits carry its own, and only those of
+    // the document shown now are taken.
+    int m_generation = 0;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;
     // A selectSearchHit() that arrived while the document was loading.

@@ -12,9 +12,9 @@ void JsPageController::setAutoformat(bool enabled)
     emit autoformatChanged();
 }
 
-void JsPageController::updatePageContent()
+void JsPageController::commitContent(int generation, const QString &html)
 {
-    emit commitRequested();
+    emit contentCommitted(generation, html);
 }
 
 void JsPageController::escapePressed()

@@ -20,8 +20,9 @@ public:
     void setAutoformat(bool enabled);
 
 public slots:
-    // Commits the shown document into the page (after a resize drag, after removing an image).
-    void updatePageContent();
+    // The shown document's cleaned body, sent by the page after an edit or when asked;
+    // generation names the document it comes from.
+    void commitContent(int generation, const QString &html);
     void escapePressed();
     // A paste by key: the editor decides what goes in.
     void paste();
@@ -33,7 +34,7 @@ public slots:
 
 signals:
     void autoformatChanged();
-    void commitRequested();
+    void contentCommitted(int generation, const QString &html);
     void escapeRequested();
     void pasteRequested();
     void stateReported(const QVariantMap &state);

@@ -47,7 +47,7 @@ function makeResizable(elem) {
             });
         },
         stop: function () {
-            page.updatePageContent();
+            commitContent();
         }
     });
     resizableElement = elem;
@@ -97,7 +97,7 @@ function undoResize() {
     restoreAttribute(entry.elem, "style", entry.style);
     if (entry.sizeChanged)
         $(entry.elem).css({ width: entry.width + "px", height: entry.height + "px" });
-    page.updatePageContent();
+    commitContent();
     return true;
 }
 
@@ -159,10 +159,59 @@ function renumberCopiedImages(node) {
     return renamed;
 }
 
-// Called by the host before every commit, so that the stored page never holds the wrapper or
-// the handles.
+// Called before every commit, so that the stored page never holds the wrapper or the handles.
 function cleanupBeforeSaveContent() {
     tryRemoveResizable();
+}
+
+// --- Commits ---------------------------------------------------------------------------------
+
+// The page sends its body to the editor itself: after each edit, and whenever the editor asks.
+// Each commit names the document it comes from, the generation the editor gave this document,
+// so that the editor can tell it from a commit of a page it no longer shows. Nothing is sent
+// before the document is ready: a body still being parsed is not the page.
+var commitGeneration = null;
+// Watches the body for any change since the last commit; null until the document is ready.
+var contentObserver = null;
+var contentChanged = false;
+
+function startCommits() {
+    commitGeneration = Number(document.documentElement.getAttribute("data-generation"));
+    contentObserver = new MutationObserver(function () {
+        contentChanged = true;
+    });
+    contentObserver.observe(document.body,
+        { childList: true, subtree: true, characterData: true, attributes: true });
+}
+
+// Sends the cleaned body when anything changed since the last commit; reading a long body on
+// every request would cost each key its length once more.
+function commitContent() {
+    if (contentObserver === null || isNaN(commitGeneration))
+        return;
+    // Changes not yet delivered to the observer are taken here, within the same turn.
+    if (contentObserver.takeRecords().length > 0)
+        contentChanged = true;
+    if (!contentChanged)
+        return;
+    cleanupBeforeSaveContent();
+    // What the cleanup took away is no change of the page.
+    contentObserver.takeRecords();
+    contentChanged = false;
+    page.commitContent(commitGeneration, document.body.innerHTML);
+}
+
+// One commit for a burst of edits: a replace-all edits once for each match.
+var commitQueued = false;
+
+function commitSoon() {
+    if (commitQueued)
+        return;
+    commitQueued = true;
+    setTimeout(function () {
+        commitQueued = false;
+        commitContent();
+    }, 0);
 }
 
 function removeImage(imgElementId) {
@@ -172,7 +221,7 @@ function removeImage(imgElementId) {
     if (elem === resizableElement)
         removeResizable();
     elem.parentNode.removeChild(elem);
-    page.updatePageContent();
+    commitContent();
 }
 
 // Replaces the first selection range by the given markup. The caret ends after the inserted
@@ -587,7 +636,7 @@ function toggleCheckbox(box) {
         box.setAttribute("checked", "");
     // Set after the engine's own toggle, which has happened by the time the click arrives.
     box.checked = box.hasAttribute("checked");
-    page.updatePageContent();
+    commitContent();
 }
 
 // --- Markdown-style typing -------------------------------------------------------------------
@@ -787,7 +836,7 @@ function tabKey(backward) {
         if (target)
             selectCellContents(target);
         if (!backward && index + 1 === cells.length)
-            page.updatePageContent();
+            commitContent();
         return true;
     }
     if (closestElement(node, /^LI$/)) {
@@ -839,10 +888,11 @@ function tableCommand(command) {
             table.parentNode.removeChild(table);
     }
     rightButtonClickedElement = null;
-    page.updatePageContent();
+    commitContent();
 }
 
 $(document).ready(function () {
+    startCommits();
     new MutationObserver(function (mutations) {
         var renamed = false;
         mutations.forEach(function (mutation) {
@@ -850,10 +900,11 @@ $(document).ready(function () {
                 renamed = renumberCopiedImages(mutation.addedNodes[i]) || renamed;
         });
         if (renamed)
-            page.updatePageContent();
+            commitContent();
     }).observe(document.body, { childList: true, subtree: true });
     document.body.addEventListener("input", function () {
         resizeUndo = [];
+        commitSoon();
         reportStateSoon();
     });
     // A click on a checklist's box checks or clears it in the markup itself, so that the state
@@ -1005,9 +1056,9 @@ function finishKey() {
         // is committed here.
         leaveEmptyLinkAtCaret();
         afterReturn();
-        page.updatePageContent();
+        commitContent();
     } else if (key === "space" && autoformatAfterSpace()) {
-        page.updatePageContent();
+        commitContent();
     }
 }
 
@@ -1124,7 +1175,7 @@ function removeBrokenLinks(prefix, pageIds) {
     // Committed at once, so that the page that is marked modified also holds the cleaned
     // markup, and a save without further edits does not write the broken links back.
     if (removed > 0)
-        page.updatePageContent();
+        commitContent();
 }
 
 // --- State -----------------------------------------------------------------------------------
