@@ -2,19 +2,34 @@
 // again, and the memory of this process and of the web engine's processes afterwards.
 // Qt 6 builds measure Qt WebEngine, Qt 5 builds QtWebKit. As root, Qt WebEngine needs
 // QTWEBENGINE_DISABLE_SANDBOX=1 in the environment.
+//
+//   bench_pageview [--paragraphs N] [--pictures KB] [--engine-defaults] [chromium switches...]
+//
+// --paragraphs sets the length of the page (200), --pictures adds about that many kilobytes of
+// inline pictures. Qt 6 builds start the engine with the program's own switches
+// (WebEngineArguments) unless --engine-defaults is given. Further arguments are Chromium switches,
+// added to QTWEBENGINE_CHROMIUM_FLAGS, where Qt WebEngine 6 takes them from. --grab FILE saves
+// the first shown page as a picture, to compare what settings do to the rendering.
 
 #include "editor/jspagecontroller.h"
 #include "model/htmlsanitizer.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextStream>
+
+#include <unistd.h>
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 #include "editor/pageprofile.h"
+#include "editor/webenginearguments.h"
 #include "editor/webenginepage.h"
 
 #include <QWebEngineView>
@@ -31,13 +46,38 @@ namespace {
 const QString pageTemplate = QStringLiteral(
     R"html(<!DOCTYPE html><html><head><link rel="stylesheet" href="qrc:///css/style.css"></link><link rel='stylesheet' href='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.css'></link><link rel='stylesheet' href='qrc:///css/jquery-ui.override.css'></link><script type="text/javascript" src="qrc:///js/jquery.min.js"></script><script type="text/javascript" src="qrc:///js/velmora.js"></script><script type='text/javascript' src='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.js'></script></head><body>${pageContent}</body></html>)html");
 
-QString pageDocument(int paragraphs)
+// Inline pictures of about the given size in all: PNG files of noise, which does not compress.
+QString pictures(int kilobytes)
+{
+    QString html;
+    qint64 size = 0;
+    QRandomGenerator random(22);
+    while (size < kilobytes * 1024) {
+        QImage image(256, 256, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = random.generate() | 0xff000000;
+        }
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        image.save(&png, "PNG");
+        size += png.size();
+        html += QStringLiteral("<p><img src=\"data:image/png;base64,%1\"></p>")
+                    .arg(QString::fromLatin1(png.data().toBase64()));
+    }
+    return html;
+}
+
+QString pageDocument(int paragraphs, int pictureKilobytes)
 {
     QString content = QStringLiteral("<h1>Bench page</h1>");
     for (int i = 0; i < paragraphs; ++i)
         content += QStringLiteral("<p>Paragraph %1 with <b>bold</b>, <i>slanted</i> and "
                                   "<a href=\"velmora://page/%1\">linked</a> text.</p>")
                        .arg(i);
+    if (pictureKilobytes > 0)
+        content += pictures(pictureKilobytes);
     QString html = pageTemplate;
     html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
     return html.replace(QLatin1String("${pageContent}"), content);
@@ -68,7 +108,41 @@ Memory memoryOf(const QString &pid)
     return memory;
 }
 
-// The processes started from this one, and theirs: the engine's zygote forks the renderers.
+// Milliseconds since this process started, to within the kernel's clock tick.
+qint64 msSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // Field 22 of the file, the start time in clock ticks after boot.
+    const double started = fields.value(19).toDouble() / sysconf(_SC_CLK_TCK);
+    const double now = uptime.readAll().split(' ').value(0).toDouble();
+    return qRound64((now - started) * 1000);
+}
+
+// The kind of an engine process, from its --type switch. A zygote's forks keep its command line:
+// the sandboxed zygote's are the renderers.
+QString processType(const QString &pid, const QString &parent)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    QString type = QStringLiteral("?");
+    for (const QByteArray &argument : file.readAll().split('\0')) {
+        if (argument.startsWith("--type="))
+            type = QString::fromLatin1(argument.mid(7));
+        else if (argument.startsWith("--utility-sub-type="))
+            return QString::fromLatin1(argument.mid(19));
+    }
+    return type == QLatin1String("zygote") && parent != QString::number(QCoreApplication::applicationPid())
+        ? QStringLiteral("forked by a zygote (renderer)")
+        : type;
+}
+
+// The processes started from this one, and theirs, each as "pid:parent": the engine's zygote forks the renderers.
 QStringList descendants(const QString &pid)
 {
     QStringList found;
@@ -81,7 +155,7 @@ QStringList descendants(const QString &pid)
         // The fields after the command name, which is in parentheses and may hold spaces.
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 1 && fields[1] == pid.toLatin1())
-            found << candidate << descendants(candidate);
+            found << candidate + QLatin1Char(':') + pid << descendants(candidate);
     }
     return found;
 }
@@ -90,15 +164,44 @@ QStringList descendants(const QString &pid)
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    // The bench's own options; the rest is for Chromium.
+    int paragraphs = 200;
+    int pictureKilobytes = 0;
+    bool engineDefaults = false;
+    QString grabFile;
+    QByteArray chromiumSwitches = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument = argv[i];
+        if (argument == "--paragraphs" && i + 1 < argc)
+            paragraphs = QByteArray(argv[++i]).toInt();
+        else if (argument == "--pictures" && i + 1 < argc)
+            pictureKilobytes = QByteArray(argv[++i]).toInt();
+        else if (argument == "--grab" && i + 1 < argc)
+            grabFile = QString::fromLocal8Bit(argv[++i]);
+        else if (argument == "--engine-defaults")
+            engineDefaults = true;
+        else
+            chromiumSwitches += ' ' + argument;
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumSwitches.trimmed());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    if (!engineDefaults)
+        WebEngineArguments::apply();
+#else
+    Q_UNUSED(engineDefaults)
+#endif
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
     QTextStream out(stdout);
-    const QString document = pageDocument(200);
+    const QString document = pageDocument(paragraphs, pictureKilobytes);
+    out << "page: " << paragraphs << " paragraphs, " << document.size() / 1024 << " kB\n";
 
     QElapsedTimer timer;
     timer.start();
     auto *controller = new JsPageController(&app);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    out << "Qt WebEngine " << qVersion() << '\n';
+    out << "Qt WebEngine " << qVersion() << ", QTWEBENGINE_CHROMIUM_FLAGS: "
+        << qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS") << '\n';
     auto *profile = new PageProfile(&app);
     QWebEngineView view;
     auto *page = new WebEnginePage(profile, controller, &view);
@@ -125,7 +228,15 @@ int main(int argc, char **argv)
         out << "the page never finished loading\n";
         return 1;
     }
-    out << "first page shown (view, engine start, load): " << timer.elapsed() << " ms\n";
+    if (!loaded.first().value(0).toBool())
+        out << "the page failed to load (Qt WebEngine's setHtml takes no more than 2 MB)\n";
+    out << "first page shown (view, engine start, load): " << timer.elapsed() << " ms, "
+        << msSinceProcessStart() << " ms after the process started\n";
+    if (!grabFile.isEmpty()) {
+        // The engine paints the loaded page a moment later.
+        QTest::qWait(1000);
+        view.grab().save(grabFile);
+    }
 
     constexpr int again = 10;
     timer.restart();
@@ -144,10 +255,13 @@ int main(int argc, char **argv)
     const Memory own = memoryOf(self);
     Memory engine;
     const QStringList children = descendants(self);
-    for (const QString &child : children) {
+    for (const QString &entry : children) {
+        const QString child = entry.section(QLatin1Char(':'), 0, 0);
         const Memory memory = memoryOf(child);
         engine.rss += memory.rss;
         engine.pss += memory.pss;
+        out << "  " << processType(child, entry.section(QLatin1Char(':'), 1)) << ": RSS " << memory.rss / 1024 << " MB, PSS "
+            << memory.pss / 1024 << " MB\n";
     }
     out << "memory of this process: RSS " << own.rss / 1024 << " MB, PSS " << own.pss / 1024
         << " MB\n";
