@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include "editor/pagedocumentscheme.h"
 #include "editor/pageprofile.h"
 #include "editor/webenginearguments.h"
 #include "editor/webenginepage.h"
@@ -187,6 +188,7 @@ int main(int argc, char **argv)
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     if (!engineDefaults)
         WebEngineArguments::apply();
+    PageDocumentScheme::registerScheme();
 #else
     Q_UNUSED(engineDefaults)
 #endif
@@ -206,7 +208,7 @@ int main(int argc, char **argv)
     QWebEngineView view;
     auto *page = new WebEnginePage(profile, controller, &view);
     view.setPage(page);
-    const auto show = [&] { page->setHtml(document); };
+    const auto show = [&] { page->setDocument(document); };
     QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
 #else
     out << "QtWebKit on Qt " << qVersion() << '\n';
@@ -229,7 +231,7 @@ int main(int argc, char **argv)
         return 1;
     }
     if (!loaded.first().value(0).toBool())
-        out << "the page failed to load (Qt WebEngine's setHtml takes no more than 2 MB)\n";
+        out << "the page failed to load\n";
     out << "first page shown (view, engine start, load): " << timer.elapsed() << " ms, "
         << msSinceProcessStart() << " ms after the process started\n";
     if (!grabFile.isEmpty()) {
