@@ -215,36 +215,24 @@ void SearchRunner::startPage(Job &job)
     }
     if (check.plain && (job.readRuns || job.readSegments)) {
         const PageText text(HtmlSanitizer::clean(page.content));
-        if (text.isReadable() && job.readSegments && text.spacesCollapse()) {
+        // A text with spaces inside is matched in the page's segments, one without in its runs.
+        const bool segments = job.readSegments && text.spacesCollapse();
+        if (text.isReadable() && (segments || job.readRuns)) {
             ++m_statistics.pagesReadAsText;
-            for (int s = 0; s < text.segmentCount(); ++s) {
+            const int count = segments ? text.segmentCount() : text.runCount();
+            for (int i = 0; i < count; ++i) {
                 // The find reads a no-break space as a space.
-                const QString segment = text.segment(s).replace(QChar(0xa0), QLatin1Char(' '));
-                if (!job.filter->mayMatchText(segment))
+                const QString piece = segments
+                    ? text.segment(i).replace(QChar(0xa0), QLatin1Char(' '))
+                    : text.run(i);
+                if (!job.filter->mayMatchText(piece))
                     continue;
-                const QVector<TextMatcher::Match> matches = job.matcher->matches(segment);
+                const QVector<TextMatcher::Match> matches = job.matcher->matches(piece);
                 for (const TextMatcher::Match &match : matches) {
                     int before = 0;
-                    const QString line
-                        = text.segmentLine(s, match.start, match.length, lineLength, &before);
-                    job.found.append(SearchResult(page.id, page.name, line, page.locked, before,
-                        match.length, job.occurrence++));
-                }
-            }
-            finishPage(job);
-            return;
-        }
-        if (text.isReadable() && job.readRuns) {
-            ++m_statistics.pagesReadAsText;
-            for (int r = 0; r < text.runCount(); ++r) {
-                const QString run = text.run(r);
-                if (!job.filter->mayMatchText(run))
-                    continue;
-                const QVector<TextMatcher::Match> matches = job.matcher->matches(run);
-                for (const TextMatcher::Match &match : matches) {
-                    int before = 0;
-                    const QString line
-                        = text.line(r, match.start, match.length, lineLength, &before);
+                    const QString line = segments
+                        ? text.segmentLine(i, match.start, match.length, lineLength, &before)
+                        : text.line(i, match.start, match.length, lineLength, &before);
                     job.found.append(SearchResult(page.id, page.name, line, page.locked, before,
                         match.length, job.occurrence++));
                 }

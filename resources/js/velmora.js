@@ -201,18 +201,23 @@ function commitContent() {
     page.commitContent(commitGeneration, document.body.innerHTML);
 }
 
-// One commit for a burst of edits: a replace-all edits once for each match.
-var commitQueued = false;
-
-function commitSoon() {
-    if (commitQueued)
-        return;
-    commitQueued = true;
-    setTimeout(function () {
-        commitQueued = false;
-        commitContent();
-    }, 0);
+// A function that runs fn once after the current burst of events, however often it is called
+// meanwhile.
+function onceAfterBurst(fn) {
+    var queued = false;
+    return function () {
+        if (queued)
+            return;
+        queued = true;
+        setTimeout(function () {
+            queued = false;
+            fn();
+        }, 0);
+    };
 }
+
+// One commit for a burst of edits: a replace-all edits once for each match.
+var commitSoon = onceAfterBurst(commitContent);
 
 function removeImage(imgElementId) {
     var elem = document.getElementById(imgElementId);
@@ -1195,14 +1200,4 @@ function reportState() {
 }
 
 // One report for a burst of changes: the find bar moves the selection through every match.
-var stateReportQueued = false;
-
-function reportStateSoon() {
-    if (stateReportQueued)
-        return;
-    stateReportQueued = true;
-    setTimeout(function () {
-        stateReportQueued = false;
-        reportState();
-    }, 0);
-}
+var reportStateSoon = onceAfterBurst(reportState);
