@@ -223,5 +223,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFinding)
+VELMORA_TEST_MAIN(TestFinding)
 #include "tst_finding.moc"

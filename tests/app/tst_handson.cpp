@@ -246,5 +246,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHandsOn)
+VELMORA_TEST_MAIN(TestHandsOn)
 #include "tst_handson.moc"

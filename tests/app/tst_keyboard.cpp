@@ -219,5 +219,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestKeyboard)
+VELMORA_TEST_MAIN(TestKeyboard)
 #include "tst_keyboard.moc"

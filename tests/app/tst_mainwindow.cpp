@@ -314,5 +314,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+VELMORA_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

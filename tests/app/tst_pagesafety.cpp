@@ -243,6 +243,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPageSafety)
+VELMORA_TEST_MAIN(TestPageSafety)
 
 #include "tst_pagesafety.moc"

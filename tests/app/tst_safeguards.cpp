@@ -405,5 +405,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSafeguards)
+VELMORA_TEST_MAIN(TestSafeguards)
 #include "tst_safeguards.moc"
