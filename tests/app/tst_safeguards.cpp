@@ -68,7 +68,7 @@ class TestSafeguards : public WindowTest
     void type(const QString &text)
     {
         caretAtEnd(window.get());
-        QTest::keyClicks(editor, text);
+        QTest::keyClicks(input(), text);
     }
 
 private slots:
