@@ -1,14 +1,13 @@
 // Prints how long the web view takes to show a page in the editor's page template, first and
 // again, and the memory of this process and of the web engine's processes afterwards.
-// Qt 6 builds measure Qt WebEngine, Qt 5 builds QtWebKit. As root, Qt WebEngine needs
-// QTWEBENGINE_DISABLE_SANDBOX=1 in the environment.
+// As root, Qt WebEngine needs QTWEBENGINE_DISABLE_SANDBOX=1 in the environment.
 //
 //   bench_pageview [--paragraphs N] [--pictures KB] [--engine-defaults] [chromium switches...]
 //
 // --paragraphs sets the length of the page (200), --pictures adds about that many kilobytes of
-// inline pictures. Qt 6 builds start the engine with the program's own switches
-// (WebEngineArguments) unless --engine-defaults is given. Further arguments are Chromium switches,
-// added to QTWEBENGINE_CHROMIUM_FLAGS, where Qt WebEngine 6 takes them from. --grab FILE saves
+// inline pictures. The engine starts with the program's own switches (WebEngineArguments)
+// unless --engine-defaults is given. Further arguments are Chromium switches,
+// added to QTWEBENGINE_CHROMIUM_FLAGS, where Qt WebEngine takes them from. --grab FILE saves
 // the first shown page as a picture, to compare what settings do to the rendering.
 
 #include "editor/jspagecontroller.h"
@@ -27,19 +26,12 @@
 
 #include <unistd.h>
 
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 #include "editor/pagedocumentscheme.h"
 #include "editor/pageprofile.h"
 #include "editor/webenginearguments.h"
 #include "editor/webenginepage.h"
 
 #include <QWebEngineView>
-#else
-#include "editor/webpage.h"
-
-#include <QWebFrame>
-#include <QWebView>
-#endif
 
 namespace {
 
@@ -185,13 +177,9 @@ int main(int argc, char **argv)
             chromiumSwitches += ' ' + argument;
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumSwitches.trimmed());
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     if (!engineDefaults)
         WebEngineArguments::apply();
     PageDocumentScheme::registerScheme();
-#else
-    Q_UNUSED(engineDefaults)
-#endif
     int appArgc = 1;
     QApplication app(appArgc, argv);
     QTextStream out(stdout);
@@ -201,7 +189,6 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     auto *controller = new JsPageController(&app);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     out << "Qt WebEngine " << qVersion() << ", QTWEBENGINE_CHROMIUM_FLAGS: "
         << qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS") << '\n';
     auto *profile = new PageProfile(&app);
@@ -210,18 +197,6 @@ int main(int argc, char **argv)
     view.setPage(page);
     const auto show = [&] { page->setDocument(document); };
     QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
-#else
-    out << "QtWebKit on Qt " << qVersion() << '\n';
-    QWebView view;
-    auto *page = new WebPage(&view);
-    view.setPage(page);
-    const auto show = [&] {
-        page->mainFrame()->setHtml(document, QUrl());
-        page->mainFrame()->addToJavaScriptWindowObject(
-            QStringLiteral("page"), controller, QWebFrame::QtOwnership);
-    };
-    QSignalSpy loaded(page, &QWebPage::loadFinished);
-#endif
     view.resize(1000, 700);
     view.show();
     show();
