@@ -10,7 +10,12 @@
 // added to QTWEBENGINE_CHROMIUM_FLAGS, where Qt WebEngine takes them from. --grab FILE saves
 // the first shown page as a picture, to compare what settings do to the rendering.
 
+#include "benchprocess.h"
 #include "editor/jspagecontroller.h"
+#include "editor/pagedocumentscheme.h"
+#include "editor/pageprofile.h"
+#include "editor/webenginearguments.h"
+#include "editor/webenginepage.h"
 #include "model/htmlsanitizer.h"
 
 #include <QApplication>
@@ -23,14 +28,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
-
-#include <unistd.h>
-
-#include "editor/pagedocumentscheme.h"
-#include "editor/pageprofile.h"
-#include "editor/webenginearguments.h"
-#include "editor/webenginepage.h"
-
 #include <QWebEngineView>
 
 namespace {
@@ -74,83 +71,6 @@ QString pageDocument(int paragraphs, int pictureKilobytes)
     QString html = pageTemplate;
     html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
     return html.replace(QLatin1String("${pageContent}"), content);
-}
-
-// Resident and proportional set sizes in kB of one process.
-struct Memory
-{
-    qint64 rss = 0;
-    qint64 pss = 0;
-};
-
-Memory memoryOf(const QString &pid)
-{
-    Memory memory;
-    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return memory;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 2)
-            continue;
-        if (fields[0] == "Rss:")
-            memory.rss = fields[1].toLongLong();
-        else if (fields[0] == "Pss:")
-            memory.pss = fields[1].toLongLong();
-    }
-    return memory;
-}
-
-// Milliseconds since this process started, to within the kernel's clock tick.
-qint64 msSinceProcessStart()
-{
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    QFile uptime(QStringLiteral("/proc/uptime"));
-    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    // Field 22 of the file, the start time in clock ticks after boot.
-    const double started = fields.value(19).toDouble() / sysconf(_SC_CLK_TCK);
-    const double now = uptime.readAll().split(' ').value(0).toDouble();
-    return qRound64((now - started) * 1000);
-}
-
-// The kind of an engine process, from its --type switch. A zygote's forks keep its command line:
-// the sandboxed zygote's are the renderers.
-QString processType(const QString &pid, const QString &parent)
-{
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    QString type = QStringLiteral("?");
-    for (const QByteArray &argument : file.readAll().split('\0')) {
-        if (argument.startsWith("--type="))
-            type = QString::fromLatin1(argument.mid(7));
-        else if (argument.startsWith("--utility-sub-type="))
-            return QString::fromLatin1(argument.mid(19));
-    }
-    return type == QLatin1String("zygote") && parent != QString::number(QCoreApplication::applicationPid())
-        ? QStringLiteral("forked by a zygote (renderer)")
-        : type;
-}
-
-// The processes started from this one, and theirs, each as "pid:parent": the engine's zygote forks the renderers.
-QStringList descendants(const QString &pid)
-{
-    QStringList found;
-    const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &candidate : all) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(candidate));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        // The fields after the command name, which is in parentheses and may hold spaces.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1] == pid.toLatin1())
-            found << candidate + QLatin1Char(':') + pid << descendants(candidate);
-    }
-    return found;
 }
 
 } // namespace
