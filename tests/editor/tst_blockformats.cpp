@@ -279,5 +279,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestBlockFormats)
+VELMORA_TEST_MAIN(TestBlockFormats)
 #include "tst_blockformats.moc"

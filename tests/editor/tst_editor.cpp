@@ -180,5 +180,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEditor)
+VELMORA_TEST_MAIN(TestEditor)
 #include "tst_editor.moc"

@@ -316,5 +316,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFormatting)
+VELMORA_TEST_MAIN(TestFormatting)
 #include "tst_formatting.moc"

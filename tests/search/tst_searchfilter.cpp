@@ -75,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSearchFilter)
+VELMORA_TEST_MAIN(TestSearchFilter)
 #include "tst_searchfilter.moc"

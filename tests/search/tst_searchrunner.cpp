@@ -323,5 +323,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSearchRunner)
+VELMORA_TEST_MAIN(TestSearchRunner)
 #include "tst_searchrunner.moc"
