@@ -109,6 +109,8 @@ public:
     void highlightMatches(const QString &text, bool caseSensitive,
         const std::function<void(int count, int current)> &callback);
     void clearFindHighlight();
+    // Whether the document set last is still loading; commands that need it wait for it.
+    bool isLoading() const;
     // Whether a page's own document is shown for editing: only then is text replaced.
     bool isEditable() const { return acceptsMarkup(); }
     // Replaces the selection by replacement, or deletes it when that is empty, then calls
@@ -233,7 +235,6 @@ private:
     // Which document the view shows: only a page's own document may be committed into it.
     enum class Shown { Nothing, PageDocument, ProtectedPlaceholder, WelcomeDocument };
 
-    bool isLoading() const;
     // Whether a page's own document is shown for editing.
     bool acceptsMarkup() const;
     void triggerAction(QWebEnginePage::WebAction action);

@@ -945,7 +945,8 @@ $(document).ready(function () {
             setLeftButtonClickedElement(event.target);
         else if (event.button === 2) {
             rightButtonClickedElement = event.target;
-            page.reportContextElement(rightButtonClickedElementInfo());
+            if (window.page)
+                page.reportContextElement(rightButtonClickedElementInfo());
         }
     });
 });
@@ -1076,6 +1077,10 @@ function keyDown(event) {
     // A key pressed before the last one was released finishes that one first.
     finishKey();
     var ctrlOnly = event.ctrlKey && !event.altKey && !event.metaKey;
+    // The bridge comes up shortly after the document starts; keys before that are the
+    // engine's alone.
+    if (!window.page)
+        return;
     if (event.keyCode === 27)
         page.escapePressed();
     // Undo and paste are the editor's own: undo takes back conversions and picture sizes
@@ -1253,7 +1258,7 @@ function removeBrokenLinks(prefix, pageIds) {
 // What the format commands show as checked, and the link at the selection; sent to the editor
 // whenever the selection or the content changes.
 function reportState() {
-    if (document.body === null)
+    if (document.body === null || !window.page)
         return;
     var state = blockFormatState();
     state.bold = document.queryCommandState("bold");
