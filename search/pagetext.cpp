@@ -460,9 +460,20 @@ private:
             endLine();
             return true;
         }
+        if (is(name, "input")) {
+            // A checkbox shows no text, and the find matches across it as if it were not
+            // there; only the white space on either side of it does not collapse into one.
+            if (m_space) {
+                if (m_segmentStart < 0)
+                    m_segmentStart = m_out.m_text.size();
+                m_out.m_text += QLatin1Char(' ');
+                m_space = false;
+            }
+            return true;
+        }
         if (picture) {
-            // A picture or a checkbox ends a run and a segment: the find matches neither a
-            // text nor white space across it. It reads as a space in the line.
+            // A picture ends a run and a segment: the find matches neither a text nor white
+            // space across it. It reads as a space in the line.
             endRun();
             endSegment();
             m_space = m_out.m_text.size() > m_lineStart;
