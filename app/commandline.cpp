@@ -191,8 +191,8 @@ int CommandLine::run(int &argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     // Whatever the locale says: page names and lines reach other programs as they are.
-    out.setCodec("UTF-8");
-    err.setCodec("UTF-8");
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
     m_out = &out;
     m_err = &err;
 

@@ -276,10 +276,10 @@ void MainWindow::createMenus()
     QMenu *fileMenu = addNamedMenu(menuBar(), "fileMenu", tr("&File"));
     newWikiAction
         = addMenuAction(fileMenu, "newWikiAction", tr("&New Wiki"), tr("Create a new Velmora wiki"),
-            &MainWindow::onNewWiki, QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N));
+            &MainWindow::onNewWiki, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     openWikiAction = addMenuAction(fileMenu, "openWikiAction", tr("&Open Wiki"),
         tr("Open an existing Velmora wiki"), &MainWindow::onOpenWiki,
-        QKeySequence(Qt::CTRL + Qt::Key_O));
+        QKeySequence(Qt::CTRL | Qt::Key_O));
     fileMenu->addSeparator();
     recentFilesMenu = addNamedMenu(fileMenu, "recentFilesMenu", tr("&Recent Files"));
     for (int i = 0; i < maxRecentFiles; ++i) {
@@ -299,7 +299,7 @@ void MainWindow::createMenus()
     fileMenu->addSeparator();
     newPageAction = addMenuAction(fileMenu, "newPageAction", tr("New &Page"),
         tr("Create a new page in this wiki"), &MainWindow::onNewPage,
-        QKeySequence(Qt::CTRL + Qt::Key_N));
+        QKeySequence(Qt::CTRL | Qt::Key_N));
     deletePageAction = addMenuAction(fileMenu, "deletePageAction", tr("&Delete Page"),
         tr("Delete the current page"), &MainWindow::onDeletePage);
     fileMenu->addSeparator();
@@ -332,7 +332,7 @@ void MainWindow::createMenus()
         [this] { safeguards->showSizes(); });
     fileMenu->addSeparator();
     addMenuAction(fileMenu, "exitAction", tr("E&xit Velmora"), tr("Exit Velmora"), &QWidget::close,
-        QKeySequence(Qt::CTRL + Qt::Key_Q));
+        QKeySequence(Qt::CTRL | Qt::Key_Q));
     updateRecentFileActions();
 
     connect(editing->createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
@@ -346,7 +346,7 @@ void MainWindow::createMenus()
     editing->addFormatActions(formatMenu);
     connect(formatMenu, &QMenu::aboutToShow, this, &MainWindow::updateFormatActions);
 
-    editing->insertImageAction->setShortcut(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_I));
+    editing->insertImageAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     createGoMenu();
 
     QMenu *helpMenu = addNamedMenu(menuBar(), "helpMenu", tr("&Help"));
@@ -365,24 +365,24 @@ void MainWindow::createGoMenu()
     QMenu *goMenu = addNamedMenu(menuBar(), "goMenu", tr("&Go"));
     backAction
         = addMenuAction(goMenu, "backAction", tr("&Back"), tr("Return to the previous page."),
-            &MainWindow::onToolbarBackButton, QKeySequence(Qt::ALT + Qt::Key_Left));
+            &MainWindow::onToolbarBackButton, QKeySequence(Qt::ALT | Qt::Key_Left));
     forwardAction
         = addMenuAction(goMenu, "forwardAction", tr("&Forward"), tr("Go to the next page."),
-            &MainWindow::onToolbarForwardButton, QKeySequence(Qt::ALT + Qt::Key_Right));
+            &MainWindow::onToolbarForwardButton, QKeySequence(Qt::ALT | Qt::Key_Right));
     goToPageAction = addMenuAction(goMenu, "goToPageAction", tr("&Go to Page…"),
         tr("Open a page by typing part of its name"), &MainWindow::onGoToPage);
     goToPageAction->setShortcuts(
-        {QKeySequence(Qt::CTRL + Qt::Key_P), QKeySequence(Qt::CTRL + Qt::Key_G)});
+        {QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::CTRL | Qt::Key_G)});
     goMenu->addSeparator();
     // The page keeps Tab for indenting, so these keys are the way out of it.
     addMenuAction(goMenu, "nextAreaAction", tr("&Next Area"),
         tr("Move the focus to the sidebar, the page, the search box or the results"),
         [this] { moveFocusToArea(1); })
-        ->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL + Qt::Key_Tab)});
+        ->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab)});
     addMenuAction(goMenu, "previousAreaAction", tr("&Previous Area"),
         tr("Move the focus back to the area before"), [this] { moveFocusToArea(-1); })
-        ->setShortcuts({QKeySequence(Qt::SHIFT + Qt::Key_F6),
-            QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Backtab)});
+        ->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_F6),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)});
 
     // Delete belongs to the page's text everywhere but in the sidebar.
     auto *deleteRow = new QAction(m_sidebar->tree());

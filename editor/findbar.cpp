@@ -36,12 +36,12 @@ FindBar::FindBar(Editor *editor, QWidget *parent)
     , m_replaceButton(new QPushButton(tr("Replace"), this))
     , m_replaceAllButton(new QPushButton(tr("Replace All"), this))
     , m_replaceLabel(new QLabel(tr("Replace with:"), this))
-    , m_findAction(makeAction(this, "findAction", tr("Find…"), QKeySequence(Qt::CTRL + Qt::Key_F)))
+    , m_findAction(makeAction(this, "findAction", tr("Find…"), QKeySequence(Qt::CTRL | Qt::Key_F)))
     , m_replaceAction(
-          makeAction(this, "replaceAction", tr("Replace…"), QKeySequence(Qt::CTRL + Qt::Key_H)))
+          makeAction(this, "replaceAction", tr("Replace…"), QKeySequence(Qt::CTRL | Qt::Key_H)))
     , m_nextAction(makeAction(this, "findNextAction", tr("Find Next"), QKeySequence(Qt::Key_F3)))
     , m_previousAction(makeAction(
-          this, "findPreviousAction", tr("Find Previous"), QKeySequence(Qt::SHIFT + Qt::Key_F3)))
+          this, "findPreviousAction", tr("Find Previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3)))
     , m_refreshTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("FindBar"));

@@ -184,21 +184,32 @@ function startCommits() {
         { childList: true, subtree: true, characterData: true, attributes: true });
 }
 
-// Sends the cleaned body when anything changed since the last commit; reading a long body on
-// every request would cost each key its length once more.
-function commitContent() {
+// The cleaned body and the document's generation when anything changed since the last commit,
+// else null; reading a long body on every request would cost each key its length once more.
+// The editor takes it as the answer to its own request.
+function takeCommit() {
     if (contentObserver === null || isNaN(commitGeneration))
-        return;
+        return null;
     // Changes not yet delivered to the observer are taken here, within the same turn.
     if (contentObserver.takeRecords().length > 0)
         contentChanged = true;
     if (!contentChanged)
-        return;
+        return null;
     cleanupBeforeSaveContent();
     // What the cleanup took away is no change of the page.
     contentObserver.takeRecords();
     contentChanged = false;
-    page.commitContent(commitGeneration, document.body.innerHTML);
+    return {generation: commitGeneration, html: document.body.innerHTML};
+}
+
+// Sends a commit through the bridge. Until the bridge is up, shortly after the document
+// starts, the change waits for the next commit.
+function commitContent() {
+    if (!window.page)
+        return;
+    var commit = takeCommit();
+    if (commit !== null)
+        page.commitContent(commit.generation, commit.html);
 }
 
 // A function that runs fn once after the current burst of events, however often it is called
@@ -766,6 +777,7 @@ function leaveLastBlock() {
     return true;
 }
 
+// Also takes back a Replace All, whose steps it counts the same way.
 function undoAutoformat() {
     var steps = autoformatUndoSteps;
     autoformatUndoSteps = 0;
@@ -917,9 +929,10 @@ $(document).ready(function () {
     // editable document not always that.
     document.body.addEventListener("click", function (event) {
         var box = event.target;
-        if (box.nodeName !== "INPUT" || box.type !== "checkbox")
-            return;
-        toggleCheckbox(box);
+        if (box.nodeName === "INPUT" && box.type === "checkbox")
+            toggleCheckbox(box);
+        else if (event.button === 0)
+            followLink(event);
     });
     document.addEventListener("keydown", keyDown);
     document.addEventListener("keyup", finishKey);
@@ -932,7 +945,8 @@ $(document).ready(function () {
             setLeftButtonClickedElement(event.target);
         else if (event.button === 2) {
             rightButtonClickedElement = event.target;
-            page.reportContextElement(rightButtonClickedElementInfo());
+            if (window.page)
+                page.reportContextElement(rightButtonClickedElementInfo());
         }
     });
 });
@@ -942,6 +956,18 @@ document.addEventListener("selectionchange", function () {
     tryRemoveResizable();
     reportStateSoon();
 });
+
+// The engine follows no link inside editable content; a click on one is handed on as a click
+// on a copy outside the document, which the editor receives as a clicked link.
+function followLink(event) {
+    var link = closestElement(event.target, /^A$/);
+    if (!link || !link.getAttribute("href"))
+        return;
+    event.preventDefault();
+    var copy = document.createElement("a");
+    copy.href = link.getAttribute("href");
+    copy.click();
+}
 
 // --- Find ------------------------------------------------------------------------------------
 
@@ -954,6 +980,7 @@ document.addEventListener("selectionchange", function () {
 function findCount(text, caseSensitive, max) {
     var selection = window.getSelection();
     var saved = selection.rangeCount > 0 ? selection.getRangeAt(0).cloneRange() : null;
+    findSelection = saved;
     var x = window.pageXOffset;
     var y = window.pageYOffset;
     selection.removeAllRanges();
@@ -970,6 +997,48 @@ function findCount(text, caseSensitive, max) {
         selection.addRange(saved);
     window.scrollTo(x, y);
     return {count: count, current: current};
+}
+
+// The selection as the last count found it: the engine's own find, which highlights the
+// matches, starts from the selection and drops it; it is set again afterwards.
+var findSelection = null;
+
+function restoreFindSelection() {
+    if (findSelection === null)
+        return;
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(findSelection);
+}
+
+// One step of the find bar, then the count: "start" finds the match at or after the
+// selection's start, "next" and "previous" move on from the selection, wrapping at either end.
+function findStep(text, caseSensitive, step, max) {
+    if (step === "start")
+        collapseSelectionToStart();
+    var found = text !== ""
+        && window.find(text, caseSensitive, step === "previous", true, false, false, false);
+    var answer = findCount(text, caseSensitive, max);
+    answer.found = found;
+    return answer;
+}
+
+// Replaces every match of text from the top, at most max, each by one of the engine's edits;
+// the undo command takes them back together. How many were replaced.
+function replaceAllMatches(text, replacement, caseSensitive, max) {
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    var replaced = 0;
+    while (replaced < max && window.find(text, caseSensitive, false, false, false, false, false)) {
+        if (replacement === "")
+            document.execCommand("delete");
+        else
+            document.execCommand("insertText", false, replacement);
+        ++replaced;
+    }
+    autoformatUndoSteps = replaced;
+    findSettleSelection();
+    return replaced;
 }
 
 // Selects the occurrence-th match of text (from 0) and scrolls it into view. From the top, the
@@ -1008,6 +1077,10 @@ function keyDown(event) {
     // A key pressed before the last one was released finishes that one first.
     finishKey();
     var ctrlOnly = event.ctrlKey && !event.altKey && !event.metaKey;
+    // The bridge comes up shortly after the document starts; keys before that are the
+    // engine's alone.
+    if (!window.page)
+        return;
     if (event.keyCode === 27)
         page.escapePressed();
     // Undo and paste are the editor's own: undo takes back conversions and picture sizes
@@ -1166,7 +1239,7 @@ function unlinkAtSelection() {
     collapseSelectionToStart();
 }
 
-// Turns links to pages whose ids are not in pageIds into their plain text and commits.
+// Turns links to pages whose ids are not in pageIds into their plain text; how many.
 function removeBrokenLinks(prefix, pageIds) {
     var links = document.querySelectorAll("a[href]");
     var removed = 0;
@@ -1177,10 +1250,7 @@ function removeBrokenLinks(prefix, pageIds) {
         links[i].parentNode.replaceChild(document.createTextNode(links[i].innerText), links[i]);
         ++removed;
     }
-    // Committed at once, so that the page that is marked modified also holds the cleaned
-    // markup, and a save without further edits does not write the broken links back.
-    if (removed > 0)
-        commitContent();
+    return removed;
 }
 
 // --- State -----------------------------------------------------------------------------------
@@ -1188,7 +1258,7 @@ function removeBrokenLinks(prefix, pageIds) {
 // What the format commands show as checked, and the link at the selection; sent to the editor
 // whenever the selection or the content changes.
 function reportState() {
-    if (document.body === null)
+    if (document.body === null || !window.page)
         return;
     var state = blockFormatState();
     state.bold = document.queryCommandState("bold");

@@ -36,7 +36,7 @@ class TestKeyboard : public WindowTest
     {
         if (!editorReady(window.get()) || focus() != editor)
             return false;
-        QTest::keyClicks(editor, text);
+        QTest::keyClicks(input(), text);
         return true;
     }
 
@@ -101,7 +101,7 @@ private slots:
         // Escape in the page as well: the page script reports it.
         window->onRunSearch();
         QTRY_VERIFY(results->isVisible() && !results->isSearching());
-        QTest::keyClick(editor, Qt::Key_Escape);
+        QTest::keyClick(input(), Qt::Key_Escape);
         QTRY_VERIFY(!results->isVisible());
     }
 
@@ -219,5 +219,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestKeyboard)
+VELMORA_TEST_MAIN(TestKeyboard)
 #include "tst_keyboard.moc"

@@ -68,7 +68,7 @@ class TestSafeguards : public WindowTest
     void type(const QString &text)
     {
         caretAtEnd(window.get());
-        QTest::keyClicks(editor, text);
+        QTest::keyClicks(input(), text);
     }
 
 private slots:
@@ -405,5 +405,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSafeguards)
+VELMORA_TEST_MAIN(TestSafeguards)
 #include "tst_safeguards.moc"

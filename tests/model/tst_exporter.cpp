@@ -280,5 +280,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExporter)
+VELMORA_TEST_MAIN(TestExporter)
 #include "tst_exporter.moc"

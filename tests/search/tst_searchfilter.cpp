@@ -1,12 +1,9 @@
-#include "editor/pagedocumentscheme.h"
-#include "model/page.h"
 #include "search/collationfolding.h"
 #include "search/searchfilter.h"
 #include "search/searchrunner.h"
+#include "testing.h"
 
-#include <QApplication>
 #include <QLocale>
-#include <QtTest>
 
 // The filter may let a page through that holds no hit, but must never turn away a page in which
 // the web engine finds one. Each case is checked against the engine itself. The test also runs
@@ -87,14 +84,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    PageDocumentScheme::registerScheme();
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestSearchFilter test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+VELMORA_TEST_MAIN(TestSearchFilter)
 #include "tst_searchfilter.moc"

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QHostAddress>
 #include <QInputDialog>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,7 +23,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpSocket>
-#include <QWebFrame>
+#include <QWebEnginePage>
 
 namespace Testing {
 namespace {
@@ -255,12 +256,40 @@ WikiDocument *openSampleWiki(MainWindow *window, const QString &path)
     return editorReady(window) ? wiki : nullptr;
 }
 
+QVariant runScript(Editor *editor, const QString &script)
+{
+    // The answer may come after the wait gave up; it then lands in the shared state only.
+    struct Answer
+    {
+        bool arrived = false;
+        QVariant value;
+    };
+    auto answer = std::make_shared<Answer>();
+    editor->page()->runJavaScript(script, [answer](const QVariant &value) {
+        answer->arrived = true;
+        answer->value = value;
+    });
+    if (!QTest::qWaitFor([&answer] { return answer->arrived; }, 30000)) {
+        QTest::qFail(qPrintable(QStringLiteral("The page never answered: %1").arg(script)),
+            __FILE__, __LINE__);
+    }
+    return answer->value;
+}
+
 bool editorReady(MainWindow *window)
 {
-    QWebFrame *frame = window->editor()->page()->mainFrame();
+    Editor *editor = window->editor();
     return QTest::qWaitFor(
-        [frame] { return frame->evaluateJavaScript("document.readyState") == "complete"; },
+        [editor] {
+            return !editor->isLoading()
+                && runScript(editor, QStringLiteral("document.readyState")) == "complete";
+        },
         30000);
+}
+
+QWidget *editorInput(Editor *editor)
+{
+    return editor->focusProxy() ? editor->focusProxy() : editor;
 }
 
 bool showContent(MainWindow *window, Page *page, const QString &content)
@@ -279,9 +308,9 @@ bool showContent(MainWindow *window, Page *page, const QString &content)
 void caretAtEnd(MainWindow *window)
 {
     window->editor()->setFocus();
-    window->editor()->page()->mainFrame()->evaluateJavaScript(
-        "var r = document.createRange(); r.selectNodeContents(document.body);"
-        "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+    runScript(window->editor(),
+        QStringLiteral("var r = document.createRange(); r.selectNodeContents(document.body);"
+                       "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);"));
 }
 
 QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choice)
@@ -339,12 +368,20 @@ QAction *WindowTest::action(const QString &name) const
 
 QString WindowTest::js(const QString &script) const
 {
-    return editor->page()->mainFrame()->evaluateJavaScript(script).toString();
+    return runScript(editor, script).toString();
 }
 
 QPoint WindowTest::centreOf(const QString &selector) const
 {
-    return editor->page()->mainFrame()->findFirstElement(selector).geometry().center();
+    const QVariantList centre = runScript(editor,
+        QStringLiteral("(function(){ var e = document.querySelector(%1); if (!e) return [-1, -1];"
+                       " var r = e.getBoundingClientRect();"
+                       " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+            .arg(QString::fromUtf8(QJsonDocument(QJsonArray{selector}).toJson(QJsonDocument::Compact))
+                     .mid(1).chopped(1)))
+                                    .toList();
+    const qreal zoom = editor->zoomFactor();
+    return QPoint(qRound(centre.value(0).toReal() * zoom), qRound(centre.value(1).toReal() * zoom));
 }
 
 void WindowTest::cleanup()

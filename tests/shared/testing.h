@@ -6,6 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "editor/editor.h"
+#include "editor/webenginearguments.h"
 #include "model/folder.h"
 #include "model/page.h"
 #include "model/urls.h"
@@ -24,8 +25,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <QWebElement>
-#include <QWebFrame>
+#include <QVariant>
 #include <QtTest>
 
 #include <functional>
@@ -39,6 +39,19 @@ class QTcpSocket;
 #define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 30000)
 #undef QTRY_COMPARE
 #define QTRY_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT(expr, expected, 30000)
+
+// QTEST_MAIN for test programs that show web pages: the web engine is prepared as the
+// program prepares it, before the application object.
+#define VELMORA_TEST_MAIN(TestObject)                                                          \
+    int main(int argc, char **argv)                                                            \
+    {                                                                                          \
+        WebEngineArguments::prepareApplication();                                              \
+        QApplication app(argc, argv);                                                          \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                               \
+        TestObject test;                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                             \
+        return QTest::qExec(&test, argc, argv);                                                \
+    }
 
 namespace Testing {
 
@@ -90,8 +103,14 @@ std::unique_ptr<MainWindow> makeWindow(bool keepSettings = false);
 // Opens a new wiki at path in window: the home page shown, "Ideas", and "Travel" holding
 // "Lisbon".
 WikiDocument *openSampleWiki(MainWindow *window, const QString &path);
+// Runs script in the editor's page and waits for its value. The engine answers later, never
+// inside the call; the wait is bounded and fails the running test when no answer comes.
+QVariant runScript(Editor *editor, const QString &script);
 // Waits until the editor's page has loaded whole.
 bool editorReady(MainWindow *window);
+// The widget of the editor that takes the keyboard and the mouse: key and mouse events for the
+// page go there.
+QWidget *editorInput(Editor *editor);
 // Shows page holding content in the window's editor without a commit, focused.
 bool showContent(MainWindow *window, Page *page, const QString &content);
 // Puts the editor's caret at the end of its body.
@@ -120,10 +139,13 @@ protected:
     void openSample(bool keepSettings = false);
     QAction *action(const QString &name) const;
     Page *page(const QString &name) const { return wiki->findPageByName(name); }
-    // The editor's page evaluates script; its value as text.
+    // The editor's page evaluates script; its value as text (see runScript()).
     QString js(const QString &script) const;
-    // The centre of the first element of the editor's page that matches selector.
+    // The centre of the first element of the editor's page that matches selector, in the
+    // coordinates of editorInput().
     QPoint centreOf(const QString &selector) const;
+    // Where key and mouse events for the editor's page go.
+    QWidget *input() const { return editorInput(editor); }
 
 private slots:
     void cleanup();

@@ -328,5 +328,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSidebar)
+VELMORA_TEST_MAIN(TestSidebar)
 #include "tst_sidebar.moc"
