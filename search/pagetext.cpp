@@ -454,8 +454,16 @@ private:
         // end no run.
         const bool shown = !hidden && m_hidden == 0;
         const bool picture = is(name, "img") || is(name, "input");
-        if (!shown && (is(name, "br") || picture || is(name, "hr") || is(name, "col")))
+        if (!shown && (is(name, "br") || picture || is(name, "hr") || is(name, "col"))) {
+            // But a line break, picture or rule hidden by a style of its own (not inside a
+            // hidden element) still parts the text on either side for the find; its line
+            // goes on.
+            if (m_hidden == 0 && !is(name, "input") && !is(name, "col")) {
+                endRun();
+                endSegment();
+            }
             return true;
+        }
         if (is(name, "br")) {
             endLine();
             return true;

@@ -23,6 +23,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <vector>
+
 namespace {
 
 // How long a slice of a search may hold the event loop, and about how many characters a hit's
@@ -458,7 +460,8 @@ QList<SearchResult> SearchRunner::run(const QList<Page *> &pages, const QString 
 
 namespace {
 
-// The pages of runInFreshPages(), one after the other.
+// The pages of runInFreshPages(), a few at a time, so that the engine loads one page while it
+// finds in another; the hits are put together in the pages' order.
 class FreshPagesRun final : public QObject
 {
 public:
@@ -473,35 +476,53 @@ public:
             if (page)
                 m_pages.append({page->id(), page->name(), page->content(), page->isLocked()});
         }
+        m_finds.resize(m_pages.size());
+        m_results.resize(m_pages.size());
         QTimer::singleShot(0, this, &FreshPagesRun::next);
     }
 
 private:
+    static constexpr int pagesAtOnce = 4;
+
     void next()
     {
-        m_spent.reset();
+        // Pages the engine is through with go here, outside their own calls.
+        for (int i = 0; i < m_started; ++i) {
+            if (m_finished.contains(i))
+                m_finds[i].reset();
+        }
         if (!m_context) {
             deleteLater();
             return;
         }
-        if (m_index >= m_pages.size()) {
-            m_done(m_results);
+        if (m_finished.size() == m_pages.size()) {
+            QList<SearchResult> all;
+            for (const QList<SearchResult> &results : qAsConst(m_results))
+                all += results;
+            m_done(all);
             deleteLater();
             return;
         }
-        const PageCopy &page = m_pages.at(m_index);
-        m_occurrence = 0;
-        m_find = std::make_unique<FreshPageFind>(HtmlSanitizer::clean(page.content), m_text, m_width);
-        m_find->onHit = [this](const HitLine &line) {
-            const PageCopy &page = m_pages.at(m_index);
-            m_results.append(SearchResult(page.id, page.name, line.line, page.locked,
-                line.before, line.length, m_occurrence++, line.hit));
+        while (m_started < m_pages.size() && m_started - m_finished.size() < pagesAtOnce)
+            startPage(m_started++);
+    }
+
+    void startPage(int index)
+    {
+        const PageCopy &page = m_pages.at(index);
+        auto find = std::make_unique<FreshPageFind>(
+            HtmlSanitizer::clean(page.content), m_text, m_width);
+        find->onHit = [this, index](const HitLine &line) {
+            const PageCopy &page = m_pages.at(index);
+            QList<SearchResult> &results = m_results[index];
+            results.append(SearchResult(page.id, page.name, line.line, page.locked, line.before,
+                line.length, int(results.size()), line.hit));
         };
-        m_find->onDone = [this] {
-            m_spent = std::move(m_find);
-            ++m_index;
+        find->onDone = [this, index] {
+            m_finished.insert(index);
             QTimer::singleShot(0, this, &FreshPagesRun::next);
         };
+        m_finds[index] = std::move(find);
     }
 
     QVector<PageCopy> m_pages;
@@ -509,11 +530,10 @@ private:
     const int m_width;
     QPointer<QObject> m_context;
     SearchRunner::ResultsCallback m_done;
-    std::unique_ptr<FreshPageFind> m_find;
-    std::unique_ptr<FreshPageFind> m_spent;
-    QList<SearchResult> m_results;
-    int m_index = 0;
-    int m_occurrence = 0;
+    std::vector<std::unique_ptr<FreshPageFind>> m_finds;
+    QVector<QList<SearchResult>> m_results;
+    QSet<int> m_finished;
+    int m_started = 0;
 };
 
 } // namespace
