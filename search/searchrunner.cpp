@@ -157,7 +157,10 @@ public:
     ~FreshPageFind() override
     {
         m_done = true;
-        // The engine calls back what is still pending while the page goes.
+        // The view is hidden before it goes: the engine's compositor may otherwise still be
+        // drawing for it while it is destroyed (seen as an abort in Qt 6.4). The engine calls
+        // back what is still pending while the page goes.
+        m_view->hide();
         m_view.reset();
         if (!m_document.isEmpty())
             searchProfile()->documentScheme()->removeDocument(m_document);
@@ -237,6 +240,8 @@ private:
             return;
         m_done = true;
         m_watchdog.stop();
+        // Nothing is drawn for the page from now on; it is destroyed later.
+        m_view->hide();
         if (onDone)
             onDone();
     }
