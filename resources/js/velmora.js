@@ -951,9 +951,23 @@ $(document).ready(function () {
     });
 });
 
+// A press moves the selection too, and the engine reports that change after the press has been
+// handled, which has already decided about the picture's handles: only other selection changes
+// (keys, commands) take them away.
+var pressing = false;
+document.addEventListener("mousedown", function () {
+    pressing = true;
+}, true);
+document.addEventListener("mouseup", function () {
+    setTimeout(function () {
+        pressing = false;
+    }, 0);
+}, true);
+
 // Bound at once rather than when the document is ready: a selection can change before that.
 document.addEventListener("selectionchange", function () {
-    tryRemoveResizable();
+    if (!pressing)
+        tryRemoveResizable();
     reportStateSoon();
 });
 
