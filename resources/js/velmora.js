@@ -353,6 +353,8 @@ function selectLink() {
     if (node) {
         var range = document.createRange();
         range.selectNodeContents(node);
+        // The engine keeps one range only: a second one added would be dropped.
+        selection.removeAllRanges();
         selection.addRange(range);
     }
 }
@@ -444,9 +446,19 @@ function closestElement(node, names) {
     return null;
 }
 
+// The node the caret is in. A caret between elements, as a range collapsed at the end of the
+// body leaves it, stands in the one before it, where the engine puts what is typed.
 function caretNode() {
     var selection = window.getSelection();
-    return selection.rangeCount > 0 ? selection.anchorNode : null;
+    if (selection.rangeCount === 0)
+        return null;
+    var node = selection.anchorNode;
+    var offset = selection.anchorOffset;
+    while (node.nodeType === 1 && node.childNodes.length > 0) {
+        node = node.childNodes[Math.max(0, offset - 1)];
+        offset = offset > 0 ? (node.nodeType === 1 ? node.childNodes.length : 0) : 0;
+    }
+    return node;
 }
 
 function placeCaret(node, offset) {
