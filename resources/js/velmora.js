@@ -560,7 +560,15 @@ function makePlainList(list) {
 
 // Bullets ("ul"), numbers ("ol") or a checklist ("checklist") for the blocks the selection
 // touches; the list's own kind again makes them normal text.
+// The engine puts the caret at the list's start; it stays in the text where it was.
 function toggleList(kind) {
+    var caret = window.getSelection().isCollapsed ? caretTextOffset() : -1;
+    toggleListAtCaret(kind);
+    if (caret >= 0)
+        placeCaretAtTextOffset(caret);
+}
+
+function toggleListAtCaret(kind) {
     var list = closestElement(caretNode(), /^(UL|OL)$/);
     var isChecklist = list !== null && list.classList.contains("checklist");
     if (kind === "checklist") {
@@ -869,10 +877,35 @@ function tabKey(backward) {
         return true;
     }
     if (closestElement(node, /^LI$/)) {
+        // The engine puts the caret at the item's start; it stays in the text where it was.
+        var selection = window.getSelection();
+        var caret = selection.isCollapsed ? caretTextOffset() : -1;
         document.execCommand(backward ? "outdent" : "indent");
+        if (caret >= 0)
+            placeCaretAtTextOffset(caret);
         return true;
     }
     return false;
+}
+
+// How many characters of the body's text lie before the caret.
+function caretTextOffset() {
+    var selection = window.getSelection();
+    var range = document.createRange();
+    range.setStart(document.body, 0);
+    range.setEnd(selection.anchorNode, selection.anchorOffset);
+    return range.toString().length;
+}
+
+function placeCaretAtTextOffset(count) {
+    var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+        if (count <= node.length) {
+            placeCaret(node, count);
+            return;
+        }
+        count -= node.length;
+    }
 }
 
 // The table cell of the last right-button press, or the caret's.
