@@ -35,6 +35,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -56,6 +57,9 @@
 namespace {
 
 const int autosaveIntervalMs = 10000;
+// The longest the window waits for the page's last words before it closes or opens another
+// wiki; the page answers within milliseconds unless the engine hangs.
+const int pageCommitWaitMs = 5000;
 const int maxRecentFiles = 5;
 
 QString welcomeNoWikiText()
@@ -768,23 +772,55 @@ void MainWindow::saveWiki(bool forced)
 {
     if (!wiki)
         return;
-    Page *page = m_editor->currentPage();
-    if (!page)
+    if (!m_editor->currentPage())
         return;
-    // The page must hold what it shows before it counts as modified or not: here the commit
-    // arrives within this call; with a page that answers later, the save waits for it.
-    m_editor->updatePageContent();
+    // A forced save follows a change to the wiki's pages, folders or passwords, which is in
+    // the wiki already: it is asked for at once.
+    if (forced)
+        requestSave(true);
+    // The page must hold what it shows before it counts as modified or not: this save goes on
+    // once the page has answered.
+    const WikiDocument *saved = wiki;
+    m_editor->updatePageContent([this, saved] {
+        if (wiki == saved)
+            requestSave(false);
+    });
+}
+
+void MainWindow::requestSave(bool forced)
+{
+    Page *page = m_editor->currentPage();
+    if (!wiki || !page)
+        return;
     if (!page->isModified() && !forced && !lastSaveFailed)
         return;
     page->setModified(false);
     wiki->requestSave();
 }
 
+bool MainWindow::waitForPageCommit()
+{
+    // The page answers from the engine's process, through the event loop. Closing the window
+    // or opening another wiki is decided within the call that asks, like the wait for the
+    // running save after this, so this is the one place that waits for the page: bounded, and
+    // taking no input from the user meanwhile. The answer is shared, since it may come after
+    // the wait gave up.
+    auto answered = std::make_shared<bool>(false);
+    m_editor->updatePageContent([answered] { *answered = true; });
+    const QDeadlineTimer deadline(pageCommitWaitMs);
+    while (!*answered && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(
+            QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    return *answered;
+}
+
 bool MainWindow::finishSaving(bool closing)
 {
     if (!wiki)
         return true;
-    saveWiki(false);
+    waitForPageCommit();
+    requestSave(false);
     const bool busy = wiki->saver()->isBusy();
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -1287,13 +1323,17 @@ void MainWindow::exportPage(bool asHtml)
         asHtml ? QStringLiteral(".html") : QStringLiteral(".txt"), this);
     if (name.isEmpty())
         return;
-    // Exported as shown: the commit arrives within the call here.
-    m_editor->updatePageContent();
-    const bool exported = asHtml
-        ? exportPageAsHtml(page->content(), name)
-        : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
-    if (!exported)
-        Gui::showErrorMessage(tr("This page could not be exported."), this);
+    // Exported as shown, once the page has answered.
+    const WikiDocument *exported = wiki;
+    m_editor->updatePageContent([this, exported, page, asHtml, name] {
+        if (wiki != exported || m_editor->currentPage() != page)
+            return;
+        const bool written = asHtml
+            ? exportPageAsHtml(page->content(), name)
+            : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
+        if (!written)
+            Gui::showErrorMessage(tr("This page could not be exported."), this);
+    });
 }
 
 void MainWindow::exportWiki(bool asHtml)
@@ -1326,13 +1366,19 @@ void MainWindow::onRunSearch()
         return;
     const QString text = toolbar->searchEdit->text();
     searchRunner->cancel();
-    // The page shown is searched as shown: the commit arrives within the call here.
-    m_editor->updatePageContent();
-    // Lines are read from the pages laid out as wide as the editor shows them.
-    searchRunner->setLayoutWidth(m_editor->width());
-    searchRunner->start(wiki->allPages(), text);
     searchResults->beginResults(text);
     searchResults->show();
+    // The page shown is searched as shown, once it has answered; a search asked for meanwhile
+    // replaces this one.
+    const WikiDocument *searched = wiki;
+    const int request = ++searchRequests;
+    m_editor->updatePageContent([this, searched, request, text] {
+        if (wiki != searched || request != searchRequests)
+            return;
+        // Lines are read from the pages laid out as wide as the editor shows them.
+        searchRunner->setLayoutWidth(m_editor->width());
+        searchRunner->start(wiki->allPages(), text);
+    });
 }
 
 void MainWindow::onSearchEscape()

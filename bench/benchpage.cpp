@@ -22,7 +22,8 @@ QVariant run(Editor *editor, const QString &script)
         answer->arrived = true;
         answer->value = value;
     });
-    QTest::qWaitFor([&answer] { return answer->arrived; }, 30000);
+    if (!QTest::qWaitFor([&answer] { return answer->arrived; }, 30000))
+        return QVariant();
     return answer->value;
 }
 

@@ -153,7 +153,7 @@ private slots:
         js("var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
            "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
         QTest::keyClicks(input(), QStringLiteral("!"));
-        window->saveWiki(true);
+        saveWiki(window.get(), true);
         QVERIFY(window->currentWiki()->waitForSaves());
         window->close();
         window.reset();

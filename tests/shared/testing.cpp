@@ -276,6 +276,13 @@ QVariant runScript(Editor *editor, const QString &script)
     return answer->value;
 }
 
+void saveWiki(MainWindow *window, bool forced)
+{
+    window->saveWiki(forced);
+    // The page answers in order: once this answer is in, so is the one the save waited for.
+    runScript(window->editor(), QStringLiteral("0"));
+}
+
 bool editorReady(MainWindow *window)
 {
     Editor *editor = window->editor();

@@ -106,6 +106,9 @@ WikiDocument *openSampleWiki(MainWindow *window, const QString &path);
 // Runs script in the editor's page and waits for its value. The engine answers later, never
 // inside the call; the wait is bounded and fails the running test when no answer comes.
 QVariant runScript(Editor *editor, const QString &script);
+// Saves as autosave and Ctrl+S do, and returns once the save has been asked for: the window
+// first takes what the page shows, which the page answers later.
+void saveWiki(MainWindow *window, bool forced = false);
 // Waits until the editor's page has loaded whole.
 bool editorReady(MainWindow *window);
 // The widget of the editor that takes the keyboard and the mouse: key and mouse events for the
