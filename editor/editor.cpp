@@ -594,8 +594,14 @@ bool Editor::canUndo() const { return isActionEnabled(QWebEnginePage::Undo); }
 bool Editor::canRedo() const { return isActionEnabled(QWebEnginePage::Redo); }
 bool Editor::canCut() const { return isActionEnabled(QWebEnginePage::Cut); }
 bool Editor::canCopy() const { return isActionEnabled(QWebEnginePage::Copy); }
-bool Editor::canPaste() const { return isActionEnabled(QWebEnginePage::Paste); }
-bool Editor::canSelectAll() const { return isActionEnabled(QWebEnginePage::SelectAll); }
+// Pasting goes through the editor, which cleans markup; the engine's own paste command stays
+// off while its page may not read the clipboard.
+bool Editor::canPaste() const
+{
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    return acceptsMarkup() && mime && !mime->formats().isEmpty();
+}
+bool Editor::canSelectAll() const { return m_shown != Shown::Nothing; }
 
 void Editor::changeFontSize(int delta)
 {
