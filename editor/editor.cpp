@@ -144,8 +144,7 @@ Editor::~Editor()
 {
     // Nothing the page still answers goes into a page; and the page goes before its profile,
     // which the engine requires.
-    m_currentPage = nullptr;
-    m_shown = Shown::Nothing;
+    unloadPage();
     delete m_page;
 }
 
@@ -184,6 +183,7 @@ void Editor::loadPage(Page *page)
 
 void Editor::unloadPage()
 {
+    ++m_unloads;
     m_currentPage = nullptr;
     m_pendingPageIds.clear();
     m_shown = Shown::Nothing;
@@ -231,13 +231,22 @@ void Editor::updatePageContent(const std::function<void()> &done)
         return;
     }
     // The body comes back as the script's own answer rather than through the bridge, so that
-    // it is in the page when done runs.
+    // it is in the page when done runs. It belongs to the page shown when it was asked for,
+    // also when the window has gone on to the next page meanwhile (a link to a new page).
+    // The page lives on until the window unloads it, before it deletes the wiki.
+    Page *page = m_currentPage;
+    const int generation = m_generation;
+    const int unloads = m_unloads;
     runScript(QStringLiteral("window.takeCommit ? takeCommit() : null"),
-        [this, done](const QVariant &result) {
+        [this, done, page, generation, unloads](const QVariant &result) {
             const QVariantMap commit = result.toMap();
-            if (!commit.isEmpty())
-                onContentCommitted(commit.value(QStringLiteral("generation")).toInt(),
-                    commit.value(QStringLiteral("html")).toString());
+            if (unloads == m_unloads && !commit.isEmpty()
+                && commit.value(QStringLiteral("generation")).toInt() == generation) {
+                page->setContent(
+                    HtmlSanitizer::clean(commit.value(QStringLiteral("html")).toString()));
+                page->setModified(true);
+                emit contentsChanged();
+            }
             if (done)
                 done();
         });
@@ -585,8 +594,14 @@ bool Editor::canUndo() const { return isActionEnabled(QWebEnginePage::Undo); }
 bool Editor::canRedo() const { return isActionEnabled(QWebEnginePage::Redo); }
 bool Editor::canCut() const { return isActionEnabled(QWebEnginePage::Cut); }
 bool Editor::canCopy() const { return isActionEnabled(QWebEnginePage::Copy); }
-bool Editor::canPaste() const { return isActionEnabled(QWebEnginePage::Paste); }
-bool Editor::canSelectAll() const { return isActionEnabled(QWebEnginePage::SelectAll); }
+// Pasting goes through the editor, which cleans markup; the engine's own paste command stays
+// off while its page may not read the clipboard.
+bool Editor::canPaste() const
+{
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    return acceptsMarkup() && mime && !mime->formats().isEmpty();
+}
+bool Editor::canSelectAll() const { return m_shown != Shown::Nothing; }
 
 void Editor::changeFontSize(int delta)
 {

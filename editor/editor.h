@@ -260,6 +260,8 @@ private:
     // Counts the documents shown; the page document's commits carry its own, and only those of
     // the document shown now are taken.
     int m_generation = 0;
+    // Counts unloadPage() calls: a page asked to commit before one may be gone.
+    int m_unloads = 0;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;
     // A selectSearchHit() that arrived while the document was loading.

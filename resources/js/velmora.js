@@ -353,6 +353,8 @@ function selectLink() {
     if (node) {
         var range = document.createRange();
         range.selectNodeContents(node);
+        // The engine keeps one range only: a second one added would be dropped.
+        selection.removeAllRanges();
         selection.addRange(range);
     }
 }
@@ -444,9 +446,19 @@ function closestElement(node, names) {
     return null;
 }
 
+// The node the caret is in. A caret between elements, as a range collapsed at the end of the
+// body leaves it, stands in the one before it, where the engine puts what is typed.
 function caretNode() {
     var selection = window.getSelection();
-    return selection.rangeCount > 0 ? selection.anchorNode : null;
+    if (selection.rangeCount === 0)
+        return null;
+    var node = selection.anchorNode;
+    var offset = selection.anchorOffset;
+    while (node.nodeType === 1 && node.childNodes.length > 0) {
+        node = node.childNodes[Math.max(0, offset - 1)];
+        offset = offset > 0 ? (node.nodeType === 1 ? node.childNodes.length : 0) : 0;
+    }
+    return node;
 }
 
 function placeCaret(node, offset) {
@@ -548,7 +560,15 @@ function makePlainList(list) {
 
 // Bullets ("ul"), numbers ("ol") or a checklist ("checklist") for the blocks the selection
 // touches; the list's own kind again makes them normal text.
+// The engine puts the caret at the list's start; it stays in the text where it was.
 function toggleList(kind) {
+    var caret = window.getSelection().isCollapsed ? caretTextOffset() : -1;
+    toggleListAtCaret(kind);
+    if (caret >= 0)
+        placeCaretAtTextOffset(caret);
+}
+
+function toggleListAtCaret(kind) {
     var list = closestElement(caretNode(), /^(UL|OL)$/);
     var isChecklist = list !== null && list.classList.contains("checklist");
     if (kind === "checklist") {
@@ -857,10 +877,35 @@ function tabKey(backward) {
         return true;
     }
     if (closestElement(node, /^LI$/)) {
+        // The engine puts the caret at the item's start; it stays in the text where it was.
+        var selection = window.getSelection();
+        var caret = selection.isCollapsed ? caretTextOffset() : -1;
         document.execCommand(backward ? "outdent" : "indent");
+        if (caret >= 0)
+            placeCaretAtTextOffset(caret);
         return true;
     }
     return false;
+}
+
+// How many characters of the body's text lie before the caret.
+function caretTextOffset() {
+    var selection = window.getSelection();
+    var range = document.createRange();
+    range.setStart(document.body, 0);
+    range.setEnd(selection.anchorNode, selection.anchorOffset);
+    return range.toString().length;
+}
+
+function placeCaretAtTextOffset(count) {
+    var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+        if (count <= node.length) {
+            placeCaret(node, count);
+            return;
+        }
+        count -= node.length;
+    }
 }
 
 // The table cell of the last right-button press, or the caret's.
@@ -951,9 +996,23 @@ $(document).ready(function () {
     });
 });
 
+// A press moves the selection too, and the engine reports that change after the press has been
+// handled, which has already decided about the picture's handles: only other selection changes
+// (keys, commands) take them away.
+var pressing = false;
+document.addEventListener("mousedown", function () {
+    pressing = true;
+}, true);
+document.addEventListener("mouseup", function () {
+    setTimeout(function () {
+        pressing = false;
+    }, 0);
+}, true);
+
 // Bound at once rather than when the document is ready: a selection can change before that.
 document.addEventListener("selectionchange", function () {
-    tryRemoveResizable();
+    if (!pressing)
+        tryRemoveResizable();
     reportStateSoon();
 });
 

@@ -224,9 +224,10 @@ private slots:
         }
         QVERIFY(ids.at(0) != ids.at(1));
 
+        // The save goes on once the page has answered; opening the file waits for a save still
+        // running on it.
         window->saveWiki(false);
-        // Opening the file waits for the save still running on it.
-        QCOMPARE(WikiDocument(wiki->filePath()).homePage()->content(), content);
+        QTRY_COMPARE(WikiDocument(wiki->filePath()).homePage()->content(), content);
     }
 
     void insertFailures_data()
