@@ -509,6 +509,20 @@ void MainWindow::showPage(Page *page, bool removeBrokenLinks)
     // A page chosen with the mouse or the arrows in the sidebar leaves the focus there, for
     // the next key; from anywhere else the caret goes into the page.
     const bool sidebarFocused = m_sidebar->tree()->hasFocus();
+    // The page being left keeps the last words typed into it: they come with the page's
+    // answer, after the next page is shown, and are saved then.
+    Page *leaving = m_editor->currentPage();
+    if (leaving && leaving != page) {
+        const WikiDocument *left = wiki;
+        const QString id = leaving->id();
+        m_editor->updatePageContent([this, left, id] {
+            Page *stillThere = wiki == left ? wiki->findPageById(id) : nullptr;
+            if (stillThere && stillThere != m_editor->currentPage() && stillThere->isModified()) {
+                stillThere->setModified(false);
+                wiki->requestSave();
+            }
+        });
+    }
     m_editor->disconnectSignals();
     m_editor->setEditable(page->isUnlocked());
     m_editor->loadPage(page);
@@ -918,9 +932,6 @@ void MainWindow::slotOnPageSelectionChanged(Page *previousPage, Page *newPage)
     if (!newPage || !wiki)
         return;
     Page *previous = previousPage ? previousPage : m_editor->currentPage();
-    // Before the next page is loaded: a commit of this page's document that came after that
-    // would be dropped. Here it arrives within the call.
-    m_editor->updatePageContent();
     if (previous) {
         if (previous->id() == newPage->id())
             return;
@@ -1059,6 +1070,8 @@ void MainWindow::onDeletePage()
     m_sidebar->selectItem(home->id());
     m_sidebar->connectSignals();
     history.remove(id);
+    // What the page still had to say is dropped with it.
+    m_editor->unloadPage();
     showPage(home, true);
     wiki->removePage(id);
     saveWiki(true);
@@ -1083,6 +1096,9 @@ void MainWindow::onDeleteFolder()
     m_sidebar->connectSignals();
     for (const Page *page : folder->pages())
         history.remove(page->id());
+    // The page shown may be one of them: what it still had to say goes with it.
+    if (folder->pages().contains(m_editor->currentPage()))
+        m_editor->unloadPage();
     showPage(home, true);
     wiki->removeFolder(folder->id());
     saveWiki(true);
