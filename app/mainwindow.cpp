@@ -822,10 +822,11 @@ bool MainWindow::waitForPageCommit()
     auto answered = std::make_shared<bool>(false);
     m_editor->updatePageContent([answered] { *answered = true; });
     const QDeadlineTimer deadline(pageCommitWaitMs);
-    while (!*answered && !deadline.hasExpired()) {
+    QTimer tick; // wakes the wait to look at the time
+    tick.start(50);
+    while (!*answered && !deadline.hasExpired())
         QCoreApplication::processEvents(
-            QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
+            QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     return *answered;
 }
 

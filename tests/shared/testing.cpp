@@ -9,6 +9,7 @@
 #include "sidebar/sidebar.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -269,11 +270,27 @@ QVariant runScript(Editor *editor, const QString &script)
         answer->arrived = true;
         answer->value = value;
     });
-    if (!QTest::qWaitFor([&answer] { return answer->arrived; }, 30000)) {
+    if (!pumpUntil([&answer] { return answer->arrived; })) {
         QTest::qFail(qPrintable(QStringLiteral("The page never answered: %1").arg(script)),
             __FILE__, __LINE__);
     }
     return answer->value;
+}
+
+bool pumpUntil(const std::function<bool()> &condition, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    // Wakes the loop now and then to look at the condition and the time.
+    QTimer tick;
+    tick.start(20);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        // Objects deleted later go as they would when the loop returns, as QTest's waits do.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
 }
 
 void saveWiki(MainWindow *window, bool forced)
@@ -286,12 +303,10 @@ void saveWiki(MainWindow *window, bool forced)
 bool editorReady(MainWindow *window)
 {
     Editor *editor = window->editor();
-    return QTest::qWaitFor(
-        [editor] {
-            return !editor->isLoading()
-                && runScript(editor, QStringLiteral("document.readyState")) == "complete";
-        },
-        30000);
+    return pumpUntil([editor] {
+        return !editor->isLoading()
+            && runScript(editor, QStringLiteral("document.readyState")) == "complete";
+    });
 }
 
 QWidget *editorInput(Editor *editor)

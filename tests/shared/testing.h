@@ -34,9 +34,23 @@
 class QTcpSocket;
 
 // A wait ends as soon as its condition holds; the bound only decides how long a failing test
-// takes to say so, and is generous enough for a machine that is busy with other work.
+// takes to say so, and is generous enough for a machine that is busy with other work. The
+// waits run the event loop without sleeping between looks (see pumpUntil()): the web engine's
+// own work reaches this process through it.
+#undef QTRY_VERIFY_WITH_TIMEOUT
+#define QTRY_VERIFY_WITH_TIMEOUT(expr, timeout)                                                   \
+    do {                                                                                       \
+        Testing::pumpUntil([&] { return bool(expr); }, timeout);                               \
+        QVERIFY(expr);                                                                         \
+    } while (false)
 #undef QTRY_VERIFY
 #define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 30000)
+#undef QTRY_COMPARE_WITH_TIMEOUT
+#define QTRY_COMPARE_WITH_TIMEOUT(expr, expected, timeout)                                        \
+    do {                                                                                       \
+        Testing::pumpUntil([&] { return (expr) == (expected); }, timeout);                     \
+        QCOMPARE(expr, expected);                                                              \
+    } while (false)
 #undef QTRY_COMPARE
 #define QTRY_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT(expr, expected, 30000)
 
@@ -54,6 +68,9 @@ class QTcpSocket;
     }
 
 namespace Testing {
+
+// Runs the event loop until condition holds or ms have passed; whether it holds.
+bool pumpUntil(const std::function<bool()> &condition, int ms = 30000);
 
 // Hands the next modal dialog that inherits className to answer, in the order the answers
 // were given. A modal dialog that no answer fits is closed after a few seconds and fails the
