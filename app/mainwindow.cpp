@@ -232,7 +232,8 @@ void MainWindow::createWidgets()
                                               "#03a2f3; }"));
     Gui::makeVBoxLayout(editorFrame)->addWidget(m_editor);
     pageLayout->addWidget(findBar);
-    pageLayout->addWidget(editorFrame);
+    // The page takes the height that the find bar and the links under it leave.
+    pageLayout->addWidget(editorFrame, 1);
     pageLayout->addWidget(linkedFrom);
     connect(linkedFrom, &LinkedFromPanel::pageActivated, this,
         [this](const QString &id) { m_sidebar->selectItem(id); });

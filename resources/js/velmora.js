@@ -1173,11 +1173,16 @@ function keyDown(event) {
         beforeReturn();
         keyAfterEngine = "return";
     } else if (event.keyCode === 9 && !event.ctrlKey && !event.altKey && !event.metaKey) {
-        // In a table or a list Tab moves between cells or indents; elsewhere it does what it
-        // does in any view.
+        // In a table or a list Tab moves between cells or indents; elsewhere it puts in a tab,
+        // as a text editor does, rather than moving the focus out of the page (F6 and
+        // Ctrl+Tab do that). Shift+Tab outside them does nothing.
         if (tabKey(event.shiftKey)) {
             event.preventDefault();
             reportState();
+        } else if (document.designMode === "on") {
+            event.preventDefault();
+            if (!event.shiftKey)
+                document.execCommand("insertText", false, "\t");
         }
     } else if (event.keyCode === 32 && !event.ctrlKey && !event.altKey && !event.metaKey
                && page.autoformat) {
