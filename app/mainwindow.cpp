@@ -514,10 +514,10 @@ void MainWindow::showPage(Page *page, bool removeBrokenLinks)
     // answer, after the next page is shown, and are saved then.
     Page *leaving = m_editor->currentPage();
     if (leaving && leaving != page) {
-        const WikiDocument *left = wiki;
+        const int left = wikiCount;
         const QString id = leaving->id();
         m_editor->updatePageContent([this, left, id] {
-            Page *stillThere = wiki == left ? wiki->findPageById(id) : nullptr;
+            Page *stillThere = wiki && wikiCount == left ? wiki->findPageById(id) : nullptr;
             if (stillThere && stillThere != m_editor->currentPage() && stillThere->isModified()) {
                 stillThere->setModified(false);
                 wiki->requestSave();
@@ -690,7 +690,9 @@ void MainWindow::openHandedOverWiki(const QString &path)
 
 void MainWindow::replaceWiki(WikiDocument *newWiki)
 {
-    // Nothing may keep pointing into the old wiki's items once it is gone.
+    // Nothing may keep pointing into the old wiki's items once it is gone; answers of the page
+    // asked for before are for the old wiki.
+    ++wikiCount;
     m_editor->unloadPage();
     m_sidebar->setWiki(nullptr);
     onHideSearchResults();
@@ -700,7 +702,7 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
         const bool busy = wiki->saver()->isBusy();
         if (busy)
             QApplication::setOverrideCursor(Qt::BusyCursor);
-        delete wiki;
+        delete std::exchange(wiki, nullptr);
         if (busy)
             QApplication::restoreOverrideCursor();
     }
@@ -795,9 +797,9 @@ void MainWindow::saveWiki(bool forced)
         requestSave(true);
     // The page must hold what it shows before it counts as modified or not: this save goes on
     // once the page has answered.
-    const WikiDocument *saved = wiki;
+    const int saved = wikiCount;
     m_editor->updatePageContent([this, saved] {
-        if (wiki == saved)
+        if (wiki && wikiCount == saved)
             requestSave(false);
     });
 }
@@ -1342,9 +1344,9 @@ void MainWindow::exportPage(bool asHtml)
     if (name.isEmpty())
         return;
     // Exported as shown, once the page has answered.
-    const WikiDocument *exported = wiki;
+    const int exported = wikiCount;
     m_editor->updatePageContent([this, exported, page, asHtml, name] {
-        if (wiki != exported || m_editor->currentPage() != page)
+        if (!wiki || wikiCount != exported || m_editor->currentPage() != page)
             return;
         const bool written = asHtml
             ? exportPageAsHtml(page->content(), name)
@@ -1388,10 +1390,10 @@ void MainWindow::onRunSearch()
     searchResults->show();
     // The page shown is searched as shown, once it has answered; a search asked for meanwhile
     // replaces this one.
-    const WikiDocument *searched = wiki;
+    const int searched = wikiCount;
     const int request = ++searchRequests;
     m_editor->updatePageContent([this, searched, request, text] {
-        if (wiki != searched || request != searchRequests)
+        if (!wiki || wikiCount != searched || request != searchRequests)
             return;
         // Lines are read from the pages laid out as wide as the editor shows them.
         searchRunner->setLayoutWidth(m_editor->width());

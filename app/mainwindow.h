@@ -183,6 +183,9 @@ private:
     PageHistory history;
     UpdateChecker *updateChecker = nullptr;
     SearchRunner *searchRunner = nullptr;
+    // Counts the wikis shown, so that a late answer of the page finds out whether its wiki is
+    // still the one open.
+    int wikiCount = 0;
     // Counts the searches asked for: only the latest starts once the page has answered.
     int searchRequests = 0;
     WikiSafeguards *safeguards = nullptr;

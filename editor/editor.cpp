@@ -766,6 +766,13 @@ void Editor::addEditingActions(QMenu *menu)
     m_actions->addFormatActions(menu);
 }
 
+bool Editor::focusNextPrevChild(bool next)
+{
+    if (acceptsMarkup())
+        return true;
+    return QWebEngineView::focusNextPrevChild(next);
+}
+
 void Editor::contextMenuEvent(QContextMenuEvent *event)
 {
     // Never passed on: the engine's own menu offers reloading and navigation, which would

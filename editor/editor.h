@@ -226,6 +226,9 @@ signals:
 protected:
     void dropEvent(QDropEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    // Tab in a page being edited belongs to the page (a tab, the next cell, indenting), not to
+    // the focus chain.
+    bool focusNextPrevChild(bool next) override;
 
 private slots:
     void onLoadFinished(bool ok);
