@@ -153,9 +153,9 @@ private slots:
         QTRY_COMPARE(js("$('.ui-resizable-se').length").toInt(), 1);
         const QPoint handle = centreOf(".ui-resizable-se");
         auto send = [this](QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, pos, editor->mapToGlobal(pos),
+            QMouseEvent event(type, pos, input()->mapToGlobal(pos),
                 type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
-            QApplication::sendEvent(editor, &event);
+            QApplication::sendEvent(input(), &event);
         };
         send(QEvent::MouseButtonPress, handle, Qt::LeftButton);
         for (int step = 1; step <= 8; ++step)
