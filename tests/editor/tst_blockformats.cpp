@@ -235,7 +235,7 @@ private slots:
         mime->setText("Head item");
         QGuiApplication::clipboard()->setMimeData(mime);
         action(plain ? "pastePlainTextAction" : "pasteAction")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(stored().contains(expected), 30000);
+        pumpUntil([&] { return stored().contains(expected); });
         QVERIFY2(stored().contains(expected), qPrintable(stored()));
     }
 
