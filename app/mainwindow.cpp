@@ -195,7 +195,8 @@ MainWindow::~MainWindow()
 {
     // The views point into the wiki's items: let go of them before the items go.
     m_editor->unloadPage();
-    delete wiki;
+    ++wikiCount;
+    delete std::exchange(wiki, nullptr);
 }
 
 void MainWindow::createWidgets()

@@ -145,6 +145,9 @@ Editor::~Editor()
     // Nothing the page still answers goes into a page; and the page goes before its profile,
     // which the engine requires.
     unloadPage();
+    // The engine calls what is still waiting for an answer as it deletes the page; the
+    // window around this editor is going too, so nothing of that may run.
+    m_closing = true;
     delete m_page;
 }
 
@@ -292,7 +295,10 @@ void Editor::runScript(
     const QString &script, const std::function<void(const QVariant &)> &callback)
 {
     // The engine answers through the event loop, never from inside this call.
-    m_page->runJavaScript(script, [callback](const QVariant &result) { callback(result); });
+    m_page->runJavaScript(script, [this, callback](const QVariant &result) {
+        if (!m_closing)
+            callback(result);
+    });
 }
 
 void Editor::removeBrokenLinks(const QStringList &pageIds)
@@ -414,13 +420,16 @@ void Editor::clearFindHighlight()
     m_page->findText(QString());
 }
 
-void Editor::replaceSelection(const QString &replacement, const std::function<void()> &callback)
+void Editor::replaceMatch(const QString &text, bool caseSensitive, const QString &replacement,
+    const std::function<void(bool replaced)> &callback)
 {
-    const QString command
-        = replacement.isEmpty() ? QStringLiteral("delete") : QStringLiteral("insertText");
-    runScript(QStringLiteral("document.execCommand(%1, false, %2)")
-                  .arg(scriptString(command), scriptString(replacement)),
-        [callback](const QVariant &) { callback(); });
+    // The page checks its own selection: the one the engine reports to this side may lag
+    // behind the find's last step.
+    runScript(QStringLiteral("replaceSelectedMatch(%1, %2, %3)")
+                  .arg(scriptString(text),
+                      caseSensitive ? QLatin1String("true") : QLatin1String("false"),
+                      scriptString(replacement)),
+        [callback](const QVariant &result) { callback(result.toBool()); });
 }
 
 void Editor::replaceAll(const QString &text, const QString &replacement, bool caseSensitive,

@@ -113,9 +113,10 @@ public:
     bool isLoading() const;
     // Whether a page's own document is shown for editing: only then is text replaced.
     bool isEditable() const { return acceptsMarkup(); }
-    // Replaces the selection by replacement, or deletes it when that is empty, then calls
-    // callback.
-    void replaceSelection(const QString &replacement, const std::function<void()> &callback);
+    // Replaces the selected match of text by replacement, or deletes it when that is empty;
+    // callback learns whether the selection was such a match.
+    void replaceMatch(const QString &text, bool caseSensitive, const QString &replacement,
+        const std::function<void(bool replaced)> &callback);
     // Replaces every match of text, as one step for Undo, and commits the page once; callback
     // gets how many were replaced.
     void replaceAll(const QString &text, const QString &replacement, bool caseSensitive,
@@ -265,6 +266,7 @@ private:
     int m_generation = 0;
     // Counts unloadPage() calls: a page asked to commit before one may be gone.
     int m_unloads = 0;
+    bool m_closing = false;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;
     // A selectSearchHit() that arrived while the document was loading.

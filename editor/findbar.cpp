@@ -244,19 +244,18 @@ void FindBar::replace()
 {
     if (!canReplace() || m_findField->text().isEmpty())
         return;
-    if (!m_matchSelected || m_editor->selectedText().isEmpty()) {
-        step(Editor::FindStep::Next);
-        return;
-    }
+    // The page itself says whether its selection is a match: the engine tells this side of
+    // selection changes late, after the find's own answer. Without one this finds the next.
     const int sequence = request();
     QPointer<FindBar> bar(this);
-    m_editor->replaceSelection(m_replaceField->text(), [bar, sequence] {
-        if (!bar)
-            return;
-        bar->answered(sequence);
-        bar->m_matchSelected = false;
-        bar->step(Editor::FindStep::Next);
-    });
+    m_editor->replaceMatch(m_findField->text(), m_matchCase->isChecked(), m_replaceField->text(),
+        [bar, sequence](bool) {
+            if (!bar)
+                return;
+            bar->answered(sequence);
+            bar->m_matchSelected = false;
+            bar->step(Editor::FindStep::Next);
+        });
 }
 
 void FindBar::replaceAll()

@@ -1082,6 +1082,21 @@ function findStep(text, caseSensitive, step, max) {
     return answer;
 }
 
+// Replaces the selection when it is a match of text, as the find bar's Replace does; whether
+// it was one.
+function replaceSelectedMatch(text, caseSensitive, replacement) {
+    var selected = window.getSelection().toString();
+    var same = caseSensitive ? selected === text
+        : selected.toLocaleLowerCase() === text.toLocaleLowerCase();
+    if (text === "" || !same)
+        return false;
+    if (replacement === "")
+        document.execCommand("delete");
+    else
+        document.execCommand("insertText", false, replacement);
+    return true;
+}
+
 // Replaces every match of text from the top, at most max, each by one of the engine's edits;
 // the undo command takes them back together. How many were replaced.
 function replaceAllMatches(text, replacement, caseSensitive, max) {
