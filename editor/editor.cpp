@@ -136,6 +136,9 @@ Editor::Editor(QWidget *mainWindow, QWidget *parent)
     connect(m_controller, &JsPageController::stateReported, this, &Editor::onStateReported);
     connect(m_controller, &JsPageController::contextElementReported, this,
         [this](const QVariantMap &element) { m_contextElement = element; });
+    for (auto action : {QWebEnginePage::Undo, QWebEnginePage::Redo, QWebEnginePage::Cut,
+             QWebEnginePage::Copy})
+        connect(m_page->action(action), &QAction::changed, this, &Editor::editCommandsChanged);
     connectSignals();
     m_actions = new EditorActions(this, this);
 }

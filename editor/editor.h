@@ -223,6 +223,9 @@ signals:
     // Before every paste, by key or command: a receiver that takes care of it (or refuses it)
     // sets *handled, and the engine then pastes nothing.
     void pasteRequested(bool *handled);
+    // The engine changed whether undo, redo, cut or copy can be done: it says so after the
+    // edit or selection change that caused it.
+    void editCommandsChanged();
 
 protected:
     void dropEvent(QDropEvent *event) override;

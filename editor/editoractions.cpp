@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 
 EditorActions::EditorActions(Editor *editor, QObject *parent)
@@ -148,6 +150,11 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
     connect(editor, &Editor::selectionChanged, this,
         &EditorActions::updateEditCommandActions);
     connect(editor, &Editor::contentsChanged, this,
+        &EditorActions::updateEditCommandActions);
+    connect(editor, &Editor::editCommandsChanged, this,
+        &EditorActions::updateEditCommandActions);
+    // Something copied in another program makes Paste work at once.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
         &EditorActions::updateEditCommandActions);
     // The checks follow the caret: the page reports what it stands in as it moves.
     connect(editor, &Editor::formatStateChanged, this, [this] {

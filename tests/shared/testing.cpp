@@ -304,9 +304,19 @@ void saveWiki(MainWindow *window, bool forced)
 bool editorReady(MainWindow *window)
 {
     Editor *editor = window->editor();
+    // The engine drops keys and clicks meant for a new document until it has painted it: two
+    // animation frames after loading, a frame is on the screen.
     return pumpUntil([editor] {
         return !editor->isLoading()
-            && runScript(editor, QStringLiteral("document.readyState")) == "complete";
+            && runScript(editor,
+                   QStringLiteral("document.readyState == 'complete' && (function () {"
+                                  "  if (window.testFramesShown === undefined) {"
+                                  "    window.testFramesShown = false;"
+                                  "    requestAnimationFrame(function () {"
+                                  "      requestAnimationFrame(function () {"
+                                  "        window.testFramesShown = true; }); }); }"
+                                  "  return window.testFramesShown; })()"))
+            .toBool();
     });
 }
 
@@ -328,9 +338,19 @@ bool showContent(MainWindow *window, Page *page, const QString &content)
     return editorReady(window);
 }
 
+bool focusPage(MainWindow *window)
+{
+    // The engine tells the page of its focus apart from the scripts it runs: a selection set
+    // before the focus arrives is replaced by the one the focus brings back.
+    Editor *editor = window->editor();
+    editor->setFocus();
+    return pumpUntil(
+        [editor] { return runScript(editor, QStringLiteral("document.hasFocus()")).toBool(); });
+}
+
 void caretAtEnd(MainWindow *window)
 {
-    window->editor()->setFocus();
+    focusPage(window);
     runScript(window->editor(),
         QStringLiteral("var r = document.createRange(); r.selectNodeContents(document.body);"
                        "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);"));

@@ -133,7 +133,9 @@ bool editorReady(MainWindow *window);
 QWidget *editorInput(Editor *editor);
 // Shows page holding content in the window's editor without a commit, focused.
 bool showContent(MainWindow *window, Page *page, const QString &content);
-// Puts the editor's caret at the end of its body.
+// Focuses the editor and waits until its page knows it has the focus.
+bool focusPage(MainWindow *window);
+// Puts the editor's caret at the end of its body, the page focused.
 void caretAtEnd(MainWindow *window);
 // Opens widget's context menu at pos and chooses the entry with the text choice; the entries
 // of the menu, none when no menu opened.
