@@ -4,7 +4,8 @@
 // this process and of the web engine's processes once it shows.
 //
 //   bench_window                 start-up with an empty wiki
-//   bench_window --bench-wiki    start-up, then the bench wiki, then memory
+//   bench_window --bench-wiki    start-up, memory with the empty wiki, then the bench wiki
+//                                and memory with it
 
 #include "app/mainwindow.h"
 #include "app/updatechecker.h"
@@ -26,6 +27,24 @@
 #include <malloc.h>
 
 namespace {
+
+// The memory of this process and the engine's below it, in all and each.
+void printMemory(const char *what)
+{
+    const Memory all = memoryWithDescendants();
+    std::printf("memory with %s open (with the engine's processes): RSS %lld MB, PSS %lld MB\n",
+        what, all.rss / 1024, all.pss / 1024);
+    const Memory self = memoryOf(QStringLiteral("self"));
+    std::printf("  this process            RSS %4lld MB, PSS %4lld MB\n", self.rss / 1024,
+        self.pss / 1024);
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    for (const QString &entry : descendants(pid)) {
+        const QStringList ids = entry.split(QLatin1Char(':'));
+        const Memory one = memoryOf(ids.value(0));
+        std::printf("  %-23s RSS %4lld MB, PSS %4lld MB\n",
+            qPrintable(processType(ids.value(0), ids.value(1))), one.rss / 1024, one.pss / 1024);
+    }
+}
 
 // Waits up to a minute for the editor to finish loading a page; false when it never did.
 bool pageLoaded(QSignalSpy &loaded)
@@ -58,6 +77,8 @@ int main(int argc, char **argv)
         msSinceProcessStart());
     if (!benchWiki)
         return 0;
+    QTest::qWait(3000);
+    printMemory("an empty wiki");
 
     const QString path = dir.filePath(QStringLiteral("bench.velmora"));
     if (!writeWikiData(path, documentBytesFromJson(buildBenchWiki()))) {
@@ -77,9 +98,6 @@ int main(int argc, char **argv)
     std::printf("bench wiki opened, home page shown: %lld ms\n", timer.elapsed());
     // What the engine still does after the load (painting, the page script's first reports).
     QTest::qWait(3000);
-    const Memory memory = memoryWithDescendants();
-    std::printf("memory with the bench wiki open (with the engine's processes): RSS %lld MB, "
-                "PSS %lld MB\n",
-        memory.rss / 1024, memory.pss / 1024);
+    printMemory("the bench wiki");
     return 0;
 }
