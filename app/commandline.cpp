@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "app/productinfo.h"
+#include "editor/webenginearguments.h"
 #include "model/exporter.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
@@ -191,8 +192,8 @@ int CommandLine::run(int &argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     // Whatever the locale says: page names and lines reach other programs as they are.
-    out.setCodec("UTF-8");
-    err.setCodec("UTF-8");
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
     m_out = &out;
     m_err = &err;
 
@@ -212,10 +213,11 @@ int CommandLine::run(int &argc, char **argv)
         break;
     }
 
-    // The web engine that renders pages for export and search needs a GUI application, but
-    // no screen: the off-screen platform serves without a display.
+    // The web engine that lays out the pages the search cannot read itself needs a GUI
+    // application, but no screen: the off-screen platform serves without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(dropToolkitChatter);
+    WebEngineArguments::prepareApplication();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QLatin1String(productVersion));

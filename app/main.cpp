@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/startupgeometry.h"
+#include "editor/webenginearguments.h"
 #include "model/page.h"
 #include "model/passworddescriptor.h"
 #include "model/wikidescriptor.h"
@@ -51,6 +52,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    WebEngineArguments::prepareApplication();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Halvane"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));

@@ -35,6 +35,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -56,6 +57,9 @@
 namespace {
 
 const int autosaveIntervalMs = 10000;
+// The longest the window waits for the page's last words before it closes or opens another
+// wiki; the page answers within milliseconds unless the engine hangs.
+const int pageCommitWaitMs = 5000;
 const int maxRecentFiles = 5;
 
 QString welcomeNoWikiText()
@@ -191,7 +195,8 @@ MainWindow::~MainWindow()
 {
     // The views point into the wiki's items: let go of them before the items go.
     m_editor->unloadPage();
-    delete wiki;
+    ++wikiCount;
+    delete std::exchange(wiki, nullptr);
 }
 
 void MainWindow::createWidgets()
@@ -228,7 +233,8 @@ void MainWindow::createWidgets()
                                               "#03a2f3; }"));
     Gui::makeVBoxLayout(editorFrame)->addWidget(m_editor);
     pageLayout->addWidget(findBar);
-    pageLayout->addWidget(editorFrame);
+    // The page takes the height that the find bar and the links under it leave.
+    pageLayout->addWidget(editorFrame, 1);
     pageLayout->addWidget(linkedFrom);
     connect(linkedFrom, &LinkedFromPanel::pageActivated, this,
         [this](const QString &id) { m_sidebar->selectItem(id); });
@@ -276,10 +282,10 @@ void MainWindow::createMenus()
     QMenu *fileMenu = addNamedMenu(menuBar(), "fileMenu", tr("&File"));
     newWikiAction
         = addMenuAction(fileMenu, "newWikiAction", tr("&New Wiki"), tr("Create a new Velmora wiki"),
-            &MainWindow::onNewWiki, QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_N));
+            &MainWindow::onNewWiki, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     openWikiAction = addMenuAction(fileMenu, "openWikiAction", tr("&Open Wiki"),
         tr("Open an existing Velmora wiki"), &MainWindow::onOpenWiki,
-        QKeySequence(Qt::CTRL + Qt::Key_O));
+        QKeySequence(Qt::CTRL | Qt::Key_O));
     fileMenu->addSeparator();
     recentFilesMenu = addNamedMenu(fileMenu, "recentFilesMenu", tr("&Recent Files"));
     for (int i = 0; i < maxRecentFiles; ++i) {
@@ -299,7 +305,7 @@ void MainWindow::createMenus()
     fileMenu->addSeparator();
     newPageAction = addMenuAction(fileMenu, "newPageAction", tr("New &Page"),
         tr("Create a new page in this wiki"), &MainWindow::onNewPage,
-        QKeySequence(Qt::CTRL + Qt::Key_N));
+        QKeySequence(Qt::CTRL | Qt::Key_N));
     deletePageAction = addMenuAction(fileMenu, "deletePageAction", tr("&Delete Page"),
         tr("Delete the current page"), &MainWindow::onDeletePage);
     fileMenu->addSeparator();
@@ -332,7 +338,7 @@ void MainWindow::createMenus()
         [this] { safeguards->showSizes(); });
     fileMenu->addSeparator();
     addMenuAction(fileMenu, "exitAction", tr("E&xit Velmora"), tr("Exit Velmora"), &QWidget::close,
-        QKeySequence(Qt::CTRL + Qt::Key_Q));
+        QKeySequence(Qt::CTRL | Qt::Key_Q));
     updateRecentFileActions();
 
     connect(editing->createLinkAction, &QAction::triggered, this, &MainWindow::onLinkUnlink);
@@ -346,7 +352,7 @@ void MainWindow::createMenus()
     editing->addFormatActions(formatMenu);
     connect(formatMenu, &QMenu::aboutToShow, this, &MainWindow::updateFormatActions);
 
-    editing->insertImageAction->setShortcut(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_I));
+    editing->insertImageAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     createGoMenu();
 
     QMenu *helpMenu = addNamedMenu(menuBar(), "helpMenu", tr("&Help"));
@@ -365,24 +371,24 @@ void MainWindow::createGoMenu()
     QMenu *goMenu = addNamedMenu(menuBar(), "goMenu", tr("&Go"));
     backAction
         = addMenuAction(goMenu, "backAction", tr("&Back"), tr("Return to the previous page."),
-            &MainWindow::onToolbarBackButton, QKeySequence(Qt::ALT + Qt::Key_Left));
+            &MainWindow::onToolbarBackButton, QKeySequence(Qt::ALT | Qt::Key_Left));
     forwardAction
         = addMenuAction(goMenu, "forwardAction", tr("&Forward"), tr("Go to the next page."),
-            &MainWindow::onToolbarForwardButton, QKeySequence(Qt::ALT + Qt::Key_Right));
+            &MainWindow::onToolbarForwardButton, QKeySequence(Qt::ALT | Qt::Key_Right));
     goToPageAction = addMenuAction(goMenu, "goToPageAction", tr("&Go to Page…"),
         tr("Open a page by typing part of its name"), &MainWindow::onGoToPage);
     goToPageAction->setShortcuts(
-        {QKeySequence(Qt::CTRL + Qt::Key_P), QKeySequence(Qt::CTRL + Qt::Key_G)});
+        {QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::CTRL | Qt::Key_G)});
     goMenu->addSeparator();
     // The page keeps Tab for indenting, so these keys are the way out of it.
     addMenuAction(goMenu, "nextAreaAction", tr("&Next Area"),
         tr("Move the focus to the sidebar, the page, the search box or the results"),
         [this] { moveFocusToArea(1); })
-        ->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL + Qt::Key_Tab)});
+        ->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab)});
     addMenuAction(goMenu, "previousAreaAction", tr("&Previous Area"),
         tr("Move the focus back to the area before"), [this] { moveFocusToArea(-1); })
-        ->setShortcuts({QKeySequence(Qt::SHIFT + Qt::Key_F6),
-            QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Backtab)});
+        ->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_F6),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)});
 
     // Delete belongs to the page's text everywhere but in the sidebar.
     auto *deleteRow = new QAction(m_sidebar->tree());
@@ -505,6 +511,20 @@ void MainWindow::showPage(Page *page, bool removeBrokenLinks)
     // A page chosen with the mouse or the arrows in the sidebar leaves the focus there, for
     // the next key; from anywhere else the caret goes into the page.
     const bool sidebarFocused = m_sidebar->tree()->hasFocus();
+    // The page being left keeps the last words typed into it: they come with the page's
+    // answer, after the next page is shown, and are saved then.
+    Page *leaving = m_editor->currentPage();
+    if (leaving && leaving != page) {
+        const int left = wikiCount;
+        const QString id = leaving->id();
+        m_editor->updatePageContent([this, left, id] {
+            Page *stillThere = wiki && wikiCount == left ? wiki->findPageById(id) : nullptr;
+            if (stillThere && stillThere != m_editor->currentPage() && stillThere->isModified()) {
+                stillThere->setModified(false);
+                wiki->requestSave();
+            }
+        });
+    }
     m_editor->disconnectSignals();
     m_editor->setEditable(page->isUnlocked());
     m_editor->loadPage(page);
@@ -671,7 +691,9 @@ void MainWindow::openHandedOverWiki(const QString &path)
 
 void MainWindow::replaceWiki(WikiDocument *newWiki)
 {
-    // Nothing may keep pointing into the old wiki's items once it is gone.
+    // Nothing may keep pointing into the old wiki's items once it is gone; answers of the page
+    // asked for before are for the old wiki.
+    ++wikiCount;
     m_editor->unloadPage();
     m_sidebar->setWiki(nullptr);
     onHideSearchResults();
@@ -681,7 +703,7 @@ void MainWindow::replaceWiki(WikiDocument *newWiki)
         const bool busy = wiki->saver()->isBusy();
         if (busy)
             QApplication::setOverrideCursor(Qt::BusyCursor);
-        delete wiki;
+        delete std::exchange(wiki, nullptr);
         if (busy)
             QApplication::restoreOverrideCursor();
     }
@@ -768,23 +790,56 @@ void MainWindow::saveWiki(bool forced)
 {
     if (!wiki)
         return;
-    Page *page = m_editor->currentPage();
-    if (!page)
+    if (!m_editor->currentPage())
         return;
-    // The page must hold what it shows before it counts as modified or not: here the commit
-    // arrives within this call; with a page that answers later, the save waits for it.
-    m_editor->updatePageContent();
+    // A forced save follows a change to the wiki's pages, folders or passwords, which is in
+    // the wiki already: it is asked for at once.
+    if (forced)
+        requestSave(true);
+    // The page must hold what it shows before it counts as modified or not: this save goes on
+    // once the page has answered.
+    const int saved = wikiCount;
+    m_editor->updatePageContent([this, saved] {
+        if (wiki && wikiCount == saved)
+            requestSave(false);
+    });
+}
+
+void MainWindow::requestSave(bool forced)
+{
+    Page *page = m_editor->currentPage();
+    if (!wiki || !page)
+        return;
     if (!page->isModified() && !forced && !lastSaveFailed)
         return;
     page->setModified(false);
     wiki->requestSave();
 }
 
+bool MainWindow::waitForPageCommit()
+{
+    // The page answers from the engine's process, through the event loop. Closing the window
+    // or opening another wiki is decided within the call that asks, like the wait for the
+    // running save after this, so this is the one place that waits for the page: bounded, and
+    // taking no input from the user meanwhile. The answer is shared, since it may come after
+    // the wait gave up.
+    auto answered = std::make_shared<bool>(false);
+    m_editor->updatePageContent([answered] { *answered = true; });
+    const QDeadlineTimer deadline(pageCommitWaitMs);
+    QTimer tick; // wakes the wait to look at the time
+    tick.start(50);
+    while (!*answered && !deadline.hasExpired())
+        QCoreApplication::processEvents(
+            QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    return *answered;
+}
+
 bool MainWindow::finishSaving(bool closing)
 {
     if (!wiki)
         return true;
-    saveWiki(false);
+    waitForPageCommit();
+    requestSave(false);
     const bool busy = wiki->saver()->isBusy();
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -882,9 +937,6 @@ void MainWindow::slotOnPageSelectionChanged(Page *previousPage, Page *newPage)
     if (!newPage || !wiki)
         return;
     Page *previous = previousPage ? previousPage : m_editor->currentPage();
-    // Before the next page is loaded: a commit of this page's document that came after that
-    // would be dropped. Here it arrives within the call.
-    m_editor->updatePageContent();
     if (previous) {
         if (previous->id() == newPage->id())
             return;
@@ -1023,6 +1075,8 @@ void MainWindow::onDeletePage()
     m_sidebar->selectItem(home->id());
     m_sidebar->connectSignals();
     history.remove(id);
+    // What the page still had to say is dropped with it.
+    m_editor->unloadPage();
     showPage(home, true);
     wiki->removePage(id);
     saveWiki(true);
@@ -1047,6 +1101,9 @@ void MainWindow::onDeleteFolder()
     m_sidebar->connectSignals();
     for (const Page *page : folder->pages())
         history.remove(page->id());
+    // The page shown may be one of them: what it still had to say goes with it.
+    if (folder->pages().contains(m_editor->currentPage()))
+        m_editor->unloadPage();
     showPage(home, true);
     wiki->removeFolder(folder->id());
     saveWiki(true);
@@ -1287,13 +1344,17 @@ void MainWindow::exportPage(bool asHtml)
         asHtml ? QStringLiteral(".html") : QStringLiteral(".txt"), this);
     if (name.isEmpty())
         return;
-    // Exported as shown: the commit arrives within the call here.
-    m_editor->updatePageContent();
-    const bool exported = asHtml
-        ? exportPageAsHtml(page->content(), name)
-        : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
-    if (!exported)
-        Gui::showErrorMessage(tr("This page could not be exported."), this);
+    // Exported as shown, once the page has answered.
+    const int exported = wikiCount;
+    m_editor->updatePageContent([this, exported, page, asHtml, name] {
+        if (!wiki || wikiCount != exported || m_editor->currentPage() != page)
+            return;
+        const bool written = asHtml
+            ? exportPageAsHtml(page->content(), name)
+            : writeTextFile(HtmlProcessor::htmlToReadableText(page->content()), name);
+        if (!written)
+            Gui::showErrorMessage(tr("This page could not be exported."), this);
+    });
 }
 
 void MainWindow::exportWiki(bool asHtml)
@@ -1326,13 +1387,19 @@ void MainWindow::onRunSearch()
         return;
     const QString text = toolbar->searchEdit->text();
     searchRunner->cancel();
-    // The page shown is searched as shown: the commit arrives within the call here.
-    m_editor->updatePageContent();
-    // Lines are read from the pages laid out as wide as the editor shows them.
-    searchRunner->setLayoutWidth(m_editor->width());
-    searchRunner->start(wiki->allPages(), text);
     searchResults->beginResults(text);
     searchResults->show();
+    // The page shown is searched as shown, once it has answered; a search asked for meanwhile
+    // replaces this one.
+    const int searched = wikiCount;
+    const int request = ++searchRequests;
+    m_editor->updatePageContent([this, searched, request, text] {
+        if (!wiki || wikiCount != searched || request != searchRequests)
+            return;
+        // Lines are read from the pages laid out as wide as the editor shows them.
+        searchRunner->setLayoutWidth(m_editor->width());
+        searchRunner->start(wiki->allPages(), text);
+    });
 }
 
 void MainWindow::onSearchEscape()

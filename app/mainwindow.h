@@ -164,6 +164,12 @@ private:
     // When that fails the user decides: true to go on closing (or opening another wiki) and lose
     // the changes, false to keep the wiki open.
     bool finishSaving(bool closing);
+    // Saves the wiki when the current page changed (or always when forced); the page must
+    // hold what it shows.
+    void requestSave(bool forced);
+    // Asks the page for what it shows and waits for the answer, at most pageCommitWaitMs;
+    // false when none came.
+    bool waitForPageCommit();
     void exportPage(bool asHtml);
     void exportWiki(bool asHtml);
     void renameFolder();
@@ -177,6 +183,11 @@ private:
     PageHistory history;
     UpdateChecker *updateChecker = nullptr;
     SearchRunner *searchRunner = nullptr;
+    // Counts the wikis shown, so that a late answer of the page finds out whether its wiki is
+    // still the one open.
+    int wikiCount = 0;
+    // Counts the searches asked for: only the latest starts once the page has answered.
+    int searchRequests = 0;
     WikiSafeguards *safeguards = nullptr;
     QTimer *autosaveTimer = nullptr;
     // A failed save is told once; the next failure is told again only after a save succeeded.

@@ -5,8 +5,10 @@
 //   bench_autosave [pages] [text]   (default: 2000 pages with pictures; "text": no pictures)
 #include "app/mainwindow.h"
 #include "app/updatechecker.h"
+#include "benchpage.h"
 #include "benchwiki.h"
 #include "editor/editor.h"
+#include "editor/webenginearguments.h"
 #include "model/wikidocument.h"
 #include "model/wikifile.h"
 
@@ -18,7 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWebFrame>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include <cstdio>
@@ -79,6 +81,7 @@ public:
 
 int main(int argc, char **argv)
 {
+    WebEngineArguments::prepareApplication();
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setApplicationName(QStringLiteral("Velmora-bench"));
@@ -110,11 +113,7 @@ int main(int argc, char **argv)
         std::printf("the window did not open the wiki\n");
         return 1;
     }
-    for (int i = 0; i < 3000
-         && editor->page()->mainFrame()->evaluateJavaScript("document.readyState").toString()
-             != QLatin1String("complete");
-         ++i)
-        QTest::qWait(10);
+    BenchPage::waitForDocument(editor);
     autosave->stop();
     {
         // What a save takes on the GUI thread: the snapshot the worker then writes.
@@ -158,11 +157,11 @@ int main(int argc, char **argv)
 
     for (int round = 1; round <= rounds; ++round) {
         editor->setFocus();
-        editor->page()->mainFrame()->evaluateJavaScript(
-            "var r = document.createRange(); r.selectNodeContents(document.body);"
-            "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
-        QTest::keyClicks(editor, QStringLiteral(" typed%1").arg(round));
-        QApplication::processEvents();
+        BenchPage::caretAtEnd(editor);
+        QTest::keyClicks(editor->focusProxy() ? editor->focusProxy() : editor,
+            QStringLiteral(" typed%1").arg(round));
+        // The page has handled the keys once a script's answer comes after them.
+        BenchPage::run(editor, QStringLiteral("0"));
 
         resetPeakMemory();
         const qint64 rssBefore = statusKb("VmRSS:");

@@ -1,17 +1,21 @@
 // Prints how long the web view takes to show a page in the editor's page template, first and
 // again, and the memory of this process and of the web engine's processes afterwards.
-// Qt 6 builds measure Qt WebEngine, Qt 5 builds QtWebKit. As root, Qt WebEngine needs
-// QTWEBENGINE_DISABLE_SANDBOX=1 in the environment.
+// As root, Qt WebEngine needs QTWEBENGINE_DISABLE_SANDBOX=1 in the environment.
 //
 //   bench_pageview [--paragraphs N] [--pictures KB] [--engine-defaults] [chromium switches...]
 //
 // --paragraphs sets the length of the page (200), --pictures adds about that many kilobytes of
-// inline pictures. Qt 6 builds start the engine with the program's own switches
-// (WebEngineArguments) unless --engine-defaults is given. Further arguments are Chromium switches,
-// added to QTWEBENGINE_CHROMIUM_FLAGS, where Qt WebEngine 6 takes them from. --grab FILE saves
+// inline pictures. The engine starts with the program's own switches (WebEngineArguments)
+// unless --engine-defaults is given. Further arguments are Chromium switches,
+// added to QTWEBENGINE_CHROMIUM_FLAGS, where Qt WebEngine takes them from. --grab FILE saves
 // the first shown page as a picture, to compare what settings do to the rendering.
 
+#include "benchprocess.h"
 #include "editor/jspagecontroller.h"
+#include "editor/pagedocumentscheme.h"
+#include "editor/pageprofile.h"
+#include "editor/webenginearguments.h"
+#include "editor/webenginepage.h"
 #include "model/htmlsanitizer.h"
 
 #include <QApplication>
@@ -24,22 +28,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
-
-#include <unistd.h>
-
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-#include "editor/pagedocumentscheme.h"
-#include "editor/pageprofile.h"
-#include "editor/webenginearguments.h"
-#include "editor/webenginepage.h"
-
 #include <QWebEngineView>
-#else
-#include "editor/webpage.h"
-
-#include <QWebFrame>
-#include <QWebView>
-#endif
 
 namespace {
 
@@ -84,83 +73,6 @@ QString pageDocument(int paragraphs, int pictureKilobytes)
     return html.replace(QLatin1String("${pageContent}"), content);
 }
 
-// Resident and proportional set sizes in kB of one process.
-struct Memory
-{
-    qint64 rss = 0;
-    qint64 pss = 0;
-};
-
-Memory memoryOf(const QString &pid)
-{
-    Memory memory;
-    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return memory;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 2)
-            continue;
-        if (fields[0] == "Rss:")
-            memory.rss = fields[1].toLongLong();
-        else if (fields[0] == "Pss:")
-            memory.pss = fields[1].toLongLong();
-    }
-    return memory;
-}
-
-// Milliseconds since this process started, to within the kernel's clock tick.
-qint64 msSinceProcessStart()
-{
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    QFile uptime(QStringLiteral("/proc/uptime"));
-    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    // Field 22 of the file, the start time in clock ticks after boot.
-    const double started = fields.value(19).toDouble() / sysconf(_SC_CLK_TCK);
-    const double now = uptime.readAll().split(' ').value(0).toDouble();
-    return qRound64((now - started) * 1000);
-}
-
-// The kind of an engine process, from its --type switch. A zygote's forks keep its command line:
-// the sandboxed zygote's are the renderers.
-QString processType(const QString &pid, const QString &parent)
-{
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    QString type = QStringLiteral("?");
-    for (const QByteArray &argument : file.readAll().split('\0')) {
-        if (argument.startsWith("--type="))
-            type = QString::fromLatin1(argument.mid(7));
-        else if (argument.startsWith("--utility-sub-type="))
-            return QString::fromLatin1(argument.mid(19));
-    }
-    return type == QLatin1String("zygote") && parent != QString::number(QCoreApplication::applicationPid())
-        ? QStringLiteral("forked by a zygote (renderer)")
-        : type;
-}
-
-// The processes started from this one, and theirs, each as "pid:parent": the engine's zygote forks the renderers.
-QStringList descendants(const QString &pid)
-{
-    QStringList found;
-    const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &candidate : all) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(candidate));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        // The fields after the command name, which is in parentheses and may hold spaces.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1] == pid.toLatin1())
-            found << candidate + QLatin1Char(':') + pid << descendants(candidate);
-    }
-    return found;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -185,13 +97,9 @@ int main(int argc, char **argv)
             chromiumSwitches += ' ' + argument;
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumSwitches.trimmed());
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     if (!engineDefaults)
         WebEngineArguments::apply();
     PageDocumentScheme::registerScheme();
-#else
-    Q_UNUSED(engineDefaults)
-#endif
     int appArgc = 1;
     QApplication app(appArgc, argv);
     QTextStream out(stdout);
@@ -201,7 +109,6 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     auto *controller = new JsPageController(&app);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     out << "Qt WebEngine " << qVersion() << ", QTWEBENGINE_CHROMIUM_FLAGS: "
         << qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS") << '\n';
     auto *profile = new PageProfile(&app);
@@ -210,18 +117,6 @@ int main(int argc, char **argv)
     view.setPage(page);
     const auto show = [&] { page->setDocument(document); };
     QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
-#else
-    out << "QtWebKit on Qt " << qVersion() << '\n';
-    QWebView view;
-    auto *page = new WebPage(&view);
-    view.setPage(page);
-    const auto show = [&] {
-        page->mainFrame()->setHtml(document, QUrl());
-        page->mainFrame()->addToJavaScriptWindowObject(
-            QStringLiteral("page"), controller, QWebFrame::QtOwnership);
-    };
-    QSignalSpy loaded(page, &QWebPage::loadFinished);
-#endif
     view.resize(1000, 700);
     view.show();
     show();

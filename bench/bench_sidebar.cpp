@@ -102,8 +102,8 @@ int main(int argc, char **argv)
     const double secondScroll = scrollThrough(tree);
     const int secondPreviews = SidebarTreeItem::previewsMade() - previews;
 
-    std::printf("%d pages, %d page rows visible in a %d x %d tree\n", wiki.allPages().size(),
-        visiblePages.size(), tree->viewport()->width(), tree->viewport()->height());
+    std::printf("%d pages, %d page rows visible in a %d x %d tree\n", int(wiki.allPages().size()),
+        int(visiblePages.size()), tree->viewport()->width(), tree->viewport()->height());
     std::printf(
         "first paint               %8.2f ms  %4d previews made\n", firstPaint, firstPreviews);
     std::printf("repaint after it          %8.3f ms  %4d previews made in %d repaints\n", repaint,

@@ -1,9 +1,12 @@
-// Typing and caret moves in a long page: what each key costs the window, the page script's
-// handlers and its formatting reports included.
+// Typing and caret moves in a long page: what each key costs, from the key press in the window
+// to the page having handled it, the page script's handlers and its formatting reports
+// included.
 
 #include "app/mainwindow.h"
 #include "app/updatechecker.h"
+#include "benchpage.h"
 #include "editor/editor.h"
+#include "editor/webenginearguments.h"
 #include "model/page.h"
 #include "model/wikidocument.h"
 
@@ -12,34 +15,25 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWebFrame>
+#include <QWebEngineView>
 
 #include <cstdio>
 
 namespace {
 
-bool ready(Editor *editor)
-{
-    for (int i = 0; i < 3000; ++i) {
-        if (editor->page()->mainFrame()->evaluateJavaScript("document.readyState").toString()
-            == QLatin1String("complete"))
-            return true;
-        QTest::qWait(10);
-    }
-    return false;
-}
-
-// Milliseconds per key for count presses of key, events of each press handled before the next.
+// Milliseconds per key for count presses of key, each one handled by the page (a script's
+// answer comes after it) before the next.
 double perKey(Editor *editor, Qt::Key key, int count, const QString &text = QString())
 {
+    QWidget *input = editor->focusProxy() ? editor->focusProxy() : editor;
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < count; ++i) {
         if (text.isEmpty())
-            QTest::keyClick(editor, key);
+            QTest::keyClick(input, key);
         else
-            QTest::keyClicks(editor, text);
-        QCoreApplication::processEvents();
+            QTest::keyClicks(input, text);
+        BenchPage::run(editor, QStringLiteral("0"));
     }
     return timer.nsecsElapsed() / 1e6 / count;
 }
@@ -48,6 +42,7 @@ double perKey(Editor *editor, Qt::Key key, int count, const QString &text = QStr
 
 int main(int argc, char **argv)
 {
+    WebEngineArguments::prepareApplication();
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setApplicationName(QStringLiteral("Velmora-bench"));
@@ -74,13 +69,11 @@ int main(int argc, char **argv)
     editor->loadPage(home);
     editor->connectSignals();
     editor->setFocus();
-    if (!ready(editor)) {
+    if (!BenchPage::waitForDocument(editor)) {
         std::printf("the page did not load\n");
         return 1;
     }
-    editor->page()->mainFrame()->evaluateJavaScript(
-        "var r = document.createRange(); r.selectNodeContents(document.body.lastChild);"
-        "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+    BenchPage::caretAtEnd(editor);
     std::printf("%d paragraphs\n", paragraphs);
     std::printf("typing a letter: %6.2f ms a key\n", perKey(editor, Qt::Key_A, 300, "a"));
     std::printf("caret left:      %6.2f ms a key\n", perKey(editor, Qt::Key_Left, 300));

@@ -35,7 +35,7 @@ QString pageText(int i, int pageCount, QRandomGenerator &random)
     while (html.size() < 3000) {
         html += "<p>";
         for (int w = 0; w < 40; ++w)
-            html += words.at(int(random.bounded(words.size()))) + ' ';
+            html += words.at(int(random.bounded(int(words.size())))) + ' ';
         const int target = int(random.bounded(pageCount));
         html += QString("<a href=\"%1\">page %2</a></p>").arg(pageUrl(pageId(target))).arg(target);
     }
@@ -53,7 +53,7 @@ QString checklist(QRandomGenerator &random)
         html += random.bounded(3) == 0 ? "<li><input type=\"checkbox\" checked=\"\">"
                                        : "<li><input type=\"checkbox\">";
         for (int w = 2 + int(random.bounded(5)); w > 0; --w)
-            html += benchWords().at(int(random.bounded(benchWords().size()))) + (w > 1 ? " " : "");
+            html += benchWords().at(int(random.bounded(int(benchWords().size())))) + (w > 1 ? " " : "");
         html += "</li>";
     }
     return html + "</ul>";

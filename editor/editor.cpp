@@ -3,11 +3,11 @@
 #include "editor/editoractions.h"
 #include "editor/imagefile.h"
 #include "editor/jspagecontroller.h"
+#include "editor/pageprofile.h"
 #include "editor/pictureinliner.h"
-#include "editor/webpage.h"
+#include "editor/webenginepage.h"
 #include "model/htmlsanitizer.h"
 #include "model/page.h"
-#include "model/pagenetworkaccessmanager.h"
 #include "model/urls.h"
 
 #include <QAction>
@@ -20,21 +20,33 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
-#include <QUndoStack>
 #include <QUuid>
-#include <QWebElement>
-#include <QWebFrame>
-#include <QWebPage>
-#include <QWebSettings>
+#include <QWebEngineFindTextResult>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineSettings>
 
 namespace {
 
 // jQuery comes first, then the page script, then jQuery UI: the page script only binds its
 // handlers when the document is ready, by which time jQuery UI is there as well.
 const QString pageTemplate = QStringLiteral(
-    R"html(<!DOCTYPE html><html><head><link rel="stylesheet" href="qrc:///css/style.css"></link><link rel='stylesheet' href='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.css'></link><link rel='stylesheet' href='qrc:///css/jquery-ui.override.css'></link><script type="text/javascript" src="qrc:///js/jquery.min.js"></script><script type="text/javascript" src="qrc:///js/velmora.js"></script><script type='text/javascript' src='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.js'></script></head><body>${pageContent}</body></html>)html");
+    R"html(<!DOCTYPE html><html><head>${fonts}<link rel="stylesheet" href="qrc:///css/style.css"></link><link rel='stylesheet' href='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.css'></link><link rel='stylesheet' href='qrc:///css/jquery-ui.override.css'></link><script type="text/javascript" src="qrc:///js/jquery.min.js"></script><script type="text/javascript" src="qrc:///js/velmora.js"></script><script type='text/javascript' src='qrc:///js/jquery-ui-1.12.1/jquery-ui.min.js'></script></head><body>${pageContent}</body></html>)html");
 
 const QString contentToken = QStringLiteral("${pageContent}");
+const QString fontsToken = QStringLiteral("${fonts}");
+
+// The engine sees the system's fonts only, not those the program brings in its resources: the
+// page's standard font is declared here from them.
+const QString pageFonts = QStringLiteral(
+    "<style>"
+    "@font-face { font-family: 'Roboto Regular'; src: url(qrc:///fonts/Roboto-Regular.ttf); }"
+    "@font-face { font-family: 'Roboto Regular'; font-weight: bold;"
+    " src: url(qrc:///fonts/Roboto-Bold.ttf); }"
+    "@font-face { font-family: 'Roboto Regular'; font-style: italic;"
+    " src: url(qrc:///fonts/Roboto-Italic.ttf); }"
+    "@font-face { font-family: 'Roboto Regular'; font-weight: bold; font-style: italic;"
+    " src: url(qrc:///fonts/Roboto-BoldItalic.ttf); }"
+    "</style>");
 
 // The documents without the page script still tell the window about Escape.
 const QString escapeScript = QStringLiteral(
@@ -52,7 +64,8 @@ QString welcomeDocument(const QString &protectedWiki)
             + QStringLiteral("'>") + Editor::tr("Open \"%1\"").arg(protectedWiki.toHtmlEscaped())
             + QStringLiteral("</a></p>");
     }
-    return QStringLiteral("<html><body style='text-align: center;'><p style='font-size: 22px; "
+    return QStringLiteral("<html><head>") + pageFonts
+        + QStringLiteral("</head><body style='text-align: center;'><p style='font-size: 22px; "
                           "margin-top: 40px; margin-bottom: 50px;'>Welcome to Velmora</p><p><a "
                           "href='")
         + commandUrl(NewWikiCommand)
@@ -64,7 +77,8 @@ QString welcomeDocument(const QString &protectedWiki)
 
 QString protectedPagePlaceholder()
 {
-    return QStringLiteral("<html><body style='text-align: center;'><p style='font-size: 16px; "
+    return QStringLiteral("<html><head>") + pageFonts
+        + QStringLiteral("</head><body style='text-align: center;'><p style='font-size: 16px; "
                           "margin-top: 40px; margin-bottom: 50px;'>This page is protected with a "
                           "<a href='")
         + commandUrl(UnlockPageCommand) + QStringLiteral("'>password</a>.</p>") + escapeScript
@@ -86,27 +100,32 @@ const int defaultFontSize = 18;
 } // namespace
 
 Editor::Editor(QWidget *mainWindow, QWidget *parent)
-    : QWebView(parent)
+    : QWebEngineView(parent)
+    , m_profile(new PageProfile(this))
     , m_controller(new JsPageController(this))
+    , m_page(new WebEnginePage(m_profile, m_controller, this))
 {
     // The window connects to the editor's signals itself; the editor never calls it.
     Q_UNUSED(mainWindow)
     setObjectName(QStringLiteral("Editor"));
     setStyleSheet(QStringLiteral("#Editor { background: #ffffff; border: none; }"));
+    setPage(m_page);
 
-    // Owned by the view, so that it goes with it; the view itself only deletes pages it made.
-    auto *webPage = new WebPage(this);
-    setPage(webPage);
-    webPage->setContentEditable(true);
-    webPage->setLinkDelegationPolicy(QWebPage::DelegateAllLinks);
+    QWebEngineSettings *settings = m_page->settings();
+    settings->setFontFamily(QWebEngineSettings::StandardFont, QStringLiteral("Roboto Regular"));
+    settings->setFontSize(QWebEngineSettings::DefaultFontSize, defaultFontSize);
 
-    QWebSettings *settings = QWebSettings::globalSettings();
-    settings->setFontFamily(QWebSettings::StandardFont, QStringLiteral("Roboto Regular"));
-    settings->setFontSize(QWebSettings::DefaultFontSize, 18);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
-
-    connect(this, &QWebView::loadFinished, this, &Editor::onLoadFinished);
-    connect(webPage, &QWebPage::contentsChanged, this, &Editor::contentsChanged);
+    // Only the end of the document set last counts: one replaced while loading ends as well.
+    connect(m_page, &QWebEnginePage::loadingChanged, this,
+        [this](const QWebEngineLoadingInfo &info) {
+            if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus
+                && info.url() == m_page->documentUrl())
+                onLoadFinished(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
+        });
+    connect(m_page, &WebEnginePage::linkClicked, this, [this](const QUrl &url) {
+        if (m_linksConnected)
+            emit linkActivated(url);
+    });
     connect(m_controller, &JsPageController::contentCommitted, this, &Editor::onContentCommitted);
     // Queued: what they lead to may open a dialog, which must not wait inside the page's key
     // handler.
@@ -117,8 +136,22 @@ Editor::Editor(QWidget *mainWindow, QWidget *parent)
     connect(m_controller, &JsPageController::stateReported, this, &Editor::onStateReported);
     connect(m_controller, &JsPageController::contextElementReported, this,
         [this](const QVariantMap &element) { m_contextElement = element; });
+    for (auto action : {QWebEnginePage::Undo, QWebEnginePage::Redo, QWebEnginePage::Cut,
+             QWebEnginePage::Copy})
+        connect(m_page->action(action), &QAction::changed, this, &Editor::editCommandsChanged);
     connectSignals();
     m_actions = new EditorActions(this, this);
+}
+
+Editor::~Editor()
+{
+    // Nothing the page still answers goes into a page; and the page goes before its profile,
+    // which the engine requires.
+    unloadPage();
+    // The engine calls what is still waiting for an answer as it deletes the page; the
+    // window around this editor is going too, so nothing of that may run.
+    m_closing = true;
+    delete m_page;
 }
 
 void Editor::loadPage(Page *page)
@@ -136,10 +169,11 @@ void Editor::loadPage(Page *page)
     if (locked) {
         showProtectedPagePlaceholder();
     } else {
-        // Only the template's own token is replaced; the page's text is not searched again.
+        // Only the template's own tokens are replaced; the page's text is not searched again.
         // What the page brings that could run or load is left out of the shown document; the
         // page itself keeps its content until the user edits it.
         QString html = pageTemplate;
+        html.replace(html.indexOf(fontsToken), fontsToken.size(), pageFonts);
         html.insert(html.indexOf(QLatin1String("<head>")) + 6, HtmlSanitizer::policyElement());
         // The page names this document in its commits by the generation setPageHtml() is about
         // to give it.
@@ -155,6 +189,7 @@ void Editor::loadPage(Page *page)
 
 void Editor::unloadPage()
 {
+    ++m_unloads;
     m_currentPage = nullptr;
     m_pendingPageIds.clear();
     m_shown = Shown::Nothing;
@@ -181,86 +216,92 @@ void Editor::setPageHtml(const QString &html)
     ++m_generation;
     m_contextElement.clear();
     onStateReported(QVariantMap());
-    QWebFrame *frame = page()->mainFrame();
-    frame->setHtml(html, QUrl());
-    // Loading a document clears the window object, the bridge with it.
-    frame->addToJavaScriptWindowObject(
-        QStringLiteral("page"), m_controller, QWebFrame::QtOwnership);
-}
-
-QString Editor::bodyHtml() const
-{
-    return page()->mainFrame()->findFirstElement(QStringLiteral("body")).toInnerXml();
+    // Loading until the engine reports the end of this document; what is asked of the page
+    // meanwhile waits for it.
+    m_loading = true;
+    m_page->setDocument(html);
 }
 
 bool Editor::isLoading() const
 {
-    // The template's scripts come from the resources asynchronously and the body is parsed only
-    // after them: until then the body is empty or partial.
-    return page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString()
-        == QLatin1String("loading");
+    return m_loading;
 }
 
-void Editor::updatePageContent()
+void Editor::updatePageContent(const std::function<void()> &done)
 {
-    // The page answers through onContentCommitted(); a document still loading has no script
-    // that could, and commits nothing until it is ready.
-    if (m_currentPage && m_shown == Shown::PageDocument)
-        runScript(QStringLiteral("if (window.commitContent) commitContent();"));
+    // A document still loading has no script that could answer, and commits nothing until it
+    // is ready.
+    if (!m_currentPage || m_shown != Shown::PageDocument || m_loading) {
+        if (done)
+            QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
+        return;
+    }
+    // The body comes back as the script's own answer rather than through the bridge, so that
+    // it is in the page when done runs. It belongs to the page shown when it was asked for,
+    // also when the window has gone on to the next page meanwhile (a link to a new page).
+    // The page lives on until the window unloads it, before it deletes the wiki.
+    Page *page = m_currentPage;
+    const int generation = m_generation;
+    const int unloads = m_unloads;
+    runScript(QStringLiteral("window.takeCommit ? takeCommit() : null"),
+        [this, done, page, generation, unloads](const QVariant &result) {
+            const QVariantMap commit = result.toMap();
+            if (unloads == m_unloads && !commit.isEmpty()
+                && commit.value(QStringLiteral("generation")).toInt() == generation) {
+                page->setContent(
+                    HtmlSanitizer::clean(commit.value(QStringLiteral("html")).toString()));
+                page->setModified(true);
+                emit contentsChanged();
+            }
+            if (done)
+                done();
+        });
 }
 
 void Editor::onContentCommitted(int generation, const QString &html)
 {
     // The placeholder and the welcome document must never end up as a page's content, nor
-    // the body of a page shown before: an engine that delivers later may bring that one after
-    // the next page was loaded.
+    // the body of a page shown before: the engine may bring that one after the next page was
+    // loaded.
     if (generation != m_generation || !m_currentPage || m_shown != Shown::PageDocument)
         return;
     m_currentPage->setContent(HtmlSanitizer::clean(html));
     m_currentPage->setModified(true);
+    emit contentsChanged();
 }
 
 void Editor::connectSignals()
 {
-    connect(page(), &QWebPage::contentsChanged, this, &Editor::onPageContentsChanged,
-        Qt::UniqueConnection);
-    connect(page(), &QWebPage::linkClicked, this, &Editor::linkActivated, Qt::UniqueConnection);
+    m_linksConnected = true;
 }
 
 void Editor::disconnectSignals()
 {
-    disconnect(page(), &QWebPage::contentsChanged, this, &Editor::onPageContentsChanged);
-    disconnect(page(), &QWebPage::linkClicked, this, &Editor::linkActivated);
+    m_linksConnected = false;
 }
 
 void Editor::setEditable(bool editable)
 {
-    page()->setContentEditable(editable);
+    m_editable = editable;
+    // Set again when the next document has loaded: a script given now may still reach the one
+    // shown before.
+    runScript(QStringLiteral("document.designMode = %1")
+                  .arg(editable ? QLatin1String("'on'") : QLatin1String("'off'")));
 }
 
 void Editor::runScript(const QString &script)
 {
-    page()->mainFrame()->evaluateJavaScript(script);
+    m_page->runJavaScript(script);
 }
 
 void Editor::runScript(
     const QString &script, const std::function<void(const QVariant &)> &callback)
 {
-    const QVariant result = page()->mainFrame()->evaluateJavaScript(script);
-    // Handed over from the event loop, as an engine that runs the page elsewhere would: callers
-    // are written for an answer that comes later.
-    QMetaObject::invokeMethod(
-        this, [callback, result] { callback(result); }, Qt::QueuedConnection);
-}
-
-QString Editor::toHtml() const
-{
-    return page()->mainFrame()->toHtml();
-}
-
-QString Editor::toPlainText() const
-{
-    return page()->mainFrame()->toPlainText();
+    // The engine answers through the event loop, never from inside this call.
+    m_page->runJavaScript(script, [this, callback](const QVariant &result) {
+        if (!m_closing)
+            callback(result);
+    });
 }
 
 void Editor::removeBrokenLinks(const QStringList &pageIds)
@@ -275,24 +316,16 @@ void Editor::removeBrokenLinks(const QStringList &pageIds)
 
 void Editor::removeBrokenLinksNow(const QStringList &pageIds)
 {
-    // The page commits when it has removed any.
+    // Committed at once, so that the page that is marked modified also holds the cleaned
+    // markup, and a save without further edits does not write the broken links back.
     runScript(QStringLiteral("removeBrokenLinks(%1, %2)")
                   .arg(scriptString(QLatin1String(pageUrlPrefix)),
                       QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(pageIds))
-                                            .toJson(QJsonDocument::Compact))));
-}
-
-bool Editor::focusNextPrevChild(bool next)
-{
-    // The view takes Tab before the page sees it. In a page's document it goes to the page,
-    // whose script moves between table cells and indents list items; only a Tab that neither
-    // the script nor the engine used moves the focus on.
-    if (m_shown == Shown::PageDocument && page()->isContentEditable()) {
-        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, next ? Qt::NoModifier : Qt::ShiftModifier);
-        page()->event(&tab);
-        return tab.isAccepted() || QWidget::focusNextPrevChild(next);
-    }
-    return QWebView::focusNextPrevChild(next);
+                                            .toJson(QJsonDocument::Compact))),
+        [this](const QVariant &removed) {
+            if (removed.toInt() > 0)
+                updatePageContent();
+        });
 }
 
 void Editor::dropEvent(QDropEvent *event)
@@ -307,19 +340,20 @@ void Editor::dropEvent(QDropEvent *event)
     const QMimeData *mime = event->mimeData();
     if (mime && mime->hasHtml() && event->source() != this && acceptsMarkup()) {
         QDragLeaveEvent leave;
-        QWebView::dragLeaveEvent(&leave);
+        QWebEngineView::dragLeaveEvent(&leave);
         // The caret goes where the markup was let go, as the engine's own drop would put it.
+        const QPoint at = event->position().toPoint();
         runScript(
             QStringLiteral("(function (x, y) {var r = document.caretRangeFromPoint(x, y);"
                            "if (r) {getSelection().removeAllRanges();"
                            "getSelection().addRange(r);}})(%1, %2);")
-                .arg(event->pos().x())
-                .arg(event->pos().y()));
+                .arg(at.x())
+                .arg(at.y()));
         pasteMarkup(mime->html());
         event->acceptProposedAction();
         return;
     }
-    QWebView::dropEvent(event);
+    QWebEngineView::dropEvent(event);
 }
 
 void Editor::selectSearchHit(const QString &text, int occurrence)
@@ -333,93 +367,98 @@ void Editor::selectSearchHit(const QString &text, int occurrence)
                   .arg(scriptString(text), QString::number(occurrence)));
 }
 
-// QtWebKit's find answers at once and counts nothing: stepping, highlighting and the undo macro
-// of Replace All are its own calls here; the page script counts. The answers still go out
-// through the event loop, as from an engine that finds elsewhere.
-
-namespace {
-
-QWebPage::FindFlags findFlags(bool caseSensitive)
-{
-    return caseSensitive ? QWebPage::FindCaseSensitively : QWebPage::FindFlags();
-}
-
-} // namespace
+// The page script steps and counts with the engine's find in the page, which selects what it
+// finds; the engine's own find, which cannot count up to a bound or say which match the
+// selection starts at, only highlights every match.
 
 void Editor::findText(const QString &text, bool caseSensitive, FindStep step,
     const std::function<void(bool found, int count, int current)> &callback)
 {
-    if (step == FindStep::FromSelectionStart)
-        runScript(QStringLiteral("collapseSelectionToStart()"));
-    QWebPage::FindFlags options = findFlags(caseSensitive) | QWebPage::FindWrapsAroundDocument;
-    if (step == FindStep::Previous)
-        options |= QWebPage::FindBackward;
-    const bool found = !text.isEmpty() && page()->findText(text, options);
-    highlightMatches(text, caseSensitive,
-        [callback, found](int count, int current) { callback(found, count, current); });
+    const QString stepName = step == FindStep::FromSelectionStart ? QStringLiteral("start")
+        : step == FindStep::Next                                   ? QStringLiteral("next")
+                                                                   : QStringLiteral("previous");
+    runScript(QStringLiteral("findStep(%1, %2, %3, %4)")
+                  .arg(scriptString(text),
+                      caseSensitive ? QLatin1String("true") : QLatin1String("false"),
+                      scriptString(stepName), QString::number(maxFindCount)),
+        [this, text, caseSensitive, callback](const QVariant &result) {
+            const QVariantMap answer = result.toMap();
+            highlightAll(text, caseSensitive);
+            callback(answer.value(QStringLiteral("found")).toBool(),
+                answer.value(QStringLiteral("count")).toInt(),
+                answer.value(QStringLiteral("current")).toInt());
+        });
 }
 
 void Editor::highlightMatches(const QString &text, bool caseSensitive,
     const std::function<void(int count, int current)> &callback)
 {
-    clearFindHighlight();
-    page()->findText(text, findFlags(caseSensitive) | QWebPage::HighlightAllOccurrences);
     runScript(QStringLiteral("findCount(%1, %2, %3)")
                   .arg(scriptString(text),
                       caseSensitive ? QLatin1String("true") : QLatin1String("false"),
                       QString::number(maxFindCount)),
-        [callback](const QVariant &result) {
+        [this, text, caseSensitive, callback](const QVariant &result) {
             const QVariantMap answer = result.toMap();
+            highlightAll(text, caseSensitive);
             callback(answer.value(QStringLiteral("count")).toInt(),
                 answer.value(QStringLiteral("current")).toInt());
         });
 }
 
-void Editor::clearFindHighlight()
+void Editor::highlightAll(const QString &text, bool caseSensitive)
 {
-    page()->findText(QString(), QWebPage::HighlightAllOccurrences);
+    if (text.isEmpty()) {
+        clearFindHighlight();
+        return;
+    }
+    // The engine's find starts from the selection and leaves it elsewhere: the selection the
+    // page's find made is set again once it has highlighted.
+    m_page->findText(text,
+        caseSensitive ? QWebEnginePage::FindCaseSensitively : QWebEnginePage::FindFlags(),
+        [this](const QWebEngineFindTextResult &) { runScript(QStringLiteral("restoreFindSelection()")); });
 }
 
-void Editor::replaceSelection(const QString &replacement, const std::function<void()> &callback)
+void Editor::clearFindHighlight()
 {
-    const QString command
-        = replacement.isEmpty() ? QStringLiteral("delete") : QStringLiteral("insertText");
-    runScript(QStringLiteral("document.execCommand(%1, false, %2)")
-                  .arg(scriptString(command), scriptString(replacement)),
-        [callback](const QVariant &) { callback(); });
+    m_page->findText(QString());
+}
+
+void Editor::replaceMatch(const QString &text, bool caseSensitive, const QString &replacement,
+    const std::function<void(bool replaced)> &callback)
+{
+    // The page checks its own selection: the one the engine reports to this side may lag
+    // behind the find's last step.
+    runScript(QStringLiteral("replaceSelectedMatch(%1, %2, %3)")
+                  .arg(scriptString(text),
+                      caseSensitive ? QLatin1String("true") : QLatin1String("false"),
+                      scriptString(replacement)),
+        [callback](const QVariant &result) { callback(result.toBool()); });
 }
 
 void Editor::replaceAll(const QString &text, const QString &replacement, bool caseSensitive,
     const std::function<void(int replaced)> &callback)
 {
+    if (!acceptsMarkup() || text.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [callback] { callback(0); }, Qt::QueuedConnection);
+        return;
+    }
     // A bound far above any page a person writes.
     const int maxReplaced = 100000;
-    int replaced = 0;
-    if (acceptsMarkup() && !text.isEmpty()) {
-        // Each replacement is one of the engine's edits; gathered into one macro on the page's
-        // undo stack, they are undone together. The page takes the result in one commit.
-        disconnectSignals();
-        runScript(QStringLiteral("window.getSelection().removeAllRanges()"));
-        QUndoStack *undoStack = page()->undoStack();
-        if (undoStack)
-            undoStack->beginMacro(tr("Replace All"));
-        while (replaced < maxReplaced && page()->findText(text, findFlags(caseSensitive))) {
-            execCommand(replacement.isEmpty() ? QStringLiteral("delete")
-                                              : QStringLiteral("insertText"),
-                replacement);
-            ++replaced;
-        }
-        if (undoStack)
-            undoStack->endMacro();
-        // Setting the selection anew ends the engine's typing step, so that what is typed next
-        // is an edit of its own and not part of the macro.
-        runScript(QStringLiteral("findSettleSelection()"));
-        connectSignals();
-        if (replaced > 0)
-            updatePageContent();
-    }
-    QMetaObject::invokeMethod(
-        this, [callback, replaced] { callback(replaced); }, Qt::QueuedConnection);
+    // Each replacement is one of the engine's edits, made in one script; the page's undo takes
+    // them back together. The page takes the result in one commit.
+    clearFindHighlight();
+    runScript(QStringLiteral("replaceAllMatches(%1, %2, %3, %4)")
+                  .arg(scriptString(text), scriptString(replacement),
+                      caseSensitive ? QLatin1String("true") : QLatin1String("false"),
+                      QString::number(maxReplaced)),
+        [this, callback](const QVariant &result) {
+            const int replaced = result.toInt();
+            if (replaced > 0)
+                updatePageContent([callback, replaced] { callback(replaced); });
+            else
+                callback(0);
+        });
 }
 
 void Editor::focusPage(bool selectAllText)
@@ -447,21 +486,18 @@ void Editor::focusPage(bool selectAllText)
 
 void Editor::onLoadFinished(bool)
 {
-    if (m_pendingFocus != PendingFocus::None && !isLoading())
+    m_loading = false;
+    setEditable(m_editable);
+    if (m_pendingFocus != PendingFocus::None)
         focusPage(m_pendingFocus == PendingFocus::SelectAll);
     m_pendingFocus = PendingFocus::None;
-    if (m_pendingHitOccurrence >= 0 && !isLoading())
+    if (m_pendingHitOccurrence >= 0)
         selectSearchHit(m_pendingHitText, m_pendingHitOccurrence);
-    if (m_pendingPageIds.isEmpty() || isLoading())
+    if (m_pendingPageIds.isEmpty())
         return;
     const QStringList pageIds = m_pendingPageIds;
     m_pendingPageIds.clear();
     removeBrokenLinksNow(pageIds);
-}
-
-void Editor::onPageContentsChanged()
-{
-    updatePageContent();
 }
 
 // --- Editing commands ------------------------------------------------------------------------
@@ -472,14 +508,15 @@ void Editor::execCommand(const QString &command, const QString &value)
                            .arg(scriptString(command), scriptString(value)));
 }
 
-void Editor::triggerAction(QWebPage::WebAction action)
+void Editor::triggerAction(QWebEnginePage::WebAction action)
 {
-    page()->action(action)->activate(QAction::Trigger);
+    m_page->triggerAction(action);
 }
 
-bool Editor::isActionEnabled(QWebPage::WebAction action) const
+bool Editor::isActionEnabled(QWebEnginePage::WebAction action) const
 {
-    return page()->action(action)->isEnabled();
+    // The engine updates it as the page reports what it can do: as of its last report.
+    return m_page->action(action)->isEnabled();
 }
 
 void Editor::toggleBold()
@@ -529,10 +566,10 @@ bool Editor::autoformat() const
     return m_controller->autoformat();
 }
 
-void Editor::alignLeft() { triggerAction(QWebPage::AlignLeft); }
-void Editor::alignCenter() { triggerAction(QWebPage::AlignCenter); }
-void Editor::alignRight() { triggerAction(QWebPage::AlignRight); }
-void Editor::alignJustify() { triggerAction(QWebPage::AlignJustified); }
+void Editor::alignLeft() { triggerAction(QWebEnginePage::AlignLeft); }
+void Editor::alignCenter() { triggerAction(QWebEnginePage::AlignCenter); }
+void Editor::alignRight() { triggerAction(QWebEnginePage::AlignRight); }
+void Editor::alignJustify() { triggerAction(QWebEnginePage::AlignJustified); }
 
 void Editor::undo()
 {
@@ -541,11 +578,11 @@ void Editor::undo()
     if (m_shown == Shown::PageDocument)
         runScript(QStringLiteral("undoEdit()"));
     else
-        triggerAction(QWebPage::Undo);
+        triggerAction(QWebEnginePage::Undo);
 }
-void Editor::redo() { triggerAction(QWebPage::Redo); }
-void Editor::cut() { triggerAction(QWebPage::Cut); }
-void Editor::copy() { triggerAction(QWebPage::Copy); }
+void Editor::redo() { triggerAction(QWebEnginePage::Redo); }
+void Editor::cut() { triggerAction(QWebEnginePage::Cut); }
+void Editor::copy() { triggerAction(QWebEnginePage::Copy); }
 void Editor::paste()
 {
     bool handled = false;
@@ -556,7 +593,7 @@ void Editor::paste()
     if (mime && mime->hasHtml() && acceptsMarkup())
         pasteMarkup(mime->html());
     else
-        triggerAction(QWebPage::Paste);
+        triggerAction(QWebEnginePage::Paste);
 }
 void Editor::pastePlainText()
 {
@@ -564,13 +601,19 @@ void Editor::pastePlainText()
     if (acceptsMarkup() && !text.isEmpty())
         execCommand(QStringLiteral("insertText"), text);
 }
-void Editor::selectAll() { triggerAction(QWebPage::SelectAll); }
-bool Editor::canUndo() const { return isActionEnabled(QWebPage::Undo); }
-bool Editor::canRedo() const { return isActionEnabled(QWebPage::Redo); }
-bool Editor::canCut() const { return isActionEnabled(QWebPage::Cut); }
-bool Editor::canCopy() const { return isActionEnabled(QWebPage::Copy); }
-bool Editor::canPaste() const { return isActionEnabled(QWebPage::Paste); }
-bool Editor::canSelectAll() const { return isActionEnabled(QWebPage::SelectAll); }
+void Editor::selectAll() { triggerAction(QWebEnginePage::SelectAll); }
+bool Editor::canUndo() const { return isActionEnabled(QWebEnginePage::Undo); }
+bool Editor::canRedo() const { return isActionEnabled(QWebEnginePage::Redo); }
+bool Editor::canCut() const { return isActionEnabled(QWebEnginePage::Cut); }
+bool Editor::canCopy() const { return isActionEnabled(QWebEnginePage::Copy); }
+// Pasting goes through the editor, which cleans markup; the engine's own paste command stays
+// off while its page may not read the clipboard.
+bool Editor::canPaste() const
+{
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    return acceptsMarkup() && mime && !mime->formats().isEmpty();
+}
+bool Editor::canSelectAll() const { return m_shown != Shown::Nothing; }
 
 void Editor::changeFontSize(int delta)
 {
@@ -582,8 +625,9 @@ void Editor::runEditScript(const QString &script)
     if (!acceptsMarkup())
         return;
     runScript(script + QStringLiteral(";reportState()"));
-    // Changes made through the document rather than the engine's commands do not signal.
-    emit page()->contentsChanged();
+    // Changes made through the document rather than the engine's commands are not committed
+    // by the page itself.
+    updatePageContent();
 }
 
 void Editor::toggleBlockFormat(const QString &tag)
@@ -650,8 +694,6 @@ void Editor::createLink(const QString &url)
 void Editor::unlink()
 {
     runScript(QStringLiteral("unlinkAtSelection()"));
-    // The script's own changes around the engine's command do not signal.
-    emit page()->contentsChanged();
     updatePageContent();
 }
 
@@ -685,7 +727,7 @@ ImageFile Editor::droppedImageFile(const QMimeData *mime)
 
 bool Editor::acceptsMarkup() const
 {
-    return m_currentPage && m_shown == Shown::PageDocument && page()->isContentEditable();
+    return m_currentPage && m_shown == Shown::PageDocument && m_editable;
 }
 
 void Editor::pasteMarkup(const QString &html)
@@ -736,12 +778,19 @@ void Editor::addEditingActions(QMenu *menu)
     m_actions->addFormatActions(menu);
 }
 
+bool Editor::focusNextPrevChild(bool next)
+{
+    if (acceptsMarkup())
+        return true;
+    return QWebEngineView::focusNextPrevChild(next);
+}
+
 void Editor::contextMenuEvent(QContextMenuEvent *event)
 {
     // Never passed on: the engine's own menu offers reloading and navigation, which would
     // leave the page document.
     event->accept();
-    if (!m_currentPage || m_shown != Shown::PageDocument || !page()->isContentEditable())
+    if (!acceptsMarkup())
         return;
     // The element of the last right-button press, as the page reported it; also when the menu
     // comes from the keyboard.

@@ -4,14 +4,16 @@
 
 #include <QStringList>
 #include <QVariant>
-#include <QWebFrame>
-#include <QWebView>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <functional>
 
 class EditorActions;
 class JsPageController;
 class Page;
+class PageProfile;
+class WebEnginePage;
 class QMenu;
 class QMimeData;
 
@@ -25,9 +27,12 @@ class QMimeData;
 // one, answers come back later through a callback, and what the selection stands in (the
 // formatting the actions show as checked) is reported by the page whenever it changes.
 //
+// The page runs in the engine's own process. Keys and mouse events go to the view's
+// focusProxy(), where the engine takes them; the page script's listeners do the editing.
+//
 // Callers bracket programmatic loads with disconnectSignals() and connectSignals(), so that
-// loading a page does not count as an edit.
-class Editor final : public QWebView
+// loading a page does not follow links.
+class Editor final : public QWebEngineView
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Editor)
@@ -36,6 +41,7 @@ public:
     // mainWindow is the window the editor sits in; the editor reports to it only through its
     // signals, which the window connects.
     Editor(QWidget *mainWindow, QWidget *parent);
+    ~Editor() override;
 
     // The formatting, edit, link and picture actions that act on this editor.
     EditorActions *editorActions() const { return m_actions; }
@@ -54,19 +60,16 @@ public:
     void showProtectedPagePlaceholder();
     void setPageHtml(const QString &html);
 
-    // The shown body's markup, read at once; for inspection only: the page holds what the
-    // shown document committed.
-    QString bodyHtml() const;
-    // Asks the shown page document to commit: the page script sends its cleaned body when it
-    // changed since its last commit, and the editor stores it into the current page and marks
-    // it modified. The page also commits by itself after every edit. Neither happens while no
-    // page's own document is shown or while it is still loading.
+    // Asks the shown page document to commit: the page script answers with its cleaned body
+    // when it changed since its last commit, and the editor stores it into the current page and
+    // marks it modified. The page also commits by itself shortly after every edit. Neither
+    // happens while no page's own document is shown or while it is still loading.
     //
-    // On this engine the page's answer arrives before this returns, and every edit is in the
-    // page when its contentsChanged() is sent. The window relies on that wherever it reads the
-    // current page (saving, switching pages, searching, exporting); an engine whose page
-    // answers later must have those wait for the commit.
-    void updatePageContent();
+    // The engine runs the page in another process, so the answer comes later: done is called
+    // once the page has answered (or at once, through the event loop, when nothing is shown
+    // that could), and only then does the current page hold what the document shows. Whoever
+    // reads the current page (saving, switching pages, searching, exporting) does so in done.
+    void updatePageContent(const std::function<void()> &done = {});
 
     // Takes the focus with a caret in the page, once it has loaded: where the user left it,
     // else at the start; or with all of the page's text selected, so that typing replaces it.
@@ -81,8 +84,6 @@ public:
     // Runs a page script and hands its result (an invalid value when it throws) to callback,
     // always after this returns, never from inside it.
     void runScript(const QString &script, const std::function<void(const QVariant &)> &callback);
-    QString toHtml() const;
-    QString toPlainText() const;
 
     // Turns links to pages that are not in pageIds into their plain text. When the document is
     // still loading, this is done as soon as it has loaded.
@@ -108,11 +109,14 @@ public:
     void highlightMatches(const QString &text, bool caseSensitive,
         const std::function<void(int count, int current)> &callback);
     void clearFindHighlight();
+    // Whether the document set last is still loading; commands that need it wait for it.
+    bool isLoading() const;
     // Whether a page's own document is shown for editing: only then is text replaced.
     bool isEditable() const { return acceptsMarkup(); }
-    // Replaces the selection by replacement, or deletes it when that is empty, then calls
-    // callback.
-    void replaceSelection(const QString &replacement, const std::function<void()> &callback);
+    // Replaces the selected match of text by replacement, or deletes it when that is empty;
+    // callback learns whether the selection was such a match.
+    void replaceMatch(const QString &text, bool caseSensitive, const QString &replacement,
+        const std::function<void(bool replaced)> &callback);
     // Replaces every match of text, as one step for Undo, and commits the page once; callback
     // gets how many were replaced.
     void replaceAll(const QString &text, const QString &replacement, bool caseSensitive,
@@ -204,8 +208,8 @@ public:
     void addEditingActions(QMenu *menu);
 
 signals:
-    // The shown document changed, by the user or by a command; also while signals are
-    // disconnected for a programmatic load.
+    // The shown page document changed, by the user or by a command: sent when the page has
+    // committed the change into the current page.
     void contentsChanged();
     // A link in the shown document was clicked; sent only between connectSignals() and
     // disconnectSignals().
@@ -219,38 +223,53 @@ signals:
     // Before every paste, by key or command: a receiver that takes care of it (or refuses it)
     // sets *handled, and the engine then pastes nothing.
     void pasteRequested(bool *handled);
+    // The engine changed whether undo, redo, cut or copy can be done: it says so after the
+    // edit or selection change that caused it.
+    void editCommandsChanged();
 
 protected:
     void dropEvent(QDropEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    // Tab in a page being edited belongs to the page (a tab, the next cell, indenting), not to
+    // the focus chain.
     bool focusNextPrevChild(bool next) override;
 
 private slots:
     void onLoadFinished(bool ok);
-    void onPageContentsChanged();
     void onContentCommitted(int generation, const QString &html);
 
 private:
     // Which document the view shows: only a page's own document may be committed into it.
     enum class Shown { Nothing, PageDocument, ProtectedPlaceholder, WelcomeDocument };
 
-    bool isLoading() const;
     // Whether a page's own document is shown for editing.
     bool acceptsMarkup() const;
-    void triggerAction(QWebPage::WebAction action);
+    void triggerAction(QWebEnginePage::WebAction action);
     // Runs a page script that edits the document and commits the result.
     void runEditScript(const QString &script);
     void onStateReported(const QVariantMap &state);
-    bool isActionEnabled(QWebPage::WebAction action) const;
+    bool isActionEnabled(QWebEnginePage::WebAction action) const;
     void removeBrokenLinksNow(const QStringList &pageIds);
+    // Has the engine highlight every match of text, leaving the selection where it is.
+    void highlightAll(const QString &text, bool caseSensitive);
 
     Page *m_currentPage = nullptr;
+    PageProfile *m_profile;
     JsPageController *m_controller;
+    WebEnginePage *m_page;
     EditorActions *m_actions = nullptr;
     Shown m_shown = Shown::Nothing;
+    // Between a document being set and the engine's report that it has loaded.
+    bool m_loading = false;
+    bool m_editable = false;
+    // Whether clicked links are passed on: see connectSignals().
+    bool m_linksConnected = false;
     // Counts the documents shown; the page document's commits carry its own, and only those of
     // the document shown now are taken.
     int m_generation = 0;
+    // Counts unloadPage() calls: a page asked to commit before one may be gone.
+    int m_unloads = 0;
+    bool m_closing = false;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;
     // A selectSearchHit() that arrived while the document was loading.

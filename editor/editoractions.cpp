@@ -6,73 +6,75 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 
 EditorActions::EditorActions(Editor *editor, QObject *parent)
     : QObject(parent)
     , boldAction(makeAction(
-          "boldAction", tr("Bold"), tr("Make text bold"), QKeySequence(Qt::CTRL + Qt::Key_B)))
+          "boldAction", tr("Bold"), tr("Make text bold"), QKeySequence(Qt::CTRL | Qt::Key_B)))
     , italicAction(makeAction(
-          "italicAction", tr("Italic"), tr("Make text italic"), QKeySequence(Qt::CTRL + Qt::Key_I)))
+          "italicAction", tr("Italic"), tr("Make text italic"), QKeySequence(Qt::CTRL | Qt::Key_I)))
     , underlineAction(makeAction("underlineAction", tr("Underline"), tr("Underline the text"),
-          QKeySequence(Qt::CTRL + Qt::Key_U)))
+          QKeySequence(Qt::CTRL | Qt::Key_U)))
     , strikethroughAction(makeAction("strikethroughAction", tr("Strikethrough"),
-          tr("Apply strikethrough to the text"), QKeySequence(Qt::CTRL + Qt::Key_K)))
+          tr("Apply strikethrough to the text"), QKeySequence(Qt::CTRL | Qt::Key_K)))
     , smallerAction(makeAction("smallerAction", tr("Smaller"), tr("Decrease the size of the text"),
-          QKeySequence(Qt::CTRL + Qt::Key_Minus)))
+          QKeySequence(Qt::CTRL | Qt::Key_Minus)))
     , largerAction(makeAction("largerAction", tr("Larger"), tr("Increase the size of the text"),
-          QKeySequence(Qt::CTRL + Qt::Key_Plus)))
+          QKeySequence(Qt::CTRL | Qt::Key_Plus)))
     , alignmentGroup(new QActionGroup(this))
     , alignLeftAction(makeAction("alignLeftAction", tr("Left"), tr("Left-align the text"),
-          QKeySequence(Qt::CTRL + Qt::Key_BraceLeft), alignmentGroup))
+          QKeySequence(Qt::CTRL | Qt::Key_BraceLeft), alignmentGroup))
     , alignCenterAction(makeAction("alignCenterAction", tr("Center"), tr("Center-align the text"),
-          QKeySequence(Qt::CTRL + Qt::Key_Bar), alignmentGroup))
+          QKeySequence(Qt::CTRL | Qt::Key_Bar), alignmentGroup))
     , alignRightAction(makeAction("alignRightAction", tr("Right"), tr("Right-align the text"),
-          QKeySequence(Qt::CTRL + Qt::Key_BraceRight), alignmentGroup))
+          QKeySequence(Qt::CTRL | Qt::Key_BraceRight), alignmentGroup))
     , alignJustifyAction(makeAction("alignJustifyAction", tr("Justify"),
           tr("Justify-align the text"), QKeySequence(), alignmentGroup))
     , undoAction(makeAction("undoAction", tr("Undo"), tr("Undo last editor action"),
-          QKeySequence(Qt::CTRL + Qt::Key_Z)))
+          QKeySequence(Qt::CTRL | Qt::Key_Z)))
     , redoAction(makeAction("redoAction", tr("Redo"), tr("Redo last editor action"),
-          QKeySequence(Qt::CTRL + Qt::Key_Y)))
+          QKeySequence(Qt::CTRL | Qt::Key_Y)))
     , cutAction(makeAction(
-          "cutAction", tr("Cut"), tr("Cut text segment"), QKeySequence(Qt::CTRL + Qt::Key_X)))
+          "cutAction", tr("Cut"), tr("Cut text segment"), QKeySequence(Qt::CTRL | Qt::Key_X)))
     , copyAction(makeAction("copyAction", tr("Copy"), tr("Copy text segment to clipboard"),
-          QKeySequence(Qt::CTRL + Qt::Key_C)))
+          QKeySequence(Qt::CTRL | Qt::Key_C)))
     , pasteAction(makeAction("pasteAction", tr("Paste"), tr("Paste data from clipboard"),
-          QKeySequence(Qt::CTRL + Qt::Key_V)))
+          QKeySequence(Qt::CTRL | Qt::Key_V)))
     , selectAllAction(makeAction("selectAllAction", tr("Select All"),
-          tr("Select all editor contents"), QKeySequence(Qt::CTRL + Qt::Key_A)))
+          tr("Select all editor contents"), QKeySequence(Qt::CTRL | Qt::Key_A)))
     , createLinkAction(makeAction("createLinkAction", tr("Create Link"),
-          tr("Create a link to another page in this wiki"), QKeySequence(Qt::CTRL + Qt::Key_L)))
+          tr("Create a link to another page in this wiki"), QKeySequence(Qt::CTRL | Qt::Key_L)))
     , insertImageAction(makeAction("insertImageAction", tr("Insert Image"),
           tr("Insert an image into this page"), QKeySequence()))
     , pastePlainTextAction(makeAction("pastePlainTextAction", tr("Paste as Plain Text"),
           tr("Paste the clipboard's text without its formatting"),
-          QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_V)))
+          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)))
     , heading1Action(makeAction("heading1Action", tr("Heading 1"), tr("Make a main heading"),
-          QKeySequence(Qt::CTRL + Qt::Key_1)))
+          QKeySequence(Qt::CTRL | Qt::Key_1)))
     , heading2Action(makeAction("heading2Action", tr("Heading 2"), tr("Make a section heading"),
-          QKeySequence(Qt::CTRL + Qt::Key_2)))
+          QKeySequence(Qt::CTRL | Qt::Key_2)))
     , heading3Action(makeAction("heading3Action", tr("Heading 3"),
-          tr("Make a subsection heading"), QKeySequence(Qt::CTRL + Qt::Key_3)))
+          tr("Make a subsection heading"), QKeySequence(Qt::CTRL | Qt::Key_3)))
     , normalTextAction(makeAction("normalTextAction", tr("Normal Text"),
-          tr("Make the lines normal text"), QKeySequence(Qt::CTRL + Qt::Key_0)))
+          tr("Make the lines normal text"), QKeySequence(Qt::CTRL | Qt::Key_0)))
     , bulletListAction(makeAction("bulletListAction", tr("Bulleted List"),
-          tr("Make a bulleted list"), QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_8)))
+          tr("Make a bulleted list"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_8)))
     , numberedListAction(makeAction("numberedListAction", tr("Numbered List"),
-          tr("Make a numbered list"), QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_7)))
+          tr("Make a numbered list"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_7)))
     , checklistAction(makeAction("checklistAction", tr("Checklist"),
-          tr("Make a list of items to check off"), QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_9)))
+          tr("Make a list of items to check off"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_9)))
     , codeBlockAction(makeAction("codeBlockAction", tr("Code Block"),
           tr("Make a block of code in a fixed-width font"),
-          QKeySequence(Qt::CTRL + Qt::ALT + Qt::Key_C)))
+          QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C)))
     , inlineCodeAction(makeAction("inlineCodeAction", tr("Inline Code"),
-          tr("Mark the text as code"), QKeySequence(Qt::CTRL + Qt::Key_QuoteLeft)))
+          tr("Mark the text as code"), QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft)))
     , quoteAction(makeAction("quoteAction", tr("Quote"), tr("Make a quotation"),
-          QKeySequence(Qt::CTRL + Qt::ALT + Qt::Key_Q)))
+          QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Q)))
     , horizontalRuleAction(makeAction("horizontalRuleAction", tr("Horizontal Rule"),
-          tr("Insert a horizontal line"), QKeySequence(Qt::CTRL + Qt::ALT + Qt::Key_R)))
+          tr("Insert a horizontal line"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R)))
     , insertTableAction(makeAction("insertTableAction", tr("Insert Table…"),
           tr("Insert a table into this page"), QKeySequence()))
     , insertRowAboveAction(makeAction("insertRowAboveAction", tr("Insert Row Above"),
@@ -148,6 +150,11 @@ EditorActions::EditorActions(Editor *editor, QObject *parent)
     connect(editor, &Editor::selectionChanged, this,
         &EditorActions::updateEditCommandActions);
     connect(editor, &Editor::contentsChanged, this,
+        &EditorActions::updateEditCommandActions);
+    connect(editor, &Editor::editCommandsChanged, this,
+        &EditorActions::updateEditCommandActions);
+    // Something copied in another program makes Paste work at once.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
         &EditorActions::updateEditCommandActions);
     // The checks follow the caret: the page reports what it stands in as it moves.
     connect(editor, &Editor::formatStateChanged, this, [this] {

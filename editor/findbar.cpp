@@ -36,12 +36,12 @@ FindBar::FindBar(Editor *editor, QWidget *parent)
     , m_replaceButton(new QPushButton(tr("Replace"), this))
     , m_replaceAllButton(new QPushButton(tr("Replace All"), this))
     , m_replaceLabel(new QLabel(tr("Replace with:"), this))
-    , m_findAction(makeAction(this, "findAction", tr("Find…"), QKeySequence(Qt::CTRL + Qt::Key_F)))
+    , m_findAction(makeAction(this, "findAction", tr("Find…"), QKeySequence(Qt::CTRL | Qt::Key_F)))
     , m_replaceAction(
-          makeAction(this, "replaceAction", tr("Replace…"), QKeySequence(Qt::CTRL + Qt::Key_H)))
+          makeAction(this, "replaceAction", tr("Replace…"), QKeySequence(Qt::CTRL | Qt::Key_H)))
     , m_nextAction(makeAction(this, "findNextAction", tr("Find Next"), QKeySequence(Qt::Key_F3)))
     , m_previousAction(makeAction(
-          this, "findPreviousAction", tr("Find Previous"), QKeySequence(Qt::SHIFT + Qt::Key_F3)))
+          this, "findPreviousAction", tr("Find Previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3)))
     , m_refreshTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("FindBar"));
@@ -244,19 +244,18 @@ void FindBar::replace()
 {
     if (!canReplace() || m_findField->text().isEmpty())
         return;
-    if (!m_matchSelected || m_editor->selectedText().isEmpty()) {
-        step(Editor::FindStep::Next);
-        return;
-    }
+    // The page itself says whether its selection is a match: the engine tells this side of
+    // selection changes late, after the find's own answer. Without one this finds the next.
     const int sequence = request();
     QPointer<FindBar> bar(this);
-    m_editor->replaceSelection(m_replaceField->text(), [bar, sequence] {
-        if (!bar)
-            return;
-        bar->answered(sequence);
-        bar->m_matchSelected = false;
-        bar->step(Editor::FindStep::Next);
-    });
+    m_editor->replaceMatch(m_findField->text(), m_matchCase->isChecked(), m_replaceField->text(),
+        [bar, sequence](bool) {
+            if (!bar)
+                return;
+            bar->answered(sequence);
+            bar->m_matchSelected = false;
+            bar->step(Editor::FindStep::Next);
+        });
 }
 
 void FindBar::replaceAll()

@@ -1,5 +1,8 @@
 #include "editor/webenginearguments.h"
 
+#include "editor/pagedocumentscheme.h"
+
+#include <QCoreApplication>
 #include <QList>
 #include <QtGlobal>
 
@@ -55,6 +58,13 @@ QByteArray chromiumFlags(const QByteArray &userFlags)
 void apply()
 {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")));
+}
+
+void prepareApplication()
+{
+    apply();
+    PageDocumentScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 } // namespace WebEngineArguments

@@ -16,5 +16,8 @@ QByteArray chromiumFlags(const QByteArray &userFlags);
 // Sets QTWEBENGINE_CHROMIUM_FLAGS to chromiumFlags() of its current value. Called once, before
 // the QApplication is made.
 void apply();
+// Everything the web engine needs before the QApplication is made: apply(), the scheme that
+// serves the shown documents, and OpenGL contexts shared between the views and the engine.
+void prepareApplication();
 
 } // namespace WebEngineArguments

@@ -28,6 +28,8 @@ public:
     // document under a fresh address. Scripts and styles of the program's resources load as
     // they do from setHtml().
     void setDocument(const QString &html);
+    // The address of the document set last.
+    QUrl documentUrl() const { return m_documentUrl; }
 
 signals:
     void linkClicked(const QUrl &url);

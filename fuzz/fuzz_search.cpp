@@ -4,10 +4,12 @@
 // byte picks a piece (a word, white space, a character reference, markup); a 0xff byte ends
 // the search text and each page after it. The same runner serves every input, so that
 // whatever one search leaves behind meets the next.
+#include "editor/pagedocumentscheme.h"
 #include "model/page.h"
 #include "search/searchrunner.h"
 
 #include <QApplication>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <cstdint>
@@ -84,6 +86,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     initResources();
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PageDocumentScheme::registerScheme();
     application = new QApplication(*argc, *argv);
     runner = new SearchRunner;
     return 0;
@@ -125,7 +129,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     runner->setLayoutWidth(width);
     const QList<SearchResult> fast = runner->run(list, text);
-    const QList<SearchResult> fresh = SearchRunner::runInFreshPages(list, text, width);
+    QList<SearchResult> fresh;
+    QEventLoop loop;
+    SearchRunner::runInFreshPages(list, text, width, &loop, [&](const QList<SearchResult> &found) {
+        fresh = found;
+        loop.quit();
+    });
+    loop.exec();
     if (!sameHits(fast, fresh)) {
         QString report = QStringLiteral("search text [%1], width %2\n").arg(text).arg(width);
         for (int i = 0; i < contents.size(); ++i)

@@ -11,6 +11,10 @@
 #include <QJsonObject>
 #include <QVariant>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 const QString homePageId = QStringLiteral("1");
@@ -25,6 +29,12 @@ WikiDocument::WikiDocument(const QString &filePath)
     , m_saver(std::make_unique<WikiSaver>())
 {
     load();
+#ifdef __GLIBC__
+    // Reading took the file, its inflated document and the parsed tree on the heap at once,
+    // several times what the wiki keeps. That goes back to the system now: otherwise the
+    // process keeps it for as long as the wiki stays open.
+    malloc_trim(0);
+#endif
 }
 
 WikiDocument::~WikiDocument()

@@ -454,15 +454,34 @@ private:
         // end no run.
         const bool shown = !hidden && m_hidden == 0;
         const bool picture = is(name, "img") || is(name, "input");
-        if (!shown && (is(name, "br") || picture || is(name, "hr") || is(name, "col")))
+        if (!shown && (is(name, "br") || picture || is(name, "hr") || is(name, "col"))) {
+            // But a line break, picture or rule hidden by a style of its own (not inside a
+            // hidden element) still parts the text on either side for the find; its line
+            // goes on.
+            if (m_hidden == 0 && !is(name, "input") && !is(name, "col")) {
+                endRun();
+                endSegment();
+            }
             return true;
+        }
         if (is(name, "br")) {
             endLine();
             return true;
         }
+        if (is(name, "input")) {
+            // A checkbox shows no text, and the find matches across it as if it were not
+            // there; only the white space on either side of it does not collapse into one.
+            if (m_space) {
+                if (m_segmentStart < 0)
+                    m_segmentStart = m_out.m_text.size();
+                m_out.m_text += QLatin1Char(' ');
+                m_space = false;
+            }
+            return true;
+        }
         if (picture) {
-            // A picture or a checkbox ends a run and a segment: the find matches neither a
-            // text nor white space across it. It reads as a space in the line.
+            // A picture ends a run and a segment: the find matches neither a text nor white
+            // space across it. It reads as a space in the line.
             endRun();
             endSegment();
             m_space = m_out.m_text.size() > m_lineStart;

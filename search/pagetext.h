@@ -7,8 +7,8 @@
 // page: the runs in which the find can match a search text that holds no white space, and the
 // lines they sit in for the results panel.
 //
-// A run is a stretch of text between white space, no-break spaces, block edges, line breaks,
-// pictures and checkboxes; an inline element inside a word does not end it, and an element
+// A run is a stretch of text between white space, no-break spaces, block edges, line breaks
+// and pictures; an inline element or a checkbox inside a word does not end it, and an element
 // hidden with "display: none" is left out with all it holds. The reading follows the HTML
 // parser only as far as markup that parses to the elements it is written as goes: a page with
 // anything else (scripts, form fields other than a checklist's checkboxes, foreign content,
@@ -32,9 +32,9 @@ public:
     QString line(int run, int start, int length, int maxLength, int *before) const;
 
     // The segments in which the find can match a search text with spaces inside it: stretches
-    // of text between block edges, line breaks, pictures and checkboxes, white space collapsed
-    // to one space as the page lays it out, where spacesCollapse() holds. Wrapped lines do not
-    // end a segment: the find reads the space a wrap takes.
+    // of text between block edges, line breaks and pictures, white space collapsed to one
+    // space as the page lays it out (but not across a checkbox), where spacesCollapse() holds.
+    // Wrapped lines do not end a segment: the find reads the space a wrap takes.
     int segmentCount() const { return m_segments.size(); }
     QString segment(int index) const;
     QString segmentLine(int segment, int start, int length, int maxLength, int *before) const;

@@ -7,10 +7,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class Page;
 class QDeadlineTimer;
+class QWebEngineView;
 
 // Finds a text in every page of a wiki as the web engine's find finds it in the rendered page,
 // with the line of text around each hit. The main
@@ -28,10 +30,12 @@ class QDeadlineTimer;
 // (see SearchFilter), reads the text of plain pages from their markup (see PageText) and finds
 // hits in it with the engine's own comparison (see TextMatcher), word by word or, for a text
 // with spaces between its words, across collapsed spaces up to the next block edge, line
-// break, picture or checkbox; the line of such a hit is the text of its block around it.
+// break or picture; the line of such a hit is the text of its block around it.
 // Pages with scripts, frames, form fields or styles of their own, and every page of a search
 // whose text holds other white space or starts or ends with it, still get a fresh page each,
-// searched with the find, with the line the page lays out around each hit.
+// searched with the find, with the line the page lays out around each hit. The engine answers
+// such a page in its own time: the search waits for it between slices, the window stays live,
+// and the hits still come in the pages' order.
 class SearchRunner final : public QObject
 {
     Q_OBJECT
@@ -48,8 +52,11 @@ public:
     void cancel();
     bool isRunning() const { return bool(m_job); }
 
-    // The whole search at once, without returning to the event loop. A call made while a
-    // search runs returns nothing and leaves that search alone.
+    // The whole search at once. Pages read as text are searched without returning to the
+    // event loop; for a page that needs the web engine it runs the event loop until the engine
+    // has answered (see FreshPageFind for the bound), so it is for the command line and tests,
+    // never for the window. A call made while a search runs returns nothing and leaves that
+    // search alone.
     QList<SearchResult> run(const QList<Page *> &pages, const QString &text);
 
     // The width at which pages searched in fresh pages are laid out to read the lines of hits;
@@ -60,8 +67,11 @@ public:
 
     // Every page rendered in a fresh off-screen web page laid out at the given width and
     // searched with the engine's find, hit after hit: the reference the runner's hits equal.
-    static QList<SearchResult> runInFreshPages(
-        const QList<Page *> &pages, const QString &text, int layoutWidth = 0);
+    // The pages are copied at once; done gets the hits once the engine has answered for every
+    // page, on the event loop, unless context is gone by then.
+    using ResultsCallback = std::function<void(const QList<SearchResult> &)>;
+    static void runInFreshPages(const QList<Page *> &pages, const QString &text, int layoutWidth,
+        QObject *context, ResultsCallback done);
 
     // How the last search went about it.
     struct Statistics
@@ -84,7 +94,6 @@ private:
     std::unique_ptr<Job> makeJob(const QList<Page *> &pages, const QString &text);
     bool advance(Job &job, const QDeadlineTimer &deadline);
     void startPage(Job &job);
-    void findNext(Job &job);
     void finishPage(Job &job);
     void runSlice();
 

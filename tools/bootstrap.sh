@@ -9,9 +9,8 @@ build_dir=${VELMORA_BUILD_DIR:-$root/build}
 
 packages=(
     cmake make g++ pkg-config
-    qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite
-    # test.sh builds the wiki file and document model on Qt 6 as well, and the editor's web
-    # engine layer on Qt WebEngine (whose page process is in libqt6webenginecore6-bin).
+    # Qt 6 with Qt WebEngine (its page process is in libqt6webenginecore6-bin), and
+    # Core5Compat for the binary JSON of the wiki file.
     qt6-base-dev qt6-5compat-dev libqt6sql6-sqlite
     qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
     libcrypt-dev zlib1g-dev libicu-dev

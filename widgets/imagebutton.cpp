@@ -52,7 +52,7 @@ void ImageButton::mouseReleaseEvent(QMouseEvent *event)
     QWidget::mouseReleaseEvent(event);
 }
 
-void ImageButton::enterEvent(QEvent *event)
+void ImageButton::enterEvent(QEnterEvent *event)
 {
     if (isEnabled()) {
         setState(Hover);

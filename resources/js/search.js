@@ -1,6 +1,22 @@
-// Loaded by the search into its own off-screen page, after the page's find operation has
-// selected a match. Both functions read text around the selection and then put the selection
-// back as they found it, so that the next find continues from the same match.
+// Loaded by the search into its own off-screen page, in a world of its own beside the page's.
+// Once the page's find has selected a match, the functions below read text around the selection
+// and then put the selection back as they found it, so that the next find continues from the
+// same match.
+
+// Nothing in the page can take the focus. The find turns its match into the selection when it
+// ends, unless the match holds something that can take the focus (a link, a checkbox): then it
+// focuses that instead and leaves no selection to read. What the find matches stays the same.
+function velmoraUnfocusable() {
+    var controls = document.querySelectorAll("input, textarea, select, button");
+    for (var i = 0; i < controls.length; ++i)
+        controls[i].disabled = true;
+    var others = document.querySelectorAll("[href], [tabindex], [contenteditable]");
+    for (var j = 0; j < others.length; ++j) {
+        others[j].removeAttribute("href");
+        others[j].removeAttribute("tabindex");
+        others[j].removeAttribute("contenteditable");
+    }
+}
 
 // The whole visual line that holds the selection.
 function getHighlightedSelection() {

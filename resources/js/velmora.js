@@ -184,21 +184,32 @@ function startCommits() {
         { childList: true, subtree: true, characterData: true, attributes: true });
 }
 
-// Sends the cleaned body when anything changed since the last commit; reading a long body on
-// every request would cost each key its length once more.
-function commitContent() {
+// The cleaned body and the document's generation when anything changed since the last commit,
+// else null; reading a long body on every request would cost each key its length once more.
+// The editor takes it as the answer to its own request.
+function takeCommit() {
     if (contentObserver === null || isNaN(commitGeneration))
-        return;
+        return null;
     // Changes not yet delivered to the observer are taken here, within the same turn.
     if (contentObserver.takeRecords().length > 0)
         contentChanged = true;
     if (!contentChanged)
-        return;
+        return null;
     cleanupBeforeSaveContent();
     // What the cleanup took away is no change of the page.
     contentObserver.takeRecords();
     contentChanged = false;
-    page.commitContent(commitGeneration, document.body.innerHTML);
+    return {generation: commitGeneration, html: document.body.innerHTML};
+}
+
+// Sends a commit through the bridge. Until the bridge is up, shortly after the document
+// starts, the change waits for the next commit.
+function commitContent() {
+    if (!window.page)
+        return;
+    var commit = takeCommit();
+    if (commit !== null)
+        page.commitContent(commit.generation, commit.html);
 }
 
 // A function that runs fn once after the current burst of events, however often it is called
@@ -342,6 +353,8 @@ function selectLink() {
     if (node) {
         var range = document.createRange();
         range.selectNodeContents(node);
+        // The engine keeps one range only: a second one added would be dropped.
+        selection.removeAllRanges();
         selection.addRange(range);
     }
 }
@@ -433,9 +446,19 @@ function closestElement(node, names) {
     return null;
 }
 
+// The node the caret is in. A caret between elements, as a range collapsed at the end of the
+// body leaves it, stands in the one before it, where the engine puts what is typed.
 function caretNode() {
     var selection = window.getSelection();
-    return selection.rangeCount > 0 ? selection.anchorNode : null;
+    if (selection.rangeCount === 0)
+        return null;
+    var node = selection.anchorNode;
+    var offset = selection.anchorOffset;
+    while (node.nodeType === 1 && node.childNodes.length > 0) {
+        node = node.childNodes[Math.max(0, offset - 1)];
+        offset = offset > 0 ? (node.nodeType === 1 ? node.childNodes.length : 0) : 0;
+    }
+    return node;
 }
 
 function placeCaret(node, offset) {
@@ -537,7 +560,15 @@ function makePlainList(list) {
 
 // Bullets ("ul"), numbers ("ol") or a checklist ("checklist") for the blocks the selection
 // touches; the list's own kind again makes them normal text.
+// The engine puts the caret at the list's start; it stays in the text where it was.
 function toggleList(kind) {
+    var caret = window.getSelection().isCollapsed ? caretTextOffset() : -1;
+    toggleListAtCaret(kind);
+    if (caret >= 0)
+        placeCaretAtTextOffset(caret);
+}
+
+function toggleListAtCaret(kind) {
     var list = closestElement(caretNode(), /^(UL|OL)$/);
     var isChecklist = list !== null && list.classList.contains("checklist");
     if (kind === "checklist") {
@@ -766,6 +797,7 @@ function leaveLastBlock() {
     return true;
 }
 
+// Also takes back a Replace All, whose steps it counts the same way.
 function undoAutoformat() {
     var steps = autoformatUndoSteps;
     autoformatUndoSteps = 0;
@@ -845,10 +877,35 @@ function tabKey(backward) {
         return true;
     }
     if (closestElement(node, /^LI$/)) {
+        // The engine puts the caret at the item's start; it stays in the text where it was.
+        var selection = window.getSelection();
+        var caret = selection.isCollapsed ? caretTextOffset() : -1;
         document.execCommand(backward ? "outdent" : "indent");
+        if (caret >= 0)
+            placeCaretAtTextOffset(caret);
         return true;
     }
     return false;
+}
+
+// How many characters of the body's text lie before the caret.
+function caretTextOffset() {
+    var selection = window.getSelection();
+    var range = document.createRange();
+    range.setStart(document.body, 0);
+    range.setEnd(selection.anchorNode, selection.anchorOffset);
+    return range.toString().length;
+}
+
+function placeCaretAtTextOffset(count) {
+    var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+        if (count <= node.length) {
+            placeCaret(node, count);
+            return;
+        }
+        count -= node.length;
+    }
 }
 
 // The table cell of the last right-button press, or the caret's.
@@ -917,9 +974,10 @@ $(document).ready(function () {
     // editable document not always that.
     document.body.addEventListener("click", function (event) {
         var box = event.target;
-        if (box.nodeName !== "INPUT" || box.type !== "checkbox")
-            return;
-        toggleCheckbox(box);
+        if (box.nodeName === "INPUT" && box.type === "checkbox")
+            toggleCheckbox(box);
+        else if (event.button === 0)
+            followLink(event);
     });
     document.addEventListener("keydown", keyDown);
     document.addEventListener("keyup", finishKey);
@@ -932,16 +990,43 @@ $(document).ready(function () {
             setLeftButtonClickedElement(event.target);
         else if (event.button === 2) {
             rightButtonClickedElement = event.target;
-            page.reportContextElement(rightButtonClickedElementInfo());
+            if (window.page)
+                page.reportContextElement(rightButtonClickedElementInfo());
         }
     });
 });
 
+// A press moves the selection too, and the engine reports that change after the press has been
+// handled, which has already decided about the picture's handles: only other selection changes
+// (keys, commands) take them away.
+var pressing = false;
+document.addEventListener("mousedown", function () {
+    pressing = true;
+}, true);
+document.addEventListener("mouseup", function () {
+    setTimeout(function () {
+        pressing = false;
+    }, 0);
+}, true);
+
 // Bound at once rather than when the document is ready: a selection can change before that.
 document.addEventListener("selectionchange", function () {
-    tryRemoveResizable();
+    if (!pressing)
+        tryRemoveResizable();
     reportStateSoon();
 });
+
+// The engine follows no link inside editable content; a click on one is handed on as a click
+// on a copy outside the document, which the editor receives as a clicked link.
+function followLink(event) {
+    var link = closestElement(event.target, /^A$/);
+    if (!link || !link.getAttribute("href"))
+        return;
+    event.preventDefault();
+    var copy = document.createElement("a");
+    copy.href = link.getAttribute("href");
+    copy.click();
+}
 
 // --- Find ------------------------------------------------------------------------------------
 
@@ -954,6 +1039,7 @@ document.addEventListener("selectionchange", function () {
 function findCount(text, caseSensitive, max) {
     var selection = window.getSelection();
     var saved = selection.rangeCount > 0 ? selection.getRangeAt(0).cloneRange() : null;
+    findSelection = saved;
     var x = window.pageXOffset;
     var y = window.pageYOffset;
     selection.removeAllRanges();
@@ -970,6 +1056,63 @@ function findCount(text, caseSensitive, max) {
         selection.addRange(saved);
     window.scrollTo(x, y);
     return {count: count, current: current};
+}
+
+// The selection as the last count found it: the engine's own find, which highlights the
+// matches, starts from the selection and drops it; it is set again afterwards.
+var findSelection = null;
+
+function restoreFindSelection() {
+    if (findSelection === null)
+        return;
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(findSelection);
+}
+
+// One step of the find bar, then the count: "start" finds the match at or after the
+// selection's start, "next" and "previous" move on from the selection, wrapping at either end.
+function findStep(text, caseSensitive, step, max) {
+    if (step === "start")
+        collapseSelectionToStart();
+    var found = text !== ""
+        && window.find(text, caseSensitive, step === "previous", true, false, false, false);
+    var answer = findCount(text, caseSensitive, max);
+    answer.found = found;
+    return answer;
+}
+
+// Replaces the selection when it is a match of text, as the find bar's Replace does; whether
+// it was one.
+function replaceSelectedMatch(text, caseSensitive, replacement) {
+    var selected = window.getSelection().toString();
+    var same = caseSensitive ? selected === text
+        : selected.toLocaleLowerCase() === text.toLocaleLowerCase();
+    if (text === "" || !same)
+        return false;
+    if (replacement === "")
+        document.execCommand("delete");
+    else
+        document.execCommand("insertText", false, replacement);
+    return true;
+}
+
+// Replaces every match of text from the top, at most max, each by one of the engine's edits;
+// the undo command takes them back together. How many were replaced.
+function replaceAllMatches(text, replacement, caseSensitive, max) {
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    var replaced = 0;
+    while (replaced < max && window.find(text, caseSensitive, false, false, false, false, false)) {
+        if (replacement === "")
+            document.execCommand("delete");
+        else
+            document.execCommand("insertText", false, replacement);
+        ++replaced;
+    }
+    autoformatUndoSteps = replaced;
+    findSettleSelection();
+    return replaced;
 }
 
 // Selects the occurrence-th match of text (from 0) and scrolls it into view. From the top, the
@@ -1008,6 +1151,10 @@ function keyDown(event) {
     // A key pressed before the last one was released finishes that one first.
     finishKey();
     var ctrlOnly = event.ctrlKey && !event.altKey && !event.metaKey;
+    // The bridge comes up shortly after the document starts; keys before that are the
+    // engine's alone.
+    if (!window.page)
+        return;
     if (event.keyCode === 27)
         page.escapePressed();
     // Undo and paste are the editor's own: undo takes back conversions and picture sizes
@@ -1041,11 +1188,16 @@ function keyDown(event) {
         beforeReturn();
         keyAfterEngine = "return";
     } else if (event.keyCode === 9 && !event.ctrlKey && !event.altKey && !event.metaKey) {
-        // In a table or a list Tab moves between cells or indents; elsewhere it does what it
-        // does in any view.
+        // In a table or a list Tab moves between cells or indents; elsewhere it puts in a tab,
+        // as a text editor does, rather than moving the focus out of the page (F6 and
+        // Ctrl+Tab do that). Shift+Tab outside them does nothing.
         if (tabKey(event.shiftKey)) {
             event.preventDefault();
             reportState();
+        } else if (document.designMode === "on") {
+            event.preventDefault();
+            if (!event.shiftKey)
+                document.execCommand("insertText", false, "\t");
         }
     } else if (event.keyCode === 32 && !event.ctrlKey && !event.altKey && !event.metaKey
                && page.autoformat) {
@@ -1166,7 +1318,7 @@ function unlinkAtSelection() {
     collapseSelectionToStart();
 }
 
-// Turns links to pages whose ids are not in pageIds into their plain text and commits.
+// Turns links to pages whose ids are not in pageIds into their plain text; how many.
 function removeBrokenLinks(prefix, pageIds) {
     var links = document.querySelectorAll("a[href]");
     var removed = 0;
@@ -1177,10 +1329,7 @@ function removeBrokenLinks(prefix, pageIds) {
         links[i].parentNode.replaceChild(document.createTextNode(links[i].innerText), links[i]);
         ++removed;
     }
-    // Committed at once, so that the page that is marked modified also holds the cleaned
-    // markup, and a save without further edits does not write the broken links back.
-    if (removed > 0)
-        commitContent();
+    return removed;
 }
 
 // --- State -----------------------------------------------------------------------------------
@@ -1188,7 +1337,7 @@ function removeBrokenLinks(prefix, pageIds) {
 // What the format commands show as checked, and the link at the selection; sent to the editor
 // whenever the selection or the content changes.
 function reportState() {
-    if (document.body === null)
+    if (document.body === null || !window.page)
         return;
     var state = blockFormatState();
     state.bold = document.queryCommandState("bold");

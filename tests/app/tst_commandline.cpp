@@ -294,6 +294,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCommandLine)
+VELMORA_TEST_MAIN(TestCommandLine)
 
 #include "tst_commandline.moc"

@@ -81,7 +81,7 @@ private slots:
         openWindow(true);
         QVERIFY(!window->currentWiki());
         QVERIFY(editorReady(window.get()));
-        const QString welcome = editor->page()->mainFrame()->toHtml();
+        const QString welcome = js("document.documentElement.outerHTML");
         QVERIFY(welcome.contains("locked.velmora"));
         QVERIFY(welcome.contains(commandUrl(OpenLastWikiCommand)));
         answerPassword({QStringLiteral("pw")});
@@ -269,14 +269,14 @@ private slots:
         QVERIFY(window->currentWiki()->waitForSaves()); // the saves of makeWiki()
         const QByteArray before = fileBytes(file);
         caretAtEnd(window.get());
-        QTest::keyClicks(editor, QStringLiteral("typed"));
+        QTest::keyClicks(input(), QStringLiteral("typed"));
         QTRY_VERIFY(fileBytes(file) != before);
         const QByteArray once = fileBytes(file);
         QTest::qWait(300); // nothing changed since: nothing is written
         QCOMPARE(fileBytes(file), once);
 
         window->resize(900, 650);
-        QTest::keyClicks(editor, QStringLiteral(" more"));
+        QTest::keyClicks(input(), QStringLiteral(" more"));
         timer->stop();
         QVERIFY(window->close());
         QCOMPARE(Settings::lastWindowGeometry().size(), QSize(900, 650));
@@ -314,5 +314,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+VELMORA_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

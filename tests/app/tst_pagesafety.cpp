@@ -103,7 +103,7 @@ private slots:
             QTest::qWait(100);
             if (page->isLocked())
                 continue;
-            QCOMPARE(js("document.querySelector('p').textContent"), "Stored text of the page");
+            QTRY_COMPARE(js("document.querySelector('p').textContent"), "Stored text of the page");
             const QString preview
                 = window->sidebar()->findChild<SidebarTree *>()->itemById(page->id())->preview();
             QVERIFY2(preview.startsWith("Stored text of the page"), qPrintable(preview));
@@ -152,8 +152,8 @@ private slots:
         editor->setFocus();
         js("var r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
            "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
-        QTest::keyClicks(editor, QStringLiteral("!"));
-        window->saveWiki(true);
+        QTest::keyClicks(input(), QStringLiteral("!"));
+        saveWiki(window.get(), true);
         QVERIFY(window->currentWiki()->waitForSaves());
         window->close();
         window.reset();
@@ -181,7 +181,7 @@ private slots:
                                      "<img src=\"%1\"><img src=\"%2\"></p>")
                           .arg(listener.url("picture.png"), listener.url("missing.png")));
         QGuiApplication::clipboard()->setMimeData(mime);
-        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(input(), Qt::Key_V, Qt::ControlModifier);
         Page *page = editor->currentPage();
         QTRY_VERIFY(page->content().contains(QStringLiteral("data:image/png;base64,")));
         QCOMPARE(listener.requests.size(), 2);
@@ -243,6 +243,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPageSafety)
+VELMORA_TEST_MAIN(TestPageSafety)
 
 #include "tst_pagesafety.moc"

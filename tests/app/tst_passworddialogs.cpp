@@ -193,5 +193,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPasswordDialogs)
+VELMORA_TEST_MAIN(TestPasswordDialogs)
 #include "tst_passworddialogs.moc"

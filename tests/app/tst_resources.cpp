@@ -45,5 +45,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestResources)
+VELMORA_TEST_MAIN(TestResources)
 #include "tst_resources.moc"

@@ -42,7 +42,7 @@ class TestSafeguards : public WindowTest
     // Saves the shown page and waits for the save and its report.
     bool save()
     {
-        window->saveWiki(false);
+        saveWiki(window.get(), false);
         return current()->waitForSaves();
     }
     // Opens a new wiki at dir/name.velmora, once it is first written (in the background) and
@@ -68,7 +68,7 @@ class TestSafeguards : public WindowTest
     void type(const QString &text)
     {
         caretAtEnd(window.get());
-        QTest::keyClicks(editor, text);
+        QTest::keyClicks(input(), text);
     }
 
 private slots:
@@ -128,7 +128,7 @@ private slots:
         answerBox(answer, &text);
         // The question comes with the save's report.
         WikiDocument *ours = current();
-        window->saveWiki(false);
+        saveWiki(window.get(), false);
         ours->waitForSaves();
         QVERIFY2(text.contains("changed outside"), qPrintable(text));
 
@@ -264,6 +264,8 @@ private slots:
         QCOMPARE(question.isEmpty(), answer.isEmpty());
         QCOMPARE(Settings::largePictureChoice(), remember ? "scale" : "ask");
 
+        // The page commits the picture a moment later.
+        QTRY_VERIFY(!storedPicture(current()->homePage()->content()).second.isEmpty());
         const auto picture = storedPicture(current()->homePage()->content());
         const QImage image = QImage::fromData(picture.second);
         if (stored == QLatin1String("as is")) {
@@ -338,7 +340,7 @@ private slots:
         type("first");
         QTRY_VERIFY(window->isWindowModified());
         QVERIFY(window->windowTitle().endsWith(QLatin1String("slow.velmora[*]")));
-        window->saveWiki(false);
+        saveWiki(window.get(), false);
         QVERIFY(entered.tryAcquire(1, 30000));
         QCOMPARE(saveState(), QStringLiteral("Saving\u2026"));
         type("second");
@@ -378,11 +380,11 @@ private slots:
         QString told;
         answerBox("OK", &told);
         QVERIFY(QFile::setPermissions(folder, readOnly));
-        window->saveWiki(true);
+        saveWiki(window.get(), true);
         QTRY_VERIFY(told.contains(QLatin1String("could not be saved")));
         QCOMPARE(saveState(), notSaved);
         QVERIFY(window->isWindowModified());
-        window->saveWiki(false); // the next autosave tries again
+        saveWiki(window.get(), false); // the next autosave tries again
         QVERIFY(!wiki->waitForSaves());
         QCOMPARE(saveState(), notSaved);
         answerBox("Keep Velmora open");
@@ -390,7 +392,7 @@ private slots:
         QVERIFY(allAnswered());
 
         QVERIFY(QFile::setPermissions(folder, everyone));
-        window->saveWiki(false);
+        saveWiki(window.get(), false);
         QVERIFY(wiki->waitForSaves());
         QVERIFY(saveState().startsWith(QLatin1String("Saved at ")));
         QVERIFY(!window->isWindowModified());
@@ -398,12 +400,12 @@ private slots:
         told.clear();
         answerBox("OK", &told);
         QVERIFY(QFile::setPermissions(folder, readOnly));
-        window->saveWiki(true);
+        saveWiki(window.get(), true);
         QTRY_VERIFY(!told.isEmpty()); // told again after a save worked
         QVERIFY(QFile::setPermissions(folder, everyone));
         QVERIFY(window->close());
     }
 };
 
-QTEST_MAIN(TestSafeguards)
+VELMORA_TEST_MAIN(TestSafeguards)
 #include "tst_safeguards.moc"

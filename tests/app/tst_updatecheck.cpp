@@ -179,5 +179,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestUpdateCheck)
+VELMORA_TEST_MAIN(TestUpdateCheck)
 #include "tst_updatecheck.moc"

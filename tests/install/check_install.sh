@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the build in $1 into a temporary DESTDIR and checks what a desktop reads from it:
-# the desktop entry, the AppStream data, the file type (well-formed, and recognised by name and
-# by its first two bytes once the MIME database is built), the icons and the manual page.
+# Installs the build in $1 into a temporary DESTDIR and checks the program's libraries (Qt 6,
+# no Qt 5) and what a desktop reads from it: the desktop entry, the AppStream data, the file
+# type (well-formed, and recognised by name and by its first two bytes once the MIME database
+# is built), the icons and the manual page.
 # Exits 77 (skipped) when a validator is missing; tools/bootstrap.sh installs them all.
 set -euo pipefail
 
@@ -21,6 +22,12 @@ share=$dest/usr/share
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 test -x "$dest/usr/bin/velmora" || fail "the program was not installed"
+# Qt 6 and Qt WebEngine only: neither Qt 5 nor QtWebKit may be linked.
+libs=$(ldd "$dest/usr/bin/velmora") || fail "ldd"
+echo "$libs" | grep -q 'libQt6WebEngineCore' || fail "Qt WebEngine is not linked"
+if echo "$libs" | grep -Eiq 'libQt5|webkit'; then
+    fail "Qt 5 or QtWebKit linked: $(echo "$libs" | grep -Ei 'libQt5|webkit')"
+fi
 
 # desktop-file-validate prints hints and warnings but exits 0 for them: clean means silent.
 out=$(desktop-file-validate "$share/applications/net.halvane.velmora.desktop" 2>&1) \

@@ -3,7 +3,6 @@
 #include "testing.h"
 
 #include <QRegularExpression>
-#include <QTextCodec>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -50,8 +49,6 @@ private:
     }
 
 private slots:
-    // Files were written in the locale's encoding: in a Latin-1 locale non-Latin text became "?".
-    void initTestCase() { QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1")); }
     void cleanup()
     {
         qDeleteAll(pages);
@@ -280,5 +277,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExporter)
+VELMORA_TEST_MAIN(TestExporter)
 #include "tst_exporter.moc"

@@ -314,5 +314,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWikiItems)
+VELMORA_TEST_MAIN(TestWikiItems)
 #include "tst_wikiitems.moc"

@@ -2,8 +2,10 @@
 #include "search/searchrunner.h"
 #include "testing.h"
 
+#include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QTreeWidget>
+#include <functional>
 #include <vector>
 
 // The search runner on real web pages: the cases a user meets, and the fast runner against
@@ -57,6 +59,31 @@ QStringList searchCorpus(quint32 seed, int pageCount)
         pages << html;
     }
     return pages;
+}
+
+// Runs the event loop until done() holds, at most a generous bound. QTRY_ would also run the
+// deletions the web engine has put off, which stalls the pages it is loading.
+bool waitUntil(const std::function<bool()> &done)
+{
+    const QDeadlineTimer deadline(120000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return done();
+}
+
+// The engine's own find in fresh pages, waited for; false when it never answers.
+bool inFreshPages(
+    const QList<Page *> &pages, const QString &text, int width, QList<SearchResult> *results)
+{
+    bool done = false;
+    QEventLoop loop;
+    QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+    SearchRunner::runInFreshPages(pages, text, width, &loop, [&](const QList<SearchResult> &found) {
+        *results = found, done = true;
+        loop.quit();
+    });
+    loop.exec();
+    return done;
 }
 
 } // namespace
@@ -120,10 +147,11 @@ private slots:
             << "leaf"
             << QStringList {
                    "one [leaf]", "two [leaf]", "[leaf] three", "six [leaf]", "    [leaf]();"};
+        // The find reads across a checkbox as if it were not there.
         QTest::newRow("checklist")
             << "<ul class=\"checklist\"><li><input type=\"checkbox\">buy milk</li><li><input "
                "type=\"checkbox\" checked=\"\">milk<input type=\"checkbox\">tea</li></ul>"
-            << "milk" << QStringList {"buy [milk]", "[milk] tea"};
+            << "milk" << QStringList {"buy [milk]", "[milk]tea"};
         QTest::newRow("spaces inside the text")
             << "<p>Buy <i>fresh</i>\n  milk, fresh&nbsp;milk, fresh<br>milk.</p>"
             << "fresh milk"
@@ -181,14 +209,21 @@ private slots:
                 "Inside: needle *", "Last: needle"}));
     }
 
+    // Pages read as text and pages the engine searches (a form field), in order; a search
+    // stopped while the engine has one of its pages drops what the engine answers later.
     void searchesInSlicesUntilStopped()
     {
         QStringList contents;
-        for (int i = 0; i < 400; ++i)
-            contents << QStringLiteral("<p>one two one %1</p>").arg(i);
+        for (int i = 0; i < 400; ++i) {
+            contents << QStringLiteral("<p>one two one %1%2</p>")
+                            .arg(i)
+                            .arg(i == 1 || i == 200 ? "<input value=\"x\">" : "");
+        }
         QList<Page *> pages = makePages(contents);
         SearchRunner runner;
         const QList<SearchResult> all = runner.run(pages, "one");
+        QCOMPARE(all.size(), 800);
+        QCOMPARE(runner.lastStatistics().pagesInFreshPages, 2);
         QList<SearchResult> found;
         QList<bool> ends;
         connect(&runner, &SearchRunner::resultsFound, this,
@@ -200,18 +235,23 @@ private slots:
         pages.last()->setContent(QStringLiteral("<p>two</p>"));
         QVERIFY(runner.isRunning());
         QVERIFY(runner.run(pages, QStringLiteral("two")).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!ends.isEmpty(), 120000);
+        QVERIFY(waitUntil([&] { return !ends.isEmpty(); }));
         QCOMPARE(ends, QList<bool> {false});
         QCOMPARE(found, all);
 
-        // A new search stops the one under way.
+        // A new search stops the one under way, here while the engine has its second page.
         found.clear();
         ends.clear();
+        // The first page's hits end a slice; the next slice hands the second to the engine.
+        int slicesAtSecondPage = 0;
+        connect(&runner, &SearchRunner::progressed, this, [&](int pagesDone) {
+            if (pagesDone == 1 && ++slicesAtSecondPage == 2)
+                runner.start(pages, QStringLiteral("two"));
+        });
         runner.start(pages, QStringLiteral("one"));
-        runner.start(pages, QStringLiteral("two"));
-        QTRY_VERIFY_WITH_TIMEOUT(ends.size() == 2, 120000);
+        QVERIFY(waitUntil([&] { return ends.size() == 2; }));
         QCOMPARE(ends, (QList<bool> {true, false}));
-        QCOMPARE(found.size(), 400);
+        QCOMPARE(found.size(), 2 + 400);
     }
 
     // The runner against the engine's own find in fresh pages: on a generated corpus, on the
@@ -297,8 +337,9 @@ private slots:
         for (int i = 0; corpus && i < pages.size(); i += 5)
             pages.at(i)->setLocked(true);
         runner.setLayoutWidth(corpus ? 600 : 0);
-        QCOMPARE(hitTexts(runner.run(pages, text)),
-            hitTexts(SearchRunner::runInFreshPages(pages, text, runner.layoutWidth())));
+        QList<SearchResult> reference;
+        QVERIFY(inFreshPages(pages, text, runner.layoutWidth(), &reference));
+        QCOMPARE(hitTexts(runner.run(pages, text)), hitTexts(reference));
     }
 
     // One row per page in search order, a locked page's lines hidden, a page's hits over two
@@ -323,5 +364,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSearchRunner)
+VELMORA_TEST_MAIN(TestSearchRunner)
 #include "tst_searchrunner.moc"

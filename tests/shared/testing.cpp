@@ -9,11 +9,13 @@
 #include "sidebar/sidebar.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QHostAddress>
 #include <QInputDialog>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,7 +24,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpSocket>
-#include <QWebFrame>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 namespace Testing {
 namespace {
@@ -255,12 +258,71 @@ WikiDocument *openSampleWiki(MainWindow *window, const QString &path)
     return editorReady(window) ? wiki : nullptr;
 }
 
+QVariant runScript(Editor *editor, const QString &script)
+{
+    // The answer may come after the wait gave up; it then lands in the shared state only.
+    struct Answer
+    {
+        bool arrived = false;
+        QVariant value;
+    };
+    auto answer = std::make_shared<Answer>();
+    editor->page()->runJavaScript(script, [answer](const QVariant &value) {
+        answer->arrived = true;
+        answer->value = value;
+    });
+    if (!pumpUntil([&answer] { return answer->arrived; })) {
+        QTest::qFail(qPrintable(QStringLiteral("The page never answered: %1").arg(script)),
+            __FILE__, __LINE__);
+    }
+    return answer->value;
+}
+
+bool pumpUntil(const std::function<bool()> &condition, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    // Wakes the loop now and then to look at the condition and the time.
+    QTimer tick;
+    tick.start(20);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        // Objects deleted later go as they would when the loop returns, as QTest's waits do.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+void saveWiki(MainWindow *window, bool forced)
+{
+    window->saveWiki(forced);
+    // The page answers in order: once this answer is in, so is the one the save waited for.
+    runScript(window->editor(), QStringLiteral("0"));
+}
+
 bool editorReady(MainWindow *window)
 {
-    QWebFrame *frame = window->editor()->page()->mainFrame();
-    return QTest::qWaitFor(
-        [frame] { return frame->evaluateJavaScript("document.readyState") == "complete"; },
-        30000);
+    Editor *editor = window->editor();
+    // The engine drops keys and clicks meant for a new document until it has painted it: two
+    // animation frames after loading, a frame is on the screen.
+    return pumpUntil([editor] {
+        return !editor->isLoading()
+            && runScript(editor,
+                   QStringLiteral("document.readyState == 'complete' && (function () {"
+                                  "  if (window.testFramesShown === undefined) {"
+                                  "    window.testFramesShown = false;"
+                                  "    requestAnimationFrame(function () {"
+                                  "      requestAnimationFrame(function () {"
+                                  "        window.testFramesShown = true; }); }); }"
+                                  "  return window.testFramesShown; })()"))
+            .toBool();
+    });
+}
+
+QWidget *editorInput(Editor *editor)
+{
+    return editor->focusProxy() ? editor->focusProxy() : editor;
 }
 
 bool showContent(MainWindow *window, Page *page, const QString &content)
@@ -276,12 +338,22 @@ bool showContent(MainWindow *window, Page *page, const QString &content)
     return editorReady(window);
 }
 
+bool focusPage(MainWindow *window)
+{
+    // The engine tells the page of its focus apart from the scripts it runs: a selection set
+    // before the focus arrives is replaced by the one the focus brings back.
+    Editor *editor = window->editor();
+    editor->setFocus();
+    return pumpUntil(
+        [editor] { return runScript(editor, QStringLiteral("document.hasFocus()")).toBool(); });
+}
+
 void caretAtEnd(MainWindow *window)
 {
-    window->editor()->setFocus();
-    window->editor()->page()->mainFrame()->evaluateJavaScript(
-        "var r = document.createRange(); r.selectNodeContents(document.body);"
-        "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);");
+    focusPage(window);
+    runScript(window->editor(),
+        QStringLiteral("var r = document.createRange(); r.selectNodeContents(document.body);"
+                       "r.collapse(false); getSelection().removeAllRanges(); getSelection().addRange(r);"));
 }
 
 QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choice)
@@ -303,8 +375,13 @@ QStringList contextMenu(QWidget *widget, const QPoint &pos, const QString &choic
     poll.start(10);
     // The page notes which element the right button went down on.
     QTest::mouseClick(widget, Qt::RightButton, {}, pos);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
-    QApplication::sendEvent(widget, &event);
+    if (qobject_cast<QWebEngineView *>(widget->parentWidget())) {
+        // A page's view asks for its menu itself once the engine has seen the click.
+        pumpUntil([&poll] { return !poll.isActive(); });
+    } else {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
+        QApplication::sendEvent(widget, &event);
+    }
     return entries;
 }
 
@@ -339,12 +416,20 @@ QAction *WindowTest::action(const QString &name) const
 
 QString WindowTest::js(const QString &script) const
 {
-    return editor->page()->mainFrame()->evaluateJavaScript(script).toString();
+    return runScript(editor, script).toString();
 }
 
 QPoint WindowTest::centreOf(const QString &selector) const
 {
-    return editor->page()->mainFrame()->findFirstElement(selector).geometry().center();
+    const QVariantList centre = runScript(editor,
+        QStringLiteral("(function(){ var e = document.querySelector(%1); if (!e) return [-1, -1];"
+                       " var r = e.getBoundingClientRect();"
+                       " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+            .arg(QString::fromUtf8(QJsonDocument(QJsonArray{selector}).toJson(QJsonDocument::Compact))
+                     .mid(1).chopped(1)))
+                                    .toList();
+    const qreal zoom = editor->zoomFactor();
+    return QPoint(qRound(centre.value(0).toReal() * zoom), qRound(centre.value(1).toReal() * zoom));
 }
 
 void WindowTest::cleanup()

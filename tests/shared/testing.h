@@ -6,6 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "editor/editor.h"
+#include "editor/webenginearguments.h"
 #include "model/folder.h"
 #include "model/page.h"
 #include "model/urls.h"
@@ -24,8 +25,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <QWebElement>
-#include <QWebFrame>
+#include <QVariant>
 #include <QtTest>
 
 #include <functional>
@@ -34,13 +34,43 @@
 class QTcpSocket;
 
 // A wait ends as soon as its condition holds; the bound only decides how long a failing test
-// takes to say so, and is generous enough for a machine that is busy with other work.
+// takes to say so, and is generous enough for a machine that is busy with other work. The
+// waits run the event loop without sleeping between looks (see pumpUntil()): the web engine's
+// own work reaches this process through it.
+#undef QTRY_VERIFY_WITH_TIMEOUT
+#define QTRY_VERIFY_WITH_TIMEOUT(expr, timeout)                                                   \
+    do {                                                                                       \
+        Testing::pumpUntil([&] { return bool(expr); }, timeout);                               \
+        QVERIFY(expr);                                                                         \
+    } while (false)
 #undef QTRY_VERIFY
 #define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 30000)
+#undef QTRY_COMPARE_WITH_TIMEOUT
+#define QTRY_COMPARE_WITH_TIMEOUT(expr, expected, timeout)                                        \
+    do {                                                                                       \
+        Testing::pumpUntil([&] { return (expr) == (expected); }, timeout);                     \
+        QCOMPARE(expr, expected);                                                              \
+    } while (false)
 #undef QTRY_COMPARE
 #define QTRY_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT(expr, expected, 30000)
 
+// QTEST_MAIN for test programs that show web pages: the web engine is prepared as the
+// program prepares it, before the application object.
+#define VELMORA_TEST_MAIN(TestObject)                                                          \
+    int main(int argc, char **argv)                                                            \
+    {                                                                                          \
+        WebEngineArguments::prepareApplication();                                              \
+        QApplication app(argc, argv);                                                          \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                               \
+        TestObject test;                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                             \
+        return QTest::qExec(&test, argc, argv);                                                \
+    }
+
 namespace Testing {
+
+// Runs the event loop until condition holds or ms have passed; whether it holds.
+bool pumpUntil(const std::function<bool()> &condition, int ms = 30000);
 
 // Hands the next modal dialog that inherits className to answer, in the order the answers
 // were given. A modal dialog that no answer fits is closed after a few seconds and fails the
@@ -90,11 +120,22 @@ std::unique_ptr<MainWindow> makeWindow(bool keepSettings = false);
 // Opens a new wiki at path in window: the home page shown, "Ideas", and "Travel" holding
 // "Lisbon".
 WikiDocument *openSampleWiki(MainWindow *window, const QString &path);
+// Runs script in the editor's page and waits for its value. The engine answers later, never
+// inside the call; the wait is bounded and fails the running test when no answer comes.
+QVariant runScript(Editor *editor, const QString &script);
+// Saves as autosave and Ctrl+S do, and returns once the save has been asked for: the window
+// first takes what the page shows, which the page answers later.
+void saveWiki(MainWindow *window, bool forced = false);
 // Waits until the editor's page has loaded whole.
 bool editorReady(MainWindow *window);
+// The widget of the editor that takes the keyboard and the mouse: key and mouse events for the
+// page go there.
+QWidget *editorInput(Editor *editor);
 // Shows page holding content in the window's editor without a commit, focused.
 bool showContent(MainWindow *window, Page *page, const QString &content);
-// Puts the editor's caret at the end of its body.
+// Focuses the editor and waits until its page knows it has the focus.
+bool focusPage(MainWindow *window);
+// Puts the editor's caret at the end of its body, the page focused.
 void caretAtEnd(MainWindow *window);
 // Opens widget's context menu at pos and chooses the entry with the text choice; the entries
 // of the menu, none when no menu opened.
@@ -120,10 +161,13 @@ protected:
     void openSample(bool keepSettings = false);
     QAction *action(const QString &name) const;
     Page *page(const QString &name) const { return wiki->findPageByName(name); }
-    // The editor's page evaluates script; its value as text.
+    // The editor's page evaluates script; its value as text (see runScript()).
     QString js(const QString &script) const;
-    // The centre of the first element of the editor's page that matches selector.
+    // The centre of the first element of the editor's page that matches selector, in the
+    // coordinates of editorInput().
     QPoint centreOf(const QString &selector) const;
+    // Where key and mouse events for the editor's page go.
+    QWidget *input() const { return editorInput(editor); }
 
 private slots:
     void cleanup();

@@ -85,7 +85,8 @@ std::unique_ptr<QDrag> startDrag(SidebarTree *tree, QTreeWidgetItem *row)
     // the drag ends at once, leaving the drag object behind until the event loop runs.
     const QPoint step(QApplication::startDragDistance() + 1, 0);
     for (const QPoint &pos : {start + step, start + 2 * step}) {
-        QMouseEvent move(QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, pos, tree->viewport()->mapToGlobal(pos), Qt::NoButton,
+            Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(tree->viewport(), &move);
     }
     return std::unique_ptr<QDrag>(tree->findChild<QDrag *>());
@@ -328,5 +329,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSidebar)
+VELMORA_TEST_MAIN(TestSidebar)
 #include "tst_sidebar.moc"
