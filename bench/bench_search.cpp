@@ -79,6 +79,20 @@ int main(int argc, char *argv[])
     const bool check = !texts.removeAll(QStringLiteral("--no-check"));
     const bool checklists = texts.removeAll(QStringLiteral("--checklists")) > 0;
 
+    // The editor's page, which starts the web engine before the wiki is read and any search
+    // runs, as the window's does.
+    PageProfile profile;
+    QWebEnginePage editorPage(&profile);
+    // The engine forks its helper processes as it starts: after that, this process's first
+    // write to each page of its heap faults. Started after the wiki was read, the first search
+    // paid for that, and for the engine's start-up in its event loop.
+    {
+        QEventLoop loop;
+        QObject::connect(&editorPage, &QWebEnginePage::loadFinished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        editorPage.setHtml(QStringLiteral("<p>editor</p>"));
+        loop.exec();
+    }
     // The wiki's pages in sidebar order, as the document lists them.
     std::vector<std::unique_ptr<Page>> owned;
     std::vector<std::unique_ptr<Folder>> folders;
@@ -104,10 +118,6 @@ int main(int argc, char *argv[])
     constexpr int width = 800;
     SearchRunner runner;
     runner.setLayoutWidth(width);
-    // The editor's page, which starts the web engine before any search does.
-    PageProfile profile;
-    QWebEnginePage editorPage(&profile);
-    editorPage.setHtml(QStringLiteral("<p>editor</p>"));
     // The results panel the window shows, fed as the window feeds it.
     SearchResultsWidget panel;
     panel.resize(width, 300);

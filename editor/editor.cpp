@@ -11,6 +11,7 @@
 #include "model/urls.h"
 
 #include <QAction>
+#include <QChildEvent>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -24,6 +25,8 @@
 #include <QWebEngineFindTextResult>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineSettings>
+
+#include <algorithm>
 
 namespace {
 
@@ -776,6 +779,35 @@ void Editor::addEditingActions(QMenu *menu)
     menu->addAction(m_actions->createLinkAction);
     menu->addSeparator();
     m_actions->addFormatActions(menu);
+}
+
+void Editor::childEvent(QChildEvent *event)
+{
+    QWebEngineView::childEvent(event);
+    if (event->added() && event->child()->isWidgetType())
+        event->child()->installEventFilter(this);
+}
+
+bool Editor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride && acceptsMarkup()) {
+        // The page script and the engine do these in the page, in line with the typing: undo
+        // and redo, the clipboard, select all, bold, italic and underline.
+        static const QList<QKeySequence> pageKeys = {QKeySequence::Undo, QKeySequence::Redo,
+            QKeySequence::Cut, QKeySequence::Copy, QKeySequence::Paste, QKeySequence::SelectAll,
+            QKeySequence(Qt::CTRL | Qt::Key_B), QKeySequence(Qt::CTRL | Qt::Key_I),
+            QKeySequence(Qt::CTRL | Qt::Key_U), QKeySequence(Qt::CTRL | Qt::Key_Y),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence typed(key->keyCombination());
+        if (std::any_of(pageKeys.begin(), pageKeys.end(), [&typed](const QKeySequence &known) {
+                return known.matches(typed) == QKeySequence::ExactMatch;
+            })) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWebEngineView::eventFilter(watched, event);
 }
 
 bool Editor::focusNextPrevChild(bool next)

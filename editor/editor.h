@@ -233,6 +233,12 @@ protected:
     // Tab in a page being edited belongs to the page (a tab, the next cell, indenting), not to
     // the focus chain.
     bool focusNextPrevChild(bool next) override;
+    // The engine's input widget comes and goes with the documents shown: each gets the filter
+    // below.
+    void childEvent(QChildEvent *event) override;
+    // The editing keys the page handles itself reach it in the order they were typed; a window
+    // shortcut would run its script ahead of the keys still on their way.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void onLoadFinished(bool ok);

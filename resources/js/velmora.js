@@ -1085,9 +1085,11 @@ function findStep(text, caseSensitive, step, max) {
 // Replaces the selection when it is a match of text, as the find bar's Replace does; whether
 // it was one.
 function replaceSelectedMatch(text, caseSensitive, replacement) {
-    var selected = window.getSelection().toString();
-    var same = caseSensitive ? selected === text
-        : selected.toLocaleLowerCase() === text.toLocaleLowerCase();
+    // The find reads a no-break space as a space.
+    var selected = window.getSelection().toString().replace(/\u00a0/g, " ");
+    var wanted = text.replace(/\u00a0/g, " ");
+    var same = caseSensitive ? selected === wanted
+        : selected.toLocaleLowerCase() === wanted.toLocaleLowerCase();
     if (text === "" || !same)
         return false;
     if (replacement === "")
@@ -1163,6 +1165,21 @@ function keyDown(event) {
         || (event.altKey && !event.ctrlKey && event.keyCode === 8)) {
         event.preventDefault();
         undoEdit();
+        return;
+    }
+    if (editable() && event.ctrlKey && !event.altKey && !event.metaKey
+        && (event.keyCode === 89 && !event.shiftKey || event.keyCode === 90 && event.shiftKey)) {
+        event.preventDefault();
+        document.execCommand("redo");
+        reportState();
+        return;
+    }
+    var style = ctrlOnly && !event.shiftKey && editable()
+        ? {66: "bold", 73: "italic", 85: "underline"}[event.keyCode] : undefined;
+    if (style !== undefined) {
+        event.preventDefault();
+        toggleStyle(style);
+        reportState();
         return;
     }
     if ((ctrlOnly && !event.shiftKey && event.keyCode === 86)
