@@ -1000,19 +1000,39 @@ $(document).ready(function () {
 // handled, which has already decided about the picture's handles: only other selection changes
 // (keys, commands) take them away.
 var pressing = false;
+// The selection as the last press left it. The engine may report a press's change only after
+// the release, and late by an unknown time on a busy machine: a report that finds the selection
+// still where the press put it is that press's own.
+var pressSelection = null;
+
+function selectionPoints() {
+    var selection = window.getSelection();
+    return {
+        anchor: selection.anchorNode, anchorOffset: selection.anchorOffset,
+        focus: selection.focusNode, focusOffset: selection.focusOffset
+    };
+}
+
+function sameSelectionPoints(a, b) {
+    return a !== null && b !== null && a.anchor === b.anchor && a.anchorOffset === b.anchorOffset
+        && a.focus === b.focus && a.focusOffset === b.focusOffset;
+}
+
 document.addEventListener("mousedown", function () {
     pressing = true;
+    pressSelection = null;
 }, true);
 document.addEventListener("mouseup", function () {
-    setTimeout(function () {
-        pressing = false;
-    }, 0);
+    pressing = false;
+    pressSelection = selectionPoints();
 }, true);
 
 // Bound at once rather than when the document is ready: a selection can change before that.
 document.addEventListener("selectionchange", function () {
-    if (!pressing)
+    if (!pressing && !sameSelectionPoints(pressSelection, selectionPoints())) {
+        pressSelection = null;
         tryRemoveResizable();
+    }
     reportStateSoon();
 });
 
