@@ -58,8 +58,10 @@ namespace {
 
 const int autosaveIntervalMs = 10000;
 // The longest the window waits for the page's last words before it closes or opens another
-// wiki; the page answers within milliseconds unless the engine hangs.
-const int pageCommitWaitMs = 5000;
+// wiki: the page answers within milliseconds, within seconds on a machine under load, and a
+// process that has not answered in a minute is hung. A busy cursor shows after a moment.
+const int pageCommitWaitMs = 60000;
+const int pageCommitNoticeableMs = 300;
 const int maxRecentFiles = 5;
 
 QString welcomeNoWikiText()
@@ -820,17 +822,32 @@ bool MainWindow::waitForPageCommit()
 {
     // The page answers from the engine's process, through the event loop. Closing the window
     // or opening another wiki is decided within the call that asks, like the wait for the
-    // running save after this, so this is the one place that waits for the page: bounded, and
-    // taking no input from the user meanwhile. The answer is shared, since it may come after
-    // the wait gave up.
+    // running save after this, so this is the one place that waits for the page, taking no
+    // input from the user meanwhile. A busy machine may keep the answer for seconds, and it
+    // holds the last words typed: the wait lasts while the page's process lives, with a busy
+    // cursor once it is noticeable, and gives up only on a process that no longer answers at
+    // all. The answer is shared, since it may come after the wait gave up.
     auto answered = std::make_shared<bool>(false);
+    bool ended = false;
+    const QMetaObject::Connection endedConnection =
+        connect(m_editor, &Editor::pageProcessEnded, this, [&ended] { ended = true; });
     m_editor->updatePageContent([answered] { *answered = true; });
     const QDeadlineTimer deadline(pageCommitWaitMs);
+    const QDeadlineTimer noticeable(pageCommitNoticeableMs);
+    bool busyCursor = false;
     QTimer tick; // wakes the wait to look at the time
     tick.start(50);
-    while (!*answered && !deadline.hasExpired())
+    while (!*answered && !ended && !deadline.hasExpired()) {
+        if (!busyCursor && noticeable.hasExpired()) {
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+            busyCursor = true;
+        }
         QCoreApplication::processEvents(
             QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
+    if (busyCursor)
+        QApplication::restoreOverrideCursor();
+    disconnect(endedConnection);
     return *answered;
 }
 

@@ -167,8 +167,8 @@ private:
     // Saves the wiki when the current page changed (or always when forced); the page must
     // hold what it shows.
     void requestSave(bool forced);
-    // Asks the page for what it shows and waits for the answer, at most pageCommitWaitMs;
-    // false when none came.
+    // Asks the page for what it shows and waits for the answer, for as long as the page's
+    // process lives (and at most pageCommitWaitMs); false when none came.
     bool waitForPageCommit();
     void exportPage(bool asHtml);
     void exportWiki(bool asHtml);

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QTimer>
 #include <QUuid>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineLoadingInfo>
@@ -125,6 +126,20 @@ Editor::Editor(QWidget *mainWindow, QWidget *parent)
                 && info.url() == m_page->documentUrl())
                 onLoadFinished(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
         });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        // The document is gone with its process; the page is shown again from what it last
+        // committed, once the engine is through with this report.
+        emit pageProcessEnded();
+        if (m_shown != Shown::PageDocument || !m_currentPage)
+            return;
+        // Nothing can answer until the page is shown again.
+        m_loading = true;
+        const int unloads = m_unloads;
+        QTimer::singleShot(0, this, [this, unloads] {
+            if (unloads == m_unloads && m_currentPage && m_shown == Shown::PageDocument)
+                loadPage(m_currentPage);
+        });
+    });
     connect(m_page, &WebEnginePage::linkClicked, this, [this](const QUrl &url) {
         if (m_linksConnected)
             emit linkActivated(url);

@@ -226,6 +226,10 @@ signals:
     // The engine changed whether undo, redo, cut or copy can be done: it says so after the
     // edit or selection change that caused it.
     void editCommandsChanged();
+    // The engine's process that showed the page has ended (it crashed or was killed): whatever
+    // was asked of the page gets no answer. The shown page is loaded again from what it last
+    // committed.
+    void pageProcessEnded();
 
 protected:
     void dropEvent(QDropEvent *event) override;
