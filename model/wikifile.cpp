@@ -458,6 +458,13 @@ qint64 documentSizeOfString(qint64 length, bool latin1)
                                                : qint64(alignedSize(4 + 2 * quint64(length)));
 }
 
+qint64 documentSizeOfContentEntry(const CompactText &content)
+{
+    // The entry's value slot, then its key, "content", stored as Latin-1 after its length.
+    const qint64 key = qint64(alignedSize(4 + 2 + 7));
+    return 4 + key + documentSizeOfString(content.size(), content.isLatin1());
+}
+
 QJsonObject jsonFromDocumentBytes(const QByteArray &bytes, bool *ok)
 {
     *ok = false;
