@@ -15,6 +15,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -57,7 +58,13 @@ const qint64 writeChunkSize = 1 << 20;
 QByteArray toBinaryJson(const QJsonObject &root)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    return QBinaryJson::toBinaryData(QJsonDocument(root));
+    // Not toBinaryData(): it copies the buffer toRawData() hands over and never frees it, so
+    // every save would lose a whole document's worth of memory. The buffer is ours to free.
+    int size = 0;
+    const char *raw = QBinaryJson::toRawData(QJsonDocument(root), &size);
+    QByteArray bytes(raw, size);
+    std::free(const_cast<char *>(raw));
+    return bytes;
 #else
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
