@@ -201,5 +201,9 @@ Page *Page::fromJson(const QJsonObject &json)
     page->setPasswordDescriptor(
         PasswordDescriptor(json.value(QStringLiteral("password_descriptor")).toObject()));
     page->setLocked(qAsConst(*page).passwordDescriptor().isSet());
+    // Made while the wiki opens rather than by the first save, which would then hold the
+    // window up for every page at once.
+    QWriteLocker locker(&page->m_pageLock);
+    page->fieldsJson();
     return page;
 }
