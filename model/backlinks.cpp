@@ -146,11 +146,12 @@ QList<Page *> Backlinks::pagesLinkingTo(const QString &pageId, const QList<Page 
         const QString id = page->id();
         // Stored alongside, the content shares its text with the page: while the page keeps
         // that text, the comparison below is a pointer comparison.
-        const QString content = page->content();
+        const CompactText content = page->compactContent();
         Entry &entry = m_links[id];
-        if (entry.content.isNull() || entry.content != content) {
+        if (!entry.read || entry.content != content) {
             entry.content = content;
-            entry.targets = linkedPageIds(content);
+            entry.targets = linkedPageIds(content.toString());
+            entry.read = true;
         }
         if (id != pageId && !page->isLocked() && entry.targets.contains(pageId))
             result << page;

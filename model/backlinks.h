@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/compacttext.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -30,7 +32,8 @@ public:
 private:
     struct Entry
     {
-        QString content;
+        CompactText content;
+        bool read = false;
         QStringList targets;
     };
     QHash<QString, Entry> m_links;

@@ -2,6 +2,7 @@
 
 #include "model/wikiitem.h"
 
+#include <QJsonArray>
 #include <QList>
 
 // An ordered list of pages under one name. The folder does not own its pages: destroying it or
@@ -22,9 +23,12 @@ public:
     bool removePage(const QString &id);
 
     QJsonObject toJson() const override;
+    QJsonObject toJsonWithoutContent(QVector<CompactText> *contents) const override;
     // Every element of "pages" is read as a page, whatever its own "type" says.
     static Folder *fromJson(const QJsonObject &json);
 
 private:
+    QJsonObject withPages(const QJsonArray &pages) const;
+
     QList<Page *> m_pages;
 };

@@ -9,28 +9,6 @@ namespace {
 
 const int previewLength = 100;
 
-bool isText(const QJsonValue &value)
-{
-    return value.type() == QJsonValue::String;
-}
-
-// Whether json holds exactly the fields, of exactly the types, that toJson() writes, so that the
-// object read from the file can serve as the page's JSON unchanged.
-bool isCanonicalPage(const QJsonObject &json)
-{
-    if (json.size() != 5 || json.value(QLatin1String("type")).toString() != QLatin1String("page")
-        || !isText(json.value(QLatin1String("id"))) || !isText(json.value(QLatin1String("name")))
-        || !isText(json.value(QLatin1String("content"))))
-        return false;
-    const QJsonValue descriptor = json.value(QLatin1String("password_descriptor"));
-    if (!descriptor.isObject())
-        return false;
-    const QJsonObject fields = descriptor.toObject();
-    return fields.size() == 3 && isText(fields.value(QLatin1String("hashed_password")))
-        && isText(fields.value(QLatin1String("salt")))
-        && isText(fields.value(QLatin1String("password_hint")));
-}
-
 } // namespace
 
 Page::Page()
@@ -50,7 +28,7 @@ Page::Page(const QString &id, const QString &name)
 
 Page::Page(const Page &other)
     : WikiItem(other)
-    , m_content(other.content())
+    , m_content(other.compactContent())
     , m_locked(other.isLocked())
     , m_modified(other.isModified())
     , m_passwordDescriptor(other.passwordDescriptor())
@@ -58,15 +36,21 @@ Page::Page(const Page &other)
 
 QString Page::content() const
 {
+    return compactContent().toString();
+}
+
+CompactText Page::compactContent() const
+{
     QReadLocker locker(&m_pageLock);
     return m_content;
 }
 
 void Page::setContent(const QString &content)
 {
+    // Made outside the lock: readers on other threads need not wait for the conversion.
+    CompactText text(content);
     QWriteLocker locker(&m_pageLock);
-    m_content = content;
-    dropJson();
+    m_content = std::move(text);
 }
 
 PasswordDescriptor &Page::passwordDescriptor()
@@ -79,8 +63,8 @@ PasswordDescriptor &Page::passwordDescriptor()
 
 void Page::dropJson() const
 {
-    m_json = QJsonObject();
-    m_jsonValid = false;
+    m_fieldsJson = QJsonObject();
+    m_fieldsJsonValid = false;
 }
 
 void Page::jsonChanged()
@@ -174,20 +158,33 @@ void Page::setDefaultContent()
     setContent(content);
 }
 
-QJsonObject Page::toJson() const
+QJsonObject Page::fieldsJson() const
 {
-    QWriteLocker locker(&m_pageLock);
-    if (!m_jsonValid) {
-        m_json = QJsonObject {
+    if (!m_fieldsJsonValid) {
+        m_fieldsJson = QJsonObject {
             {QStringLiteral("type"), type()},
             {QStringLiteral("id"), id()},
             {QStringLiteral("name"), name()},
-            {QStringLiteral("content"), m_content},
             {QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson()},
         };
-        m_jsonValid = true;
+        m_fieldsJsonValid = true;
     }
-    return m_json;
+    return m_fieldsJson;
+}
+
+QJsonObject Page::toJson() const
+{
+    QWriteLocker locker(&m_pageLock);
+    QJsonObject json = fieldsJson();
+    json.insert(QStringLiteral("content"), m_content.toString());
+    return json;
+}
+
+QJsonObject Page::toJsonWithoutContent(QVector<CompactText> *contents) const
+{
+    QWriteLocker locker(&m_pageLock);
+    contents->append(m_content);
+    return fieldsJson();
 }
 
 Page *Page::createHomePage()
@@ -204,13 +201,9 @@ Page *Page::fromJson(const QJsonObject &json)
     page->setPasswordDescriptor(
         PasswordDescriptor(json.value(QStringLiteral("password_descriptor")).toObject()));
     page->setLocked(qAsConst(*page).passwordDescriptor().isSet());
-    // What this program wrote is kept as it was read, so that the first save after opening
-    // copies no page; anything else is made into the written form now rather than then.
-    if (isCanonicalPage(json)) {
-        page->m_json = json;
-        page->m_jsonValid = true;
-    } else {
-        page->toJson();
-    }
+    // Made while the wiki opens rather than by the first save, which would then hold the
+    // window up for every page at once.
+    QWriteLocker locker(&page->m_pageLock);
+    page->fieldsJson();
     return page;
 }

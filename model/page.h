@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/compacttext.h"
 #include "model/passworddescriptor.h"
 #include "model/wikiitem.h"
 
@@ -19,7 +20,10 @@ public:
     // Needed by the metatype system; the copy has its own locks.
     Page(const Page &other);
 
+    // Made from the stored form at each call: to keep it, keep compactContent() instead.
     QString content() const;
+    // The content as the page stores it, sharing its bytes.
+    CompactText compactContent() const;
     void setContent(const QString &content);
     bool isLocked() const;
     bool isUnlocked() const;
@@ -28,7 +32,7 @@ public:
     void setModified(bool modified);
 
     // The page's own descriptor, reached without the page lock. The page cannot see a change
-    // made through the reference, so taking it renews the page's JSON at the next save.
+    // made through the reference, so taking it renews the page's fields at the next save.
     PasswordDescriptor &passwordDescriptor();
     const PasswordDescriptor &passwordDescriptor() const { return m_passwordDescriptor; }
     void setPasswordDescriptor(const PasswordDescriptor &descriptor);
@@ -46,9 +50,9 @@ public:
     QString plainTextPreview() const;
     void setDefaultContent();
 
-    // Kept between calls and made again only after a change to a field it holds, so that a save
-    // copies only the pages that changed.
+    // The whole page as a wiki file holds it, made at each call.
     QJsonObject toJson() const override;
+    QJsonObject toJsonWithoutContent(QVector<CompactText> *contents) const override;
 
     static Page *createHomePage();
     // Locked exactly when the stored descriptor holds a hash; "type" is not read.
@@ -60,13 +64,17 @@ protected:
 private:
     // The page lock is held for writing.
     void dropJson() const;
+    // Every field but the content, kept between calls so that a snapshot of an unchanged page
+    // makes nothing new. The page lock is held for writing.
+    QJsonObject fieldsJson() const;
 
-    QString m_content {QLatin1String("")};
+    // The one copy of the page's text in the program: one byte a character for Latin-1 text.
+    CompactText m_content {QString(QLatin1String(""))};
     bool m_locked = false;
     bool m_modified = false;
     PasswordDescriptor m_passwordDescriptor;
-    mutable QJsonObject m_json;
-    mutable bool m_jsonValid = false;
+    mutable QJsonObject m_fieldsJson;
+    mutable bool m_fieldsJsonValid = false;
     mutable QReadWriteLock m_pageLock;
 };
 

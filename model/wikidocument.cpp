@@ -343,11 +343,14 @@ void WikiDocument::load()
 }
 
 // The line between the threads runs here. Pages, folders and the document are read and changed
-// on the GUI thread only; snapshot() copies what a save needs into JSON values, and from then on
-// the saver's worker reads those values and nothing else. Each page keeps its JSON between saves
-// (Page::toJson()), so a snapshot shares the text of every unchanged page instead of copying it.
-QJsonObject WikiDocument::rootObject() const
+// on the GUI thread only; snapshot() copies what a save needs into JSON values and shared texts,
+// and from then on the saver's worker reads those values and nothing else. Each page keeps the
+// JSON of its fields between saves, and its text is shared as it is stored, so a snapshot copies
+// no page's text.
+WikiSnapshot WikiDocument::snapshot() const
 {
+    WikiSnapshot snapshot;
+    snapshot.filePath = m_filePath;
     QJsonObject admin;
     admin.insert(QStringLiteral("version"), m_version);
     admin.insert(QStringLiteral("password_descriptor"), m_passwordDescriptor.toJson());
@@ -355,17 +358,11 @@ QJsonObject WikiDocument::rootObject() const
     {
         QReadLocker locker(&m_itemsLock);
         for (const WikiItem *item : qAsConst(m_items))
-            items.append(item->toJson());
+            items.append(item->toJsonWithoutContent(&snapshot.contents));
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("admin"), admin);
-    root.insert(QStringLiteral("wiki_items"), items);
-    return root;
-}
-
-WikiSnapshot WikiDocument::snapshot() const
-{
-    return WikiSnapshot {m_filePath, rootObject()};
+    snapshot.root.insert(QStringLiteral("admin"), admin);
+    snapshot.root.insert(QStringLiteral("wiki_items"), items);
+    return snapshot;
 }
 
 bool WikiDocument::requestSave()
@@ -384,18 +381,18 @@ bool WikiDocument::requestSave()
 
 qint64 WikiDocument::currentDocumentSize() const
 {
-    return documentSizeOfJson(rootObject());
+    return snapshot().documentSize();
 }
 
 bool WikiDocument::saveCopyTo(const QString &path) const
 {
-    const QByteArray bytes = documentBytesFromJson(rootObject());
+    const QByteArray bytes = documentBytesFromJson(snapshot().completeRoot());
     return !bytes.isEmpty() && writeWikiData(path, bytes);
 }
 
 bool WikiDocument::keepInVersions()
 {
-    const QByteArray bytes = documentBytesFromJson(rootObject());
+    const QByteArray bytes = documentBytesFromJson(snapshot().completeRoot());
     return !bytes.isEmpty() && m_versions.keepDocument(bytes);
 }
 

@@ -74,8 +74,8 @@ public:
 
     void initializeNewWiki();
     void load();
-    // What a save writes: the root object of the wiki as it is now. Cheap: pages that did not
-    // change since the last snapshot give the JSON they gave then.
+    // What a save writes: the wiki as it is now. Cheap: the pages' texts are shared, not copied,
+    // and pages that did not change since the last snapshot give the fields they gave then.
     WikiSnapshot snapshot() const;
     // Has the whole wiki written to its file in the background and returns at once; the saver
     // reports how it went. False, and nothing happens, when the file was not readable as a wiki
@@ -107,7 +107,6 @@ public:
 
 private:
     QList<Page *> allPagesLocked() const;
-    QJsonObject rootObject() const;
     // The items lock is held for writing.
     void moveHomePageToFront();
 

@@ -15,6 +15,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -57,7 +58,13 @@ const qint64 writeChunkSize = 1 << 20;
 QByteArray toBinaryJson(const QJsonObject &root)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    return QBinaryJson::toBinaryData(QJsonDocument(root));
+    // Not toBinaryData(): it copies the buffer toRawData() hands over and never frees it, so
+    // every save would lose a whole document's worth of memory. The buffer is ours to free.
+    int size = 0;
+    const char *raw = QBinaryJson::toRawData(QJsonDocument(root), &size);
+    QByteArray bytes(raw, size);
+    std::free(const_cast<char *>(raw));
+    return bytes;
 #else
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
@@ -456,6 +463,13 @@ qint64 documentSizeOfString(qint64 length, bool latin1)
 {
     return latin1 && length <= maxLatin1Length ? qint64(alignedSize(2 + quint64(length)))
                                                : qint64(alignedSize(4 + 2 * quint64(length)));
+}
+
+qint64 documentSizeOfContentEntry(const CompactText &content)
+{
+    // The entry's value slot, then its key, "content", stored as Latin-1 after its length.
+    const qint64 key = qint64(alignedSize(4 + 2 + 7));
+    return 4 + key + documentSizeOfString(content.size(), content.isLatin1());
 }
 
 QJsonObject jsonFromDocumentBytes(const QByteArray &bytes, bool *ok)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/compacttext.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -63,6 +65,8 @@ constexpr qint64 maxDocumentSize = 8 + (1 << 27) - 1 - 1024;
 qint64 documentSizeOfJson(const QJsonObject &root);
 // What a string of that many characters takes in document bytes, stored as Latin-1 or not.
 qint64 documentSizeOfString(qint64 length, bool latin1);
+// What a page's "content" entry holding that text adds to the document bytes of its object.
+qint64 documentSizeOfContentEntry(const CompactText &content);
 
 // The root object held by document bytes. *ok is false, and the object empty, when the bytes
 // are no binary JSON document whose root is an object, or when it nests deeper than

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "model/compacttext.h"
+
 #include <QJsonObject>
 #include <QReadWriteLock>
 #include <QString>
+#include <QVector>
 
 class Folder;
 class Page;
@@ -30,6 +33,9 @@ public:
     bool hasName(const QString &name) const;
 
     virtual QJsonObject toJson() const = 0;
+    // The same without the pages' "content" fields, which are appended to contents instead, in
+    // the order the pages come. Cheap: no page text is copied or converted.
+    virtual QJsonObject toJsonWithoutContent(QVector<CompactText> *contents) const = 0;
 
     // A new page or folder from an element of the wiki's item list, or null when its "type" is
     // neither "page" nor "folder" exactly. The caller owns the item.

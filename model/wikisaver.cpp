@@ -4,9 +4,13 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QMutexLocker>
 #include <QThread>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
@@ -46,6 +50,44 @@ QString describeWriteFailure(const QString &path)
 }
 
 } // namespace
+
+QJsonObject WikiSnapshot::completeRoot() const
+{
+    if (contents.isEmpty())
+        return root;
+    int next = 0;
+    const auto withContent = [this, &next](QJsonObject page) {
+        page.insert(QStringLiteral("content"), contents.value(next++).toString());
+        return page;
+    };
+    const QString itemsKey = QStringLiteral("wiki_items");
+    const QString pagesKey = QStringLiteral("pages");
+    QJsonObject complete = root;
+    QJsonArray items = complete.take(itemsKey).toArray();
+    for (int i = 0; i < items.size(); ++i) {
+        QJsonObject item = items.at(i).toObject();
+        const QString type = item.value(QStringLiteral("type")).toString();
+        if (type == QLatin1String("page")) {
+            item = withContent(item);
+        } else if (type == QLatin1String("folder")) {
+            QJsonArray pages = item.take(pagesKey).toArray();
+            for (int j = 0; j < pages.size(); ++j)
+                pages.replace(j, withContent(pages.at(j).toObject()));
+            item.insert(pagesKey, pages);
+        }
+        items.replace(i, item);
+    }
+    complete.insert(itemsKey, items);
+    return complete;
+}
+
+qint64 WikiSnapshot::documentSize() const
+{
+    qint64 size = documentSizeOfJson(root);
+    for (const CompactText &content : contents)
+        size += documentSizeOfContentEntry(content);
+    return size;
+}
 
 WikiSaver::WikiSaver(QObject *parent)
     : QObject(parent)
@@ -172,6 +214,12 @@ void WikiSaver::run()
         const Outcome outcome = write(snapshot);
         // Let go of the snapshot before anyone learns the save is done.
         snapshot = WikiSnapshot();
+#ifdef __GLIBC__
+        // Building the document put every page's text on the heap once more, in pieces too
+        // small to go back to the system on their own: otherwise each save leaves the process
+        // that much larger.
+        malloc_trim(0);
+#endif
         {
             QMutexLocker locker(&m_mutex);
             m_running = false;
@@ -185,7 +233,7 @@ void WikiSaver::run()
 
 WikiSaver::Outcome WikiSaver::write(const WikiSnapshot &snapshot)
 {
-    const QByteArray bytes = documentBytesFromJson(snapshot.root);
+    const QByteArray bytes = documentBytesFromJson(snapshot.completeRoot());
     if (bytes.isEmpty()) {
         if (snapshot.guard)
             snapshot.guard->setLastWrite(GuardedWrite::Failed, 0);

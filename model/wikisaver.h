@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/compacttext.h"
 #include "model/wikifileguard.h"
 
 #include <QJsonObject>
@@ -16,10 +17,11 @@ class QThread;
 class WikiVersions;
 
 // What one save writes: the wiki's root object and the file it goes to. The GUI thread takes it
-// (WikiDocument::snapshot()); from then on only the saver's worker reads it. Qt's JSON values
-// are implicitly shared, so the snapshot shares its data with the pages' kept JSON, and that is
-// safe to read from the worker because the GUI thread never changes a shared value in place: a
-// change gives the page a new object of its own.
+// (WikiDocument::snapshot()); from then on only the saver's worker reads it. The pages' texts
+// are not in the root but in contents, shared with the pages themselves, so that taking a
+// snapshot copies and converts no text; the worker puts them together (completeRoot()). Qt's
+// JSON values and the texts are implicitly shared and never changed in place, so reading them
+// from the worker is safe: a change gives the page a new value of its own.
 //
 // With a guard, the write first checks that the file is still the one last read or written and
 // writes nothing when someone else changed it; with versions, it keeps a copy of the file when
@@ -27,9 +29,17 @@ class WikiVersions;
 struct WikiSnapshot
 {
     QString filePath;
+    // With contents empty, the whole root object; else every page in it lacks its "content",
+    // which contents holds in the order the pages come in the tree (folders' pages in place).
     QJsonObject root;
     WikiFileGuard *guard = nullptr;
     WikiVersions *versions = nullptr;
+    QVector<CompactText> contents {};
+
+    // The root object as the file holds it, the pages' texts put in: the whole wiki is built.
+    QJsonObject completeRoot() const;
+    // The size of its document bytes, computed from the parts without building anything.
+    qint64 documentSize() const;
 };
 
 // Writes snapshots of a wiki on a worker thread of its own, so that converting, compressing and

@@ -71,7 +71,10 @@ QVector<WikiSizeBudget::Entry> WikiSizeBudget::largestPages(const WikiDocument &
     QVector<Entry> entries;
     for (const Page *page : wiki.allPages()) {
         // An element of the item list: its slot and the page's object.
-        const qint64 size = documentSizeOfJson(page->toJson()) - 8 + 4;
+        QVector<CompactText> content;
+        const QJsonObject fields = page->toJsonWithoutContent(&content);
+        const qint64 size
+            = documentSizeOfJson(fields) + documentSizeOfContentEntry(content.value(0)) - 8 + 4;
         entries.append(Entry {page->id(), page->name(), QString(), size});
     }
     keepLargest(&entries, count);

@@ -32,11 +32,12 @@ namespace {
 constexpr int sliceMilliseconds = 12;
 constexpr int lineLength = 100;
 
+// The content stays in the page's compact form, shared with the page, until the page's turn.
 struct PageCopy
 {
     QString id;
     QString name;
-    QString content;
+    CompactText content;
     bool locked;
 };
 
@@ -310,7 +311,8 @@ std::unique_ptr<SearchRunner::Job> SearchRunner::makeJob(
     job->copies.reserve(pages.size());
     for (const Page *page : pages) {
         if (page)
-            job->copies.append({page->id(), page->name(), page->content(), page->isLocked()});
+            job->copies.append(
+                {page->id(), page->name(), page->compactContent(), page->isLocked()});
     }
     job->text = text;
     job->width = m_layoutWidth;
@@ -351,14 +353,15 @@ void SearchRunner::startPage(Job &job)
 {
     const PageCopy &page = job.copies.at(job.page);
     job.occurrence = 0;
-    const SearchFilter::PageCheck check = job.filter->checkPage(page.content);
+    const QString content = page.content.toString();
+    const SearchFilter::PageCheck check = job.filter->checkPage(content);
     if (!check.mayMatch) {
         ++m_statistics.pagesSkipped;
         ++job.page;
         return;
     }
     if (check.plain && (job.readRuns || job.readSegments)) {
-        const PageText text(HtmlSanitizer::clean(page.content));
+        const PageText text(HtmlSanitizer::clean(content));
         // A text with spaces inside is matched in the page's segments, one without in its runs.
         const bool segments = job.readSegments && text.spacesCollapse();
         if (text.isReadable() && (segments || job.readRuns)) {
@@ -388,8 +391,8 @@ void SearchRunner::startPage(Job &job)
     // The find goes hit after hit through a page of its own: a page that has run a find may
     // match otherwise in later ones.
     ++m_statistics.pagesInFreshPages;
-    job.freshPage = std::make_unique<FreshPageFind>(
-        HtmlSanitizer::clean(page.content), job.text, job.width);
+    job.freshPage
+        = std::make_unique<FreshPageFind>(HtmlSanitizer::clean(content), job.text, job.width);
     job.freshPage->onHit = [&job](const HitLine &line) {
         const PageCopy &page = job.copies.at(job.page);
         job.found.append(SearchResult(page.id, page.name, line.line, page.locked, line.before,
@@ -479,7 +482,8 @@ public:
     {
         for (const Page *page : pages) {
             if (page)
-                m_pages.append({page->id(), page->name(), page->content(), page->isLocked()});
+                m_pages.append(
+                    {page->id(), page->name(), page->compactContent(), page->isLocked()});
         }
         m_finds.resize(m_pages.size());
         m_results.resize(m_pages.size());
@@ -516,7 +520,7 @@ private:
     {
         const PageCopy &page = m_pages.at(index);
         auto find = std::make_unique<FreshPageFind>(
-            HtmlSanitizer::clean(page.content), m_text, m_width);
+            HtmlSanitizer::clean(page.content.toString()), m_text, m_width);
         find->onHit = [this, index](const HitLine &line) {
             const PageCopy &page = m_pages.at(index);
             QList<SearchResult> &results = m_results[index];

@@ -49,7 +49,7 @@ QString SidebarTreeItem::preview()
     // Kept so that a paint of the row makes no new text. The content is kept by value, so an
     // edit through setContent() is always seen; while the page is unchanged both sides share
     // one string and the comparison costs nothing.
-    const QString content = page->content();
+    const CompactText content = page->compactContent();
     const bool locked = page->isLocked();
     if (!m_hasPreview || locked != m_previewLocked || content != m_previewContent) {
         m_preview = page->plainTextPreview();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/compacttext.h"
+
 #include <QString>
 #include <QTreeWidgetItem>
 
@@ -33,7 +35,7 @@ public:
 private:
     WikiItem *const m_item;
     bool m_hasPreview = false;
-    QString m_previewContent;
+    CompactText m_previewContent;
     bool m_previewLocked = false;
     QString m_preview;
 };

@@ -210,7 +210,7 @@ bool writeExpectations(const QString &path, const QString &scratch)
         WikiDocument wiki(copy);
         if (wiki.loadFailed())
             return fail(QStringLiteral("cannot read ") + path);
-        root = wiki.snapshot().root;
+        root = wiki.snapshot().completeRoot();
         if (!wiki.saveCopyTo(rewritten))
             return fail(QStringLiteral("cannot write ") + rewritten);
         document = readWikiData(rewritten);

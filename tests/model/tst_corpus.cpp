@@ -57,7 +57,7 @@ private slots:
         QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner));
         WikiDocument wiki(copy);
         QVERIFY(!wiki.loadFailed());
-        const QJsonObject root = wiki.snapshot().root;
+        const QJsonObject root = wiki.snapshot().completeRoot();
         const QJsonArray got = root["wiki_items"].toArray(),
                          want = expected["wiki_items"].toArray();
         for (int i = 0; i < qMin(got.size(), want.size()); ++i)

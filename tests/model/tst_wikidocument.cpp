@@ -80,6 +80,54 @@ private slots:
         QVERIFY(reopened.allFolders().isEmpty());
     }
 
+    // A snapshot holds every page's text as it was when it was taken, in whichever form the page
+    // stores it, and puts each back in its own page; the file then holds them exactly.
+    void snapshotTexts()
+    {
+        const QString file = path(QStringLiteral("texts.velmora"));
+        // Empty, ASCII, Latin-1, beyond Latin-1, and Latin-1 too long for the file's Latin-1 form.
+        const QStringList texts {QString(), QStringLiteral("<p>plain</p>"),
+            QString::fromUtf8("<p>café à la crème</p>"), QString::fromUtf8("<p>Привет, €</p>"),
+            QString(0x8000, QChar(0xe9))};
+        WikiDocument wiki(file);
+        Folder *folder = wiki.createFolder(QStringLiteral("F"));
+        QList<Page *> pages;
+        for (int i = 0; i < texts.size(); ++i) {
+            pages << wiki.createPage(QStringLiteral("p%1").arg(i), i % 2 ? folder : nullptr);
+            pages.last()->setContent(texts.at(i));
+        }
+        const WikiSnapshot snapshot = wiki.snapshot();
+        for (Page *page : qAsConst(pages))
+            page->setContent(page->content() + QStringLiteral("<p>later</p>"));
+
+        const QJsonObject root = snapshot.completeRoot();
+        QHash<QString, QString> contents;
+        for (const QJsonValue &item : root.value("wiki_items").toArray()) {
+            const QJsonObject object = item.toObject();
+            const QJsonArray inside
+                = object.contains("pages") ? object.value("pages").toArray() : QJsonArray {object};
+            for (const QJsonValue &page : inside)
+                contents.insert(page["name"].toString(), page["content"].toString());
+        }
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(contents.value(QStringLiteral("p%1").arg(i)), texts.at(i));
+        QCOMPARE(snapshot.documentSize(), qint64(documentBytesFromJson(root).size()));
+
+        // The pages' own JSON, folders' pages in place, is what a snapshot puts together.
+        QJsonArray items;
+        for (const WikiItem *item : wiki.items())
+            items.append(item->toJson());
+        QCOMPARE(wiki.snapshot().completeRoot().value("wiki_items").toArray(), items);
+
+        QVERIFY(wiki.save());
+        WikiDocument reopened(file);
+        QCOMPARE(reopened.storedDocumentSize(), reopened.currentDocumentSize());
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(reopened.findPageByName(QStringLiteral("p%1").arg(i))->content(),
+                texts.at(i) + QStringLiteral("<p>later</p>"));
+        }
+    }
+
     void homePageMovesToFront()
     {
         const QString file = path(QStringLiteral("home-third.velmora"));
