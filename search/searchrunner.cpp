@@ -16,6 +16,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSet>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
@@ -492,28 +493,53 @@ public:
 
 private:
     static constexpr int pagesAtOnce = 4;
+    static constexpr int retiredLifeMs = 250;
+
+    ~FreshPagesRun() override { qDeleteAll(m_retired); }
 
     void next()
     {
+        if (m_ending)
+            return;
         // Pages the engine is through with go here, outside their own calls.
         for (int i = 0; i < m_started; ++i) {
-            if (m_finished.contains(i))
-                m_finds[i].reset();
+            if (m_finished.contains(i) && m_finds[i])
+                retire(std::move(m_finds[i]));
         }
-        if (!m_context) {
-            deleteLater();
-            return;
-        }
-        if (m_finished.size() == m_pages.size()) {
-            QList<SearchResult> all;
-            for (const QList<SearchResult> &results : qAsConst(m_results))
-                all += results;
-            m_done(all);
-            deleteLater();
+        if (!m_context || m_finished.size() == m_pages.size()) {
+            m_ending = true;
+            if (m_retired.isEmpty())
+                end();
             return;
         }
         while (m_started < m_pages.size() && m_started - m_finished.size() < pagesAtOnce)
             startPage(m_started++);
+    }
+
+    // A finished page's view is hidden already; the engine's compositor may still be drawing
+    // for it for a moment, and deleting a view it draws for aborts the process (seen with Qt 6.4
+    // on a busy machine). It goes a while later, and the run ends only once all have gone.
+    void retire(std::unique_ptr<FreshPageFind> find)
+    {
+        FreshPageFind *kept = find.release();
+        m_retired.insert(kept);
+        QTimer::singleShot(retiredLifeMs, this, [this, kept] {
+            m_retired.remove(kept);
+            delete kept;
+            if (m_ending && m_retired.isEmpty())
+                end();
+        });
+    }
+
+    void end()
+    {
+        if (m_context) {
+            QList<SearchResult> all;
+            for (const QList<SearchResult> &results : qAsConst(m_results))
+                all += results;
+            m_done(all);
+        }
+        deleteLater();
     }
 
     void startPage(int index)
@@ -542,7 +568,9 @@ private:
     std::vector<std::unique_ptr<FreshPageFind>> m_finds;
     QVector<QList<SearchResult>> m_results;
     QSet<int> m_finished;
+    QSet<FreshPageFind *> m_retired;
     int m_started = 0;
+    bool m_ending = false;
 };
 
 } // namespace
