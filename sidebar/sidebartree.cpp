@@ -206,7 +206,7 @@ void SidebarTree::dragMoveEvent(QDragMoveEvent *event)
 {
     // The standard handling is left out on purpose: it would draw a drop indicator and scroll,
     // neither of which the sidebar wants.
-    if (!isOwnDrag(event->mimeData()) || refusesDrop(draggedRow(), event->posF().toPoint()))
+    if (!isOwnDrag(event->mimeData()) || refusesDrop(draggedRow(), event->position().toPoint()))
         event->ignore();
     else
         event->accept();
@@ -222,7 +222,7 @@ void SidebarTree::dropEvent(QDropEvent *event)
     if (selected.isEmpty())
         return;
     SidebarTreeItem *dragged = rowAt(selected.first());
-    const QPoint pos = event->posF().toPoint();
+    const QPoint pos = event->position().toPoint();
     // Checked again here, not only while moving: a folder dropped among a folder's pages would
     // become a third level that the wiki cannot hold.
     if (!dragged || refusesDrop(dragged, pos)) {
