@@ -100,6 +100,10 @@ QString scriptString(const QString &text)
 }
 
 const int defaultFontSize = 18;
+// How long a commit waits for keys the engine has not yet brought to the document, and how
+// often it asks meanwhile. Keys take milliseconds, a second or so on a machine under load.
+const int keysWaitMs = 5000;
+const int keysRetryMs = 10;
 
 } // namespace
 
@@ -258,12 +262,36 @@ void Editor::updatePageContent(const std::function<void()> &done)
     // it is in the page when done runs. It belongs to the page shown when it was asked for,
     // also when the window has gone on to the next page meanwhile (a link to a new page).
     // The page lives on until the window unloads it, before it deletes the wiki.
-    Page *page = m_currentPage;
-    const int generation = m_generation;
-    const int unloads = m_unloads;
-    runScript(QStringLiteral("window.takeCommit ? takeCommit() : null"),
-        [this, done, page, generation, unloads](const QVariant &result) {
+    askForCommit(m_currentPage, m_generation, m_unloads, done, QDeadlineTimer(keysWaitMs));
+}
+
+void Editor::askForCommit(Page *page, int generation, int unloads,
+    const std::function<void()> &done, const QDeadlineTimer &keysDeadline)
+{
+    runScript(QStringLiteral("window.takeCommitAfterKeys ? takeCommitAfterKeys(%1) : null")
+                  .arg(m_keysSent),
+        [this, done, page, generation, unloads, keysDeadline](const QVariant &result) {
             const QVariantMap commit = result.toMap();
+            const bool current = unloads == m_unloads && generation == m_generation;
+            const auto received = commit.find(QStringLiteral("keysReceived"));
+            if (received != commit.end()) {
+                // Keys typed before the request are still on their way to the document.
+                if (current && !keysDeadline.hasExpired()) {
+                    QTimer::singleShot(keysRetryMs, this,
+                        [this, page, generation, unloads, done, keysDeadline] {
+                            askForCommit(page, generation, unloads, done, keysDeadline);
+                        });
+                    return;
+                }
+                // A key the engine never delivered: the count starts again from what arrived.
+                if (current) {
+                    m_keysSent = qMin(m_keysSent, received->toInt());
+                    askForCommit(page, generation, unloads, done, keysDeadline);
+                } else if (done) {
+                    done();
+                }
+                return;
+            }
             if (unloads == m_unloads && !commit.isEmpty()
                 && commit.value(QStringLiteral("generation")).toInt() == generation) {
                 page->setContent(
@@ -505,6 +533,8 @@ void Editor::focusPage(bool selectAllText)
 void Editor::onLoadFinished(bool)
 {
     m_loading = false;
+    // Keys from here on reach this document, which counts from its start.
+    m_keysSent = 0;
     setEditable(m_editable);
     if (m_pendingFocus != PendingFocus::None)
         focusPage(m_pendingFocus == PendingFocus::SelectAll);
@@ -805,6 +835,8 @@ void Editor::childEvent(QChildEvent *event)
 
 bool Editor::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress)
+        ++m_keysSent;
     if (event->type() == QEvent::ShortcutOverride && acceptsMarkup()) {
         // The page script and the engine do these in the page, in line with the typing: undo
         // and redo, the clipboard, select all, bold, italic and underline.

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWebEnginePage>
+#include <QDeadlineTimer>
 #include <QWebEngineView>
 
 #include <functional>
@@ -260,6 +261,11 @@ private:
     void onStateReported(const QVariantMap &state);
     bool isActionEnabled(QWebEnginePage::WebAction action) const;
     void removeBrokenLinksNow(const QStringList &pageIds);
+    // updatePageContent() for page, shown as the document generation: asks again, shortly, while
+    // keys handed to the engine before the request have not reached the document, until
+    // keysDeadline.
+    void askForCommit(Page *page, int generation, int unloads, const std::function<void()> &done,
+        const QDeadlineTimer &keysDeadline);
     // Has the engine highlight every match of text, leaving the selection where it is.
     void highlightAll(const QString &text, bool caseSensitive);
 
@@ -279,6 +285,10 @@ private:
     int m_generation = 0;
     // Counts unloadPage() calls: a page asked to commit before one may be gone.
     int m_unloads = 0;
+    // Key presses handed to the engine since the shown document loaded. The engine delivers
+    // them apart from the scripts the editor runs, and may deliver them after a script run
+    // later: the document counts those it received, and a commit waits for them.
+    int m_keysSent = 0;
     bool m_closing = false;
     // Page identifiers of a removeBrokenLinks() that arrived while the document was loading.
     QStringList m_pendingPageIds;

@@ -184,6 +184,20 @@ function startCommits() {
         { childList: true, subtree: true, characterData: true, attributes: true });
 }
 
+// Key presses this document received. The editor counts those it handed to the engine, which
+// brings them apart from the editor's scripts: a commit asked for after a key waits for it.
+var keysReceived = 0;
+window.addEventListener("keydown", function () {
+    ++keysReceived;
+}, true);
+
+// takeCommit() once the document has received keysSent key presses; until then, how many.
+function takeCommitAfterKeys(keysSent) {
+    if (keysReceived < keysSent)
+        return {keysReceived: keysReceived};
+    return takeCommit();
+}
+
 // The cleaned body and the document's generation when anything changed since the last commit,
 // else null; reading a long body on every request would cost each key its length once more.
 // The editor takes it as the answer to its own request.
