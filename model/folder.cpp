@@ -37,24 +37,11 @@ bool Folder::removePage(const QString &id)
     return false;
 }
 
-QJsonObject Folder::toJson() const
-{
-    QJsonArray pages;
-    for (const Page *page : m_pages)
-        pages.append(page->toJson());
-    return withPages(pages);
-}
-
 QJsonObject Folder::toJsonWithoutContent(QVector<CompactText> *contents) const
 {
     QJsonArray pages;
     for (const Page *page : m_pages)
         pages.append(page->toJsonWithoutContent(contents));
-    return withPages(pages);
-}
-
-QJsonObject Folder::withPages(const QJsonArray &pages) const
-{
     return QJsonObject {
         {QStringLiteral("type"), type()},
         {QStringLiteral("id"), id()},

@@ -22,13 +22,11 @@ public:
     // Takes the first page with id out of the list; false when there is none.
     bool removePage(const QString &id);
 
-    QJsonObject toJson() const override;
     QJsonObject toJsonWithoutContent(QVector<CompactText> *contents) const override;
     // Every element of "pages" is read as a page, whatever its own "type" says.
     static Folder *fromJson(const QJsonObject &json);
 
 private:
-    QJsonObject withPages(const QJsonArray &pages) const;
 
     QList<Page *> m_pages;
 };

@@ -172,14 +172,6 @@ QJsonObject Page::fieldsJson() const
     return m_fieldsJson;
 }
 
-QJsonObject Page::toJson() const
-{
-    QWriteLocker locker(&m_pageLock);
-    QJsonObject json = fieldsJson();
-    json.insert(QStringLiteral("content"), m_content.toString());
-    return json;
-}
-
 QJsonObject Page::toJsonWithoutContent(QVector<CompactText> *contents) const
 {
     QWriteLocker locker(&m_pageLock);

@@ -50,8 +50,6 @@ public:
     QString plainTextPreview() const;
     void setDefaultContent();
 
-    // The whole page as a wiki file holds it, made at each call.
-    QJsonObject toJson() const override;
     QJsonObject toJsonWithoutContent(QVector<CompactText> *contents) const override;
 
     static Page *createHomePage();

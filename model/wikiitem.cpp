@@ -3,6 +3,7 @@
 #include "model/folder.h"
 #include "model/page.h"
 
+#include <QJsonArray>
 #include <QReadLocker>
 #include <QWriteLocker>
 
@@ -93,4 +94,27 @@ WikiItem *WikiItem::fromJson(const QJsonObject &json)
 QString WikiItem::jsonText(const QJsonObject &json, const QString &key)
 {
     return json.value(key).toString(QLatin1String(""));
+}
+
+QJsonObject WikiItem::toJson() const
+{
+    QVector<CompactText> contents;
+    int next = 0;
+    return withContents(toJsonWithoutContent(&contents), contents, &next);
+}
+
+QJsonObject WikiItem::withContents(
+    QJsonObject item, const QVector<CompactText> &contents, int *next)
+{
+    const QString type = item.value(QStringLiteral("type")).toString();
+    if (type == QLatin1String("page")) {
+        item.insert(QStringLiteral("content"), contents.value((*next)++).toString());
+    } else if (type == QLatin1String("folder")) {
+        const QString pagesKey = QStringLiteral("pages");
+        QJsonArray pages = item.take(pagesKey).toArray();
+        for (int i = 0; i < pages.size(); ++i)
+            pages.replace(i, withContents(pages.at(i).toObject(), contents, next));
+        item.insert(pagesKey, pages);
+    }
+    return item;
 }

@@ -32,10 +32,15 @@ public:
     // Names are unique without regard to case.
     bool hasName(const QString &name) const;
 
-    virtual QJsonObject toJson() const = 0;
+    // The item as a wiki file holds it.
+    QJsonObject toJson() const;
     // The same without the pages' "content" fields, which are appended to contents instead, in
     // the order the pages come. Cheap: no page text is copied or converted.
     virtual QJsonObject toJsonWithoutContent(QVector<CompactText> *contents) const = 0;
+    // An item's JSON from toJsonWithoutContent() with its pages' contents put back, taken from
+    // contents in order from *next on, which is moved past them.
+    static QJsonObject withContents(
+        QJsonObject item, const QVector<CompactText> &contents, int *next);
 
     // A new page or folder from an element of the wiki's item list, or null when its "type" is
     // neither "page" nor "folder" exactly. The caller owns the item.

@@ -1,6 +1,7 @@
 #include "model/wikisaver.h"
 
 #include "model/wikifile.h"
+#include "model/wikiitem.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -56,27 +57,11 @@ QJsonObject WikiSnapshot::completeRoot() const
     if (contents.isEmpty())
         return root;
     int next = 0;
-    const auto withContent = [this, &next](QJsonObject page) {
-        page.insert(QStringLiteral("content"), contents.value(next++).toString());
-        return page;
-    };
     const QString itemsKey = QStringLiteral("wiki_items");
-    const QString pagesKey = QStringLiteral("pages");
     QJsonObject complete = root;
     QJsonArray items = complete.take(itemsKey).toArray();
-    for (int i = 0; i < items.size(); ++i) {
-        QJsonObject item = items.at(i).toObject();
-        const QString type = item.value(QStringLiteral("type")).toString();
-        if (type == QLatin1String("page")) {
-            item = withContent(item);
-        } else if (type == QLatin1String("folder")) {
-            QJsonArray pages = item.take(pagesKey).toArray();
-            for (int j = 0; j < pages.size(); ++j)
-                pages.replace(j, withContent(pages.at(j).toObject()));
-            item.insert(pagesKey, pages);
-        }
-        items.replace(i, item);
-    }
+    for (int i = 0; i < items.size(); ++i)
+        items.replace(i, WikiItem::withContents(items.at(i).toObject(), contents, &next));
     complete.insert(itemsKey, items);
     return complete;
 }

@@ -297,7 +297,8 @@ bool pumpUntil(const std::function<bool()> &condition, int ms)
 void saveWiki(MainWindow *window, bool forced)
 {
     window->saveWiki(forced);
-    // The page answers in order: once this answer is in, so is the one the save waited for.
+    // The page answers in order: once this answer is in, so is the one the save waited for,
+    // unless typed keys were still on their way (tests wait for typed text before saving).
     runScript(window->editor(), QStringLiteral("0"));
 }
 
